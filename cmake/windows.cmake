@@ -1,0 +1,42 @@
+# Windows build (mingw-w64): the programs and the test programs that run under Wine.
+enable_language(RC)
+set(KV_WIN_DEFS UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+set(KV_WARN -Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type -Wno-missing-field-initializers)
+set(KV_WIN_LIBS ole32 oleaut32 uuid comctl32 comdlg32 shell32 shlwapi gdi32 user32 advapi32 version winspool)
+
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+add_library(korvane_portable STATIC ${KV_PORTABLE_SOURCES})
+target_include_directories(korvane_portable PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_definitions(korvane_portable PUBLIC ${KV_WIN_DEFS})
+target_compile_options(korvane_portable PRIVATE ${KV_WARN})
+
+file(GLOB KV_WIN_LAYER CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/win/*.cpp)
+add_library(kvwin STATIC ${KV_WIN_LAYER})
+target_include_directories(kvwin PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_definitions(kvwin PUBLIC ${KV_WIN_DEFS})
+target_compile_options(kvwin PRIVATE ${KV_WARN})
+target_link_libraries(kvwin PUBLIC ${KV_WIN_LIBS})
+
+add_library(korvane_app STATIC ${KV_APP_SOURCES})
+target_compile_options(korvane_app PRIVATE ${KV_WARN})
+target_link_libraries(korvane_app PUBLIC korvane_portable kvwin)
+
+add_executable(Korvane WIN32 ${CMAKE_SOURCE_DIR}/core/WinMain.cpp ${CMAKE_SOURCE_DIR}/packaging/Korvane.rc)
+target_link_libraries(Korvane PRIVATE korvane_app)
+target_link_options(Korvane PRIVATE -municode)
+
+# GoogleTest compiled from Debian's sources for mingw.
+set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+file(GLOB KV_WIN_TEST_COMMON CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/common/*.cpp)
+file(GLOB KV_KORVANE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/korvane/*.cpp)
+add_executable(korvane_tests ${KV_KORVANE_TESTS} ${KV_WIN_TEST_COMMON} ${CMAKE_SOURCE_DIR}/packaging/Korvane.rc)
+target_include_directories(korvane_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/windows)
+target_link_libraries(korvane_tests PRIVATE korvane_app gtest)
+target_compile_options(korvane_tests PRIVATE ${KV_WARN})
+# Run under Wine by scripts/test; WINE is taken from the environment.
+add_test(NAME korvane_tests COMMAND wine ${CMAKE_BINARY_DIR}/korvane_tests.exe --gtest_brief=1)

@@ -1,0 +1,75 @@
+# Shared by scripts/test, scripts/run and scripts/bench: packages, builds, and the Wine bench.
+# Sourced, not run.
+
+KV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+KV_BUILD=${KV_BUILD:-$KV_ROOT/build}
+KV_PACKAGES="mingw-w64 wine wine64 xvfb openbox cmake ninja-build googletest libgtest-dev
+  libbenchmark-dev clang libclang-rt-14-dev imagemagick x11-utils"
+
+kv_install_packages() {
+  local missing=()
+  for p in $KV_PACKAGES; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+kv_build_windows() {
+  cmake -S "$KV_ROOT" -B "$KV_BUILD/windows" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$KV_ROOT/cmake/mingw-w64.cmake" >/dev/null
+  cmake --build "$KV_BUILD/windows" "$@"
+}
+
+kv_build_native() {
+  CC=clang CXX=clang++ cmake -S "$KV_ROOT" -B "$KV_BUILD/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  cmake --build "$KV_BUILD/native" "$@"
+}
+
+# Xvfb (unless a display is given) and openbox, then a Wine prefix of our own.
+kv_start_display() {
+  if [ -z "${DISPLAY:-}" ] || [ "${KV_FORCE_XVFB:-0}" = 1 ]; then
+    local n=${KV_DISPLAY_NUM:-77}
+    while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    KV_XVFB_PID=$!
+    export DISPLAY=":$n"
+    for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    xdpyinfo >/dev/null 2>&1 || { echo "Xvfb did not start"; return 1; }
+    openbox >/dev/null 2>&1 &
+    KV_OPENBOX_PID=$!
+    sleep 0.5
+  fi
+}
+
+kv_stop_display() {
+  [ -n "${KV_OPENBOX_PID:-}" ] && kill "$KV_OPENBOX_PID" 2>/dev/null
+  [ -n "${KV_XVFB_PID:-}" ] && kill "$KV_XVFB_PID" 2>/dev/null
+  true
+}
+
+kv_wine_env() {
+  export WINEPREFIX=${WINEPREFIX:-$KV_BUILD/wineprefix}
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEARCH=win64
+  export LC_ALL=C.UTF-8
+  if [ ! -f "$WINEPREFIX/.kv-ready" ]; then
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.kv-ready"
+  fi
+  wineserver -p >/dev/null 2>&1
+}
+
+kv_stop_wine() {
+  wineserver -k >/dev/null 2>&1 || true
+}
