@@ -1,0 +1,23 @@
+// The built-in help: five topics, each with the name shown in the topic list, the upper-case
+// key the chosen name is matched by, and its text (line breaks as CR LF).
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace kv {
+
+struct HelpTopic {
+    std::wstring_view title;
+    std::wstring_view key;
+    std::wstring_view text;
+};
+
+// The topics in list order; "Overview" first.
+std::span<const HelpTopic> HelpTopics();
+
+// The text for a chosen or typed topic name: the name in upper case (ASCII letters only)
+// compared with the keys; empty text when nothing matches.
+std::wstring_view HelpTextFor(std::wstring_view chosen);
+
+}  // namespace kv
