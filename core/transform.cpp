@@ -1,6 +1,15 @@
 #include "core/transform.h"
 
+#include <bit>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define KV_TRANSFORM_SSE2 1
+#endif
 
 namespace kv {
 namespace {
@@ -16,9 +25,8 @@ void StoreWord(std::uint8_t* p, std::uint32_t w) {
     p[3] = std::uint8_t(w >> 24);
 }
 
-}  // namespace
-
-std::vector<std::uint8_t> AddWordsForward(std::span<const std::uint8_t> plain, std::uint32_t delta) {
+// Word-at-every-position loops, kept for deltas the streams do not take.
+std::vector<std::uint8_t> AddWordsEveryPosition(std::span<const std::uint8_t> plain, std::uint32_t delta) {
     if (plain.empty()) return {};
     std::vector<std::uint8_t> out(plain.size() + 3, 0);
     std::memcpy(out.data(), plain.data(), plain.size());
@@ -26,11 +34,195 @@ std::vector<std::uint8_t> AddWordsForward(std::span<const std::uint8_t> plain, s
     return out;
 }
 
-std::vector<std::uint8_t> SubWordsBackward(std::span<const std::uint8_t> stored, std::uint32_t delta) {
+std::vector<std::uint8_t> SubWordsEveryPosition(std::span<const std::uint8_t> stored, std::uint32_t delta) {
     std::vector<std::uint8_t> out(stored.begin(), stored.end());
     if (out.size() < 3) return out;
     for (std::size_t i = out.size() - 3; i-- > 0;) StoreWord(&out[i], LoadWord(&out[i]) - delta);
     out.resize(out.size() - 3);
+    return out;
+}
+
+// What happens to byte k in the forward direction. `carries` bit b is a carry
+// from step k-1-b. Those arrive in the order their steps ran (oldest first); a
+// carry meeting 0xFF turns it into 0x00 and travels on, unless byte k is already
+// the last byte of its word. Then step k itself adds delta (when `own_step`).
+std::uint16_t ForwardByte(std::uint32_t v, std::uint32_t carries, std::uint32_t delta, bool own_step) {
+    std::uint32_t next = 0;
+    for (int b = 2; b >= 0; --b) {
+        if (!(carries >> b & 1)) continue;
+        if (v == 0xFF) {
+            v = 0;
+            if (b < 2) next |= 1u << (b + 1);
+        } else {
+            ++v;
+        }
+    }
+    if (own_step) {
+        v += delta;
+        if (v > 0xFF) {
+            v -= 0x100;
+            next |= 1;
+        }
+    }
+    return std::uint16_t(v | next << 8);
+}
+
+// Backward direction: step k runs first (byte k is untouched until then), then
+// the borrows of steps k-1, k-2, k-3 pass through in that order.
+std::uint16_t BackwardByte(std::uint32_t v, std::uint32_t borrows, std::uint32_t delta) {
+    std::uint32_t next = 0;
+    if (v < delta) {
+        v += 0x100;
+        next |= 1;
+    }
+    v -= delta;
+    for (int b = 0; b <= 2; ++b) {
+        if (!(borrows >> b & 1)) continue;
+        if (v == 0) {
+            v = 0xFF;
+            if (b < 2) next |= 1u << (b + 1);
+        } else {
+            --v;
+        }
+    }
+    return std::uint16_t(v | next << 8);
+}
+
+std::uint8_t CheckedDelta(std::uint32_t delta) {
+    if (delta == 0 || delta > 0xFF) throw std::invalid_argument("word transform delta must be 1..255");
+    return std::uint8_t(delta);
+}
+
+const WordStepTable& TableFor(bool forward, std::uint8_t delta) {
+    static std::mutex mutex;
+    static std::unique_ptr<WordStepTable> tables[2][256];
+    std::lock_guard lock(mutex);
+    auto& slot = tables[forward ? 0 : 1][delta];
+    if (!slot) {
+        slot = std::make_unique<WordStepTable>();
+        for (std::uint32_t state = 0; state < 8; ++state)
+            for (std::uint32_t v = 0; v < 256; ++v)
+                (*slot)[state << 8 | v] = forward ? ForwardByte(v, state, delta, true) : BackwardByte(v, state, delta);
+    }
+    return *slot;
+}
+
+// Runs the table from `state` over in[i..end), returns the final state.
+inline std::uint32_t StepBytes(const WordStepTable& table, std::uint32_t state, const std::uint8_t* in,
+                               std::uint8_t* out, std::size_t i, std::size_t end) {
+    for (; i < end; ++i) {
+        const std::uint16_t e = table[state << 8 | in[i]];
+        out[i] = std::uint8_t(e);
+        state = e >> 8;
+    }
+    return state;
+}
+
+// The shared driver. With no carry in flight, a byte that cannot produce one
+// (forward: v + delta <= 0xFF; backward: v >= delta) just moves by delta and
+// leaves none in flight, so whole vectors of such bytes are done at once. The
+// first byte that can produce one, and the up to three bytes after it while
+// anything is in flight, go through the table.
+template <bool kForward>
+std::uint32_t Run(const WordStepTable& table, std::uint8_t delta, std::uint32_t state, const std::uint8_t* in,
+                  std::uint8_t* out, std::size_t size) {
+    std::size_t i = 0;
+    while (i < size) {
+        if (state != 0) {
+            do {
+                const std::uint16_t e = table[state << 8 | in[i]];
+                out[i] = std::uint8_t(e);
+                state = e >> 8;
+            } while (++i < size && state != 0);
+            continue;
+        }
+        std::size_t stop = size;
+#ifdef KV_TRANSFORM_SSE2
+        const __m128i d = _mm_set1_epi8(char(delta));
+        // Forward: trigger when v >= 256 - delta. Backward: when v <= delta - 1.
+        const __m128i limit = _mm_set1_epi8(char(kForward ? 0x100 - delta : delta - 1));
+        auto triggers = [&](__m128i x) {
+            return kForward ? _mm_cmpeq_epi8(_mm_max_epu8(x, limit), x) : _mm_cmpeq_epi8(_mm_min_epu8(x, limit), x);
+        };
+        auto moved = [&](__m128i x) { return kForward ? _mm_add_epi8(x, d) : _mm_sub_epi8(x, d); };
+        for (; i + 64 <= size; i += 64) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 16));
+            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 32));
+            const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 48));
+            const __m128i any = _mm_or_si128(_mm_or_si128(triggers(a), triggers(b)),
+                                             _mm_or_si128(triggers(c), triggers(e)));
+            if (_mm_movemask_epi8(any) != 0) break;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), moved(a));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 16), moved(b));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 32), moved(c));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 48), moved(e));
+        }
+        for (; i + 16 <= size; i += 16) {
+            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+            const int hits = _mm_movemask_epi8(triggers(x));
+            if (hits != 0) {
+                stop = i + std::size_t(std::countr_zero(unsigned(hits))) + 1;
+                break;
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), moved(x));
+        }
+#endif
+        state = StepBytes(table, state, in, out, i, stop);
+        i = stop;
+    }
+    return state;
+}
+
+}  // namespace
+
+ForwardWordStream::ForwardWordStream(std::uint32_t delta)
+    : table_(&TableFor(true, CheckedDelta(delta))), delta_(std::uint8_t(delta)) {}
+
+void ForwardWordStream::Process(const std::uint8_t* in, std::uint8_t* out, std::size_t size) {
+    carries_ = Run<true>(*table_, delta_, carries_, in, out, size);
+    fed_ += size;
+}
+
+std::size_t ForwardWordStream::Finish(std::uint8_t* out3) {
+    const bool any = fed_ != 0;
+    if (any) {
+        // The trailing bytes start as zero and get no step of their own.
+        std::uint32_t state = carries_;
+        for (int k = 0; k < 3; ++k) {
+            const std::uint16_t e = ForwardByte(0, state, delta_, false);
+            out3[k] = std::uint8_t(e);
+            state = e >> 8;
+        }
+    }
+    carries_ = 0;
+    fed_ = 0;
+    return any ? 3 : 0;
+}
+
+BackwardWordStream::BackwardWordStream(std::uint32_t delta)
+    : table_(&TableFor(false, CheckedDelta(delta))), delta_(std::uint8_t(delta)) {}
+
+void BackwardWordStream::Process(const std::uint8_t* in, std::uint8_t* out, std::size_t size) {
+    borrows_ = Run<false>(*table_, delta_, borrows_, in, out, size);
+}
+
+std::vector<std::uint8_t> AddWordsForward(std::span<const std::uint8_t> plain, std::uint32_t delta) {
+    if (delta == 0 || delta > 0xFF) return AddWordsEveryPosition(plain, delta);
+    if (plain.empty()) return {};
+    std::vector<std::uint8_t> out(plain.size() + 3);
+    ForwardWordStream stream(delta);
+    stream.Process(plain.data(), out.data(), plain.size());
+    stream.Finish(out.data() + plain.size());
+    return out;
+}
+
+std::vector<std::uint8_t> SubWordsBackward(std::span<const std::uint8_t> stored, std::uint32_t delta) {
+    if (delta == 0 || delta > 0xFF) return SubWordsEveryPosition(stored, delta);
+    if (stored.size() < 3) return {stored.begin(), stored.end()};
+    std::vector<std::uint8_t> out(stored.size() - 3);
+    BackwardWordStream stream(delta);
+    stream.Process(stored.data(), out.data(), out.size());
     return out;
 }
 
