@@ -1,6 +1,7 @@
 #include "core/action_log.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace kv {
 namespace {
@@ -141,11 +142,12 @@ void AppendDecodedLogLine(std::wstring& out, std::string_view stored) {
     const auto* p = reinterpret_cast<const unsigned char*>(stored.data());
     const auto* end = p + stored.size();
     while (p < end) {
-        const unsigned char b = *p++;
-        if (b != kEscape) {
-            *dst++ = wchar_t(b >> 1);
-            continue;
-        }
+        // Runs without an escape (all of a plain ASCII entry) in one tight loop.
+        const void* found = std::memchr(p, kEscape, std::size_t(end - p));
+        const auto* runEnd = found ? static_cast<const unsigned char*>(found) : end;
+        for (; p < runEnd; ++p) *dst++ = wchar_t(*p >> 1);
+        if (p == end) break;
+        ++p;  // the escape byte
         const std::size_t used = ReadEscape(p, end, dst);
         if (used == 0) {
             *dst++ = wchar_t(kEscape >> 1);

@@ -127,7 +127,7 @@ TEST(LogEntry, StampAndLayout) {
     EXPECT_EQ(line.substr(line.size() - 2), "\r\n");
     const std::string body = line.substr(0, line.size() - 2);
     EXPECT_FALSE(HasForbiddenByte(body));
-    for (char b : body) EXPECT_EQ(static_cast<unsigned char>(b) % 2, 0u);
+    for (char b : body) EXPECT_EQ(static_cast<unsigned char>(b) % 2, 0);
     EXPECT_EQ(kv::DecodeLogLine(body), entry);
 }
 
