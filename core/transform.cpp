@@ -1,7 +1,6 @@
 #include "core/transform.h"
 
 #include <bit>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <stdexcept>
@@ -28,8 +27,8 @@ void StoreWord(std::uint8_t* p, std::uint32_t w) {
 // Word-at-every-position loops, kept for deltas the streams do not take.
 std::vector<std::uint8_t> AddWordsEveryPosition(std::span<const std::uint8_t> plain, std::uint32_t delta) {
     if (plain.empty()) return {};
-    std::vector<std::uint8_t> out(plain.size() + 3, 0);
-    std::memcpy(out.data(), plain.data(), plain.size());
+    std::vector<std::uint8_t> out(plain.begin(), plain.end());
+    out.resize(plain.size() + 3, 0);
     for (std::size_t i = 0; i < plain.size(); ++i) StoreWord(&out[i], LoadWord(&out[i]) + delta);
     return out;
 }

@@ -1,0 +1,195 @@
+// POSIX file system for native builds: the cipher's tests and its benchmark.
+#ifndef _WIN32
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/file_system.h"
+
+namespace kv {
+namespace {
+
+// wchar_t holds whole code points here; encode them as UTF-8.
+std::string ToUtf8(const std::wstring& wide) {
+    std::string out;
+    out.reserve(wide.size());
+    for (wchar_t wc : wide) {
+        auto c = static_cast<std::uint32_t>(wc);
+        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | c >> 6);
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | c >> 12);
+            out += char(0x80 | (c >> 6 & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | c >> 18);
+            out += char(0x80 | (c >> 12 & 0x3F));
+            out += char(0x80 | (c >> 6 & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+FsStatus FromErrno(int err) {
+    FsStatus s;
+    switch (err) {
+        case ENOENT:
+        case ENOTDIR: s.kind = FsErrorKind::kNotFound; break;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+        case EISDIR: s.kind = FsErrorKind::kAccessDenied; break;
+        case ETXTBSY:
+        case EBUSY: s.kind = FsErrorKind::kSharingViolation; break;
+        case ENOSPC:
+        case EDQUOT: s.kind = FsErrorKind::kDiskFull; break;
+        case EEXIST: s.kind = FsErrorKind::kAlreadyExists; break;
+        default: s.kind = FsErrorKind::kOther; break;
+    }
+    const char* text = std::strerror(err);  // plain ASCII in the C and English locales
+    s.text.assign(text, text + std::strlen(text));
+    return s;
+}
+
+std::string Folder(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+class PosixFile final : public FileHandle {
+public:
+    PosixFile(int fd, bool durable) : fd_(fd), durable_(durable) {}
+    ~PosixFile() override { ::close(fd_); }
+
+    FsStatus Size(std::uint64_t* size) override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) return FromErrno(errno);
+        *size = std::uint64_t(st.st_size);
+        return {};
+    }
+
+    FsStatus Read(std::uint8_t* data, std::size_t size, std::size_t* got) override {
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::read(fd_, data + done, size - done);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                *got = done;
+                return FromErrno(errno);
+            }
+            if (n == 0) break;
+            done += std::size_t(n);
+        }
+        *got = done;
+        return {};
+    }
+
+    FsStatus Write(const std::uint8_t* data, std::size_t size) override {
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::write(fd_, data + done, size - done);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return FromErrno(errno);
+            }
+            done += std::size_t(n);
+        }
+        return {};
+    }
+
+    FsStatus Flush() override {
+        if (durable_ && ::fsync(fd_) != 0) return FromErrno(errno);
+        return {};
+    }
+
+private:
+    int fd_;
+    bool durable_;
+};
+
+class PosixFileSystem final : public FileSystem {
+public:
+    explicit PosixFileSystem(bool durable) : durable_(durable) {}
+
+    FsStatus Open(const std::wstring& path, OpenMode mode, std::unique_ptr<FileHandle>* file) override {
+        const std::string p = ToUtf8(path);
+        const int flags = mode == OpenMode::kCreateNew ? O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC : O_RDWR | O_CLOEXEC;
+        int fd;
+        do fd = ::open(p.c_str(), flags, 0666);
+        while (fd < 0 && errno == EINTR);
+        if (fd < 0) return FromErrno(errno);
+        if (mode == OpenMode::kReadWriteExisting) {
+            struct stat st {};
+            if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+                ::close(fd);
+                return FromErrno(EISDIR);
+            }
+#ifdef POSIX_FADV_SEQUENTIAL
+            ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+        }
+        *file = std::make_unique<PosixFile>(fd, durable_);
+        return {};
+    }
+
+    FsStatus Replace(const std::wstring& from, const std::wstring& to) override {
+        const std::string target = ToUtf8(to);
+        if (::rename(ToUtf8(from).c_str(), target.c_str()) != 0) return FromErrno(errno);
+        SyncFolderOf(target);
+        return {};
+    }
+
+    FsStatus Remove(const std::wstring& path) override {
+        const std::string p = ToUtf8(path);
+        struct stat st {};
+        if (::lstat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return FromErrno(EISDIR);
+        if (::unlink(p.c_str()) != 0) return FromErrno(errno);
+        SyncFolderOf(p);
+        return {};
+    }
+
+    bool Exists(const std::wstring& path) override {
+        struct stat st {};
+        return ::stat(ToUtf8(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    }
+
+    FsStatus Size(const std::wstring& path, std::uint64_t* size) override {
+        struct stat st {};
+        if (::stat(ToUtf8(path).c_str(), &st) != 0) return FromErrno(errno);
+        *size = std::uint64_t(st.st_size);
+        return {};
+    }
+
+private:
+    // A rename or unlink is durable once the folder itself is synced.
+    void SyncFolderOf(const std::string& path) {
+        if (!durable_) return;
+        const int fd = ::open(Folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return;
+        ::fsync(fd);
+        ::close(fd);
+    }
+
+    bool durable_;
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystem> MakePlatformFileSystem(bool durable) {
+    return std::make_unique<PosixFileSystem>(durable);
+}
+
+}  // namespace kv
+
+#endif  // _WIN32

@@ -1,0 +1,410 @@
+#include "core/file_cipher.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <set>
+#include <stdexcept>
+
+#include <unistd.h>
+
+#include "core/transform.h"
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+// Expands the batched reports into the sequence a window would see.
+struct RecordingSink : kv::ProgressSink {
+    std::vector<std::int32_t> values;
+    int calls = 0;
+    void FileProgress(std::int32_t percent, std::uint64_t times) override {
+        ++calls;
+        values.insert(values.end(), std::size_t(times), percent);
+    }
+};
+
+// The report values as the cipher describes them, one position at a time, in
+// floating point.
+std::vector<std::int32_t> ExpectedEncryptionReports(std::int64_t n) {
+    std::vector<std::int32_t> out;
+    for (std::int64_t i = 1; i <= n; ++i)
+        if (i % 30 == 0) out.push_back(std::int32_t(std::floor(double(i) * 100.0 / double(n - 3))));
+    return out;
+}
+
+std::vector<std::int32_t> ExpectedDecryptionReports(std::int64_t n) {
+    std::vector<std::int32_t> out;
+    std::int64_t k = 0;
+    for (std::int64_t i = n; i >= 1; --i)
+        if (++k % 30 == 0) out.push_back(std::int32_t(std::floor(double(k) * 100.0 / double(n))));
+    return out;
+}
+
+Bytes CarryRich(std::size_t n, std::mt19937_64& rng) {
+    static const std::uint8_t kValues[] = {0x00, 0xFF, 0xFF, 0xFE, 0x41, 0x20};
+    Bytes out(n);
+    for (auto& b : out) b = rng() % 4 == 0 ? std::uint8_t(rng()) : kValues[rng() % std::size(kValues)];
+    return out;
+}
+
+std::wstring Wide(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
+
+enum class Op { kOpenDocument, kCreate, kRead, kWrite, kFlush, kReplace, kRemove };
+
+// Passes everything to the real file system except the n-th call of one
+// operation, which fails with the given kind (for `fail_count` calls in a row).
+class FaultyFileSystem final : public kv::FileSystem {
+public:
+    FaultyFileSystem(kv::FileSystem& real, Op op, int nth, kv::FsErrorKind kind, int fail_count = 1)
+        : real_(real), op_(op), nth_(nth), kind_(kind), fail_count_(fail_count) {}
+
+    int calls(Op op) const { return calls_[int(op)]; }
+
+    kv::FsStatus Call(Op op) {
+        const int n = ++calls_[int(op)];
+        if (op == op_ && n >= nth_ && n < nth_ + fail_count_) return {kind_, L"injected"};
+        return {};
+    }
+
+    kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) override {
+        auto s = Call(mode == kv::OpenMode::kCreateNew ? Op::kCreate : Op::kOpenDocument);
+        if (!s.ok()) return s;
+        std::unique_ptr<kv::FileHandle> inner;
+        s = real_.Open(path, mode, &inner);
+        if (s.ok()) *file = std::make_unique<File>(*this, std::move(inner));
+        return s;
+    }
+    kv::FsStatus Replace(const std::wstring& from, const std::wstring& to) override {
+        auto s = Call(Op::kReplace);
+        return s.ok() ? real_.Replace(from, to) : s;
+    }
+    kv::FsStatus Remove(const std::wstring& path) override {
+        auto s = Call(Op::kRemove);
+        return s.ok() ? real_.Remove(path) : s;
+    }
+    bool Exists(const std::wstring& path) override { return real_.Exists(path); }
+    kv::FsStatus Size(const std::wstring& path, std::uint64_t* size) override { return real_.Size(path, size); }
+
+private:
+    struct File final : kv::FileHandle {
+        File(FaultyFileSystem& owner, std::unique_ptr<kv::FileHandle> inner) : owner(owner), inner(std::move(inner)) {}
+        kv::FsStatus Size(std::uint64_t* size) override { return inner->Size(size); }
+        kv::FsStatus Read(std::uint8_t* data, std::size_t size, std::size_t* got) override {
+            auto s = owner.Call(Op::kRead);
+            return s.ok() ? inner->Read(data, size, got) : s;
+        }
+        kv::FsStatus Write(const std::uint8_t* data, std::size_t size) override {
+            auto s = owner.Call(Op::kWrite);
+            return s.ok() ? inner->Write(data, size) : s;
+        }
+        kv::FsStatus Flush() override {
+            auto s = owner.Call(Op::kFlush);
+            return s.ok() ? inner->Flush() : s;
+        }
+        FaultyFileSystem& owner;
+        std::unique_ptr<kv::FileHandle> inner;
+    };
+
+    kv::FileSystem& real_;
+    Op op_;
+    int nth_;
+    kv::FsErrorKind kind_;
+    int fail_count_;
+    int calls_[7] = {};
+};
+
+class FileCipherTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmpl[] = "/tmp/kv_cipher_XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        dir_ = tmpl;
+        options_.sharing_pause = std::chrono::milliseconds(0);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+    std::wstring WPath(const std::string& name) const { return Wide(Path(name)); }
+
+    void Put(const std::string& name, const Bytes& bytes) const {
+        std::ofstream(Path(name), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+    Bytes Get(const std::string& name) const {
+        std::ifstream f(Path(name), std::ios::binary);
+        return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+    }
+    std::set<std::string> Names() const {
+        std::set<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_)) names.insert(e.path().filename().string());
+        return names;
+    }
+
+    std::string dir_;
+    std::unique_ptr<kv::FileSystem> fs_ = kv::MakePlatformFileSystem(false);
+    kv::CipherOptions options_;
+};
+
+}  // namespace
+
+TEST(LockedNames, SuffixIsExactAndCaseSensitive) {
+    EXPECT_EQ(kv::LockedPathOf(L"C:\\Papers\\report.doc"), L"C:\\Papers\\report.doclocked");
+    EXPECT_TRUE(kv::IsLockedPath(L"C:\\Papers\\report.doclocked"));
+    EXPECT_TRUE(kv::IsLockedPath(L"locked"));
+    EXPECT_FALSE(kv::IsLockedPath(L"report.docLocked"));
+    EXPECT_FALSE(kv::IsLockedPath(L"ocked"));
+    EXPECT_EQ(kv::PlainPathOf(L"C:\\Papers\\report.doclocked"), L"C:\\Papers\\report.doc");
+}
+
+TEST_F(FileCipherTest, RoundTripsAcrossBlockBoundaries) {
+    std::mt19937_64 rng(11);
+    for (std::size_t block : {std::size_t(1), std::size_t(7), std::size_t(64), std::size_t(1) << 20}) {
+        options_.block_size = block;
+        for (std::size_t n : {0, 1, 2, 3, 4, 6, 7, 8, 10, 29, 30, 31, 63, 64, 65, 200, 1000}) {
+            const Bytes plain = CarryRich(n, rng);
+            Put("doc.bin", plain);
+            auto enc = kv::EncryptDocument(*fs_, WPath("doc.bin"), nullptr, options_);
+            ASSERT_TRUE(enc.ok()) << n;
+            EXPECT_EQ(enc.new_path, WPath("doc.binlocked"));
+            ASSERT_EQ(Names(), std::set<std::string>{"doc.binlocked"}) << "block " << block << " size " << n;
+            ASSERT_EQ(Get("doc.binlocked"), kv::AddWordsForward(plain, 1)) << "block " << block << " size " << n;
+
+            auto dec = kv::DecryptDocument(*fs_, WPath("doc.binlocked"), nullptr, options_);
+            ASSERT_TRUE(dec.ok()) << n;
+            EXPECT_EQ(dec.new_path, WPath("doc.bin"));
+            ASSERT_EQ(Names(), std::set<std::string>{"doc.bin"});
+            ASSERT_EQ(Get("doc.bin"), plain) << "block " << block << " size " << n;
+        }
+    }
+}
+
+TEST_F(FileCipherTest, LargerThanOneBlock) {
+    std::mt19937_64 rng(5);
+    const Bytes plain = CarryRich((std::size_t(3) << 20) + 5, rng);
+    Put("big.dat", plain);
+    ASSERT_TRUE(kv::EncryptDocument(*fs_, WPath("big.dat"), nullptr, options_).ok());
+    ASSERT_EQ(Get("big.datlocked"), kv::AddWordsForward(plain, 1));
+    ASSERT_TRUE(kv::DecryptDocument(*fs_, WPath("big.datlocked"), nullptr, options_).ok());
+    ASSERT_EQ(Get("big.dat"), plain);
+}
+
+TEST_F(FileCipherTest, EmptyAndShortFiles) {
+    Put("empty.txt", {});
+    ASSERT_TRUE(kv::EncryptDocument(*fs_, WPath("empty.txt"), nullptr, options_).ok());
+    EXPECT_EQ(Names(), std::set<std::string>{"empty.txtlocked"});
+    EXPECT_TRUE(Get("empty.txtlocked").empty());
+    ASSERT_TRUE(kv::DecryptDocument(*fs_, WPath("empty.txtlocked"), nullptr, options_).ok());
+    EXPECT_EQ(Names(), std::set<std::string>{"empty.txt"});
+    EXPECT_TRUE(Get("empty.txt").empty());
+
+    // Fewer than three bytes: only the name changes.
+    for (const Bytes& shortfile : {Bytes{0x00}, Bytes{0xFF, 0x00}}) {
+        Put("s.binlocked", shortfile);
+        RecordingSink sink;
+        ASSERT_TRUE(kv::DecryptDocument(*fs_, WPath("s.binlocked"), &sink, options_).ok());
+        EXPECT_EQ(Names(), (std::set<std::string>{"empty.txt", "s.bin"}));
+        EXPECT_EQ(Get("s.bin"), shortfile);
+        EXPECT_TRUE(sink.values.empty());
+        fs::remove(Path("s.bin"));
+    }
+    Put("three.binlocked", {0x01, 0x00, 0x00});
+    ASSERT_TRUE(kv::DecryptDocument(*fs_, WPath("three.binlocked"), nullptr, options_).ok());
+    EXPECT_TRUE(Get("three.bin").empty());
+}
+
+TEST_F(FileCipherTest, ReplacesAnExistingFileOfTheNewName) {
+    Put("x.doc", {0x41, 0xFF});
+    Put("x.doclocked", Bytes(5000, 0x77));
+    ASSERT_TRUE(kv::EncryptDocument(*fs_, WPath("x.doc"), nullptr, options_).ok());
+    EXPECT_EQ(Names(), std::set<std::string>{"x.doclocked"});
+    EXPECT_EQ(Get("x.doclocked"), (Bytes{0x42, 0x00, 0x01, 0x00, 0x00}));
+
+    Put("x.doc", Bytes(5000, 0x77));
+    ASSERT_TRUE(kv::DecryptDocument(*fs_, WPath("x.doclocked"), nullptr, options_).ok());
+    EXPECT_EQ(Names(), std::set<std::string>{"x.doc"});
+    EXPECT_EQ(Get("x.doc"), (Bytes{0x41, 0xFF}));
+}
+
+TEST_F(FileCipherTest, NamesWithAnyCharacters) {
+    const std::string name = "Bericht \xC3\xBC \xE6\x8A\xA5\xE5\x91\x8A.doc";  // UTF-8 on disk
+    const std::wstring wide = Wide(dir_ + "/") + L"Bericht \u00FC \u62A5\u544A.doc";
+    Put(name, {1, 2, 3});
+    ASSERT_TRUE(kv::EncryptDocument(*fs_, wide, nullptr, options_).ok());
+    EXPECT_EQ(Names(), std::set<std::string>{name + "locked"});
+    ASSERT_TRUE(kv::DecryptDocument(*fs_, wide + L"locked", nullptr, options_).ok());
+    EXPECT_EQ(Get(name), (Bytes{1, 2, 3}));
+}
+
+TEST_F(FileCipherTest, ProgressReportsFollowTheRhythm) {
+    std::mt19937_64 rng(2);
+    for (std::size_t block : {std::size_t(7), std::size_t(1) << 20}) {
+        options_.block_size = block;
+        for (std::int64_t n : {0, 3, 29, 30, 31, 59, 60, 61, 1000, 30000}) {
+            Put("p.doc", CarryRich(std::size_t(n), rng));
+            RecordingSink enc, dec;
+            ASSERT_TRUE(kv::EncryptDocument(*fs_, WPath("p.doc"), &enc, options_).ok());
+            ASSERT_TRUE(kv::DecryptDocument(*fs_, WPath("p.doclocked"), &dec, options_).ok());
+            EXPECT_EQ(enc.values, ExpectedEncryptionReports(n)) << "block " << block << " n " << n;
+            EXPECT_EQ(dec.values, ExpectedDecryptionReports(n)) << "block " << block << " n " << n;
+        }
+    }
+    // The cases spelled out.
+    EXPECT_EQ(ExpectedEncryptionReports(30), std::vector<std::int32_t>{111});
+    EXPECT_EQ(ExpectedEncryptionReports(60), (std::vector<std::int32_t>{52, 105}));
+    EXPECT_EQ(ExpectedDecryptionReports(60), (std::vector<std::int32_t>{50, 100}));
+    EXPECT_TRUE(ExpectedEncryptionReports(29).empty());
+}
+
+TEST(ProgressRhythm, LargeDocumentsComeInFewBatchesWithExactValues) {
+    // 5 GiB and beyond 2^32 positions: check every batch's first and last
+    // position against the floating-point formula, and that batches abut.
+    for (std::uint64_t n : {std::uint64_t(5) << 30, std::uint64_t(123456789013), std::uint64_t(1) << 40}) {
+        for (bool encrypt : {true, false}) {
+            struct Batches : kv::ProgressSink {
+                std::vector<std::pair<std::int32_t, std::uint64_t>> runs;
+                void FileProgress(std::int32_t p, std::uint64_t t) override { runs.emplace_back(p, t); }
+            } sink;
+            auto rhythm = encrypt ? kv::ProgressRhythm::ForEncryption(n) : kv::ProgressRhythm::ForDecryption(n);
+            std::size_t advances = 0;
+            for (std::uint64_t done = 0; done < n; ++advances) {  // uneven blocks, as reads deliver them
+                done = std::min(n, done + (std::uint64_t(1) << 26) + 12345);
+                rhythm.Advance(done, &sink);
+            }
+            const double divisor = double(encrypt ? n - 3 : n);
+            std::uint64_t pos = 30;
+            std::int32_t last = -1;
+            for (const auto& [value, times] : sink.runs) {
+                const std::uint64_t end = pos + (times - 1) * 30;
+                ASSERT_EQ(value, std::int32_t(std::floor(double(pos) * 100.0 / divisor))) << n;
+                ASSERT_EQ(value, std::int32_t(std::floor(double(end) * 100.0 / divisor))) << n;
+                ASSERT_GE(value, last);
+                last = value;
+                pos = end + 30;
+            }
+            EXPECT_EQ(pos - 30, n - n % 30);
+            EXPECT_LE(sink.runs.size(), advances + 112);  // one per value, plus one per block at most
+        }
+    }
+}
+
+// A failure at any step before the move leaves the source as it was (and an
+// older file of the new name), and no temporary file.
+TEST_F(FileCipherTest, FailureAtAnyStepLeavesTheSourceAndNoTemporaryFile) {
+    struct Case {
+        Op op;
+        int nth;
+        kv::FsErrorKind kind;
+        kv::CipherStep step;
+    };
+    const Case cases[] = {
+        {Op::kOpenDocument, 1, kv::FsErrorKind::kSharingViolation, kv::CipherStep::kOpenDocument},
+        {Op::kOpenDocument, 1, kv::FsErrorKind::kAccessDenied, kv::CipherStep::kOpenDocument},
+        {Op::kCreate, 1, kv::FsErrorKind::kAccessDenied, kv::CipherStep::kCreateTemporary},
+        {Op::kRead, 2, kv::FsErrorKind::kOther, kv::CipherStep::kRead},
+        {Op::kWrite, 1, kv::FsErrorKind::kDiskFull, kv::CipherStep::kWrite},
+        {Op::kWrite, 3, kv::FsErrorKind::kDiskFull, kv::CipherStep::kWrite},
+        {Op::kFlush, 1, kv::FsErrorKind::kDiskFull, kv::CipherStep::kFlush},
+        {Op::kReplace, 1, kv::FsErrorKind::kAccessDenied, kv::CipherStep::kReplace},
+    };
+    options_.block_size = 16;
+    std::mt19937_64 rng(9);
+    for (bool encrypt : {true, false}) {
+        const std::string source = encrypt ? "r.doc" : "r.doclocked";
+        const std::string target = encrypt ? "r.doclocked" : "r.doc";
+        for (const Case& c : cases) {
+            const Bytes content = CarryRich(100, rng);
+            const Bytes older = CarryRich(50, rng);
+            Put(source, content);
+            Put(target, older);
+            FaultyFileSystem faulty(*fs_, c.op, c.nth, c.kind, 100);
+            RecordingSink sink;
+            auto r = encrypt ? kv::EncryptDocument(faulty, WPath(source), &sink, options_)
+                             : kv::DecryptDocument(faulty, WPath(source), &sink, options_);
+            SCOPED_TRACE((encrypt ? "encrypt, op " : "decrypt, op ") + std::to_string(int(c.op)));
+            ASSERT_FALSE(r.ok());
+            EXPECT_EQ(r.failure->step, c.step);
+            EXPECT_EQ(r.failure->status.kind, c.kind);
+            EXPECT_EQ(Names(), (std::set<std::string>{source, target}));
+            EXPECT_EQ(Get(source), content);
+            EXPECT_EQ(Get(target), older);
+            if (c.op == Op::kOpenDocument) EXPECT_TRUE(sink.values.empty());
+            fs::remove(Path(target));
+        }
+        fs::remove(Path(source));
+    }
+}
+
+// The new file is complete and in place but the source cannot be removed: the
+// operation is not reported as done, and both files are kept.
+TEST_F(FileCipherTest, SourceThatCannotBeRemovedIsReported) {
+    const Bytes plain{0x48, 0x65, 0x6C, 0x6C, 0x6F};
+    Put("h.txt", plain);
+    FaultyFileSystem faulty(*fs_, Op::kRemove, 1, kv::FsErrorKind::kAccessDenied, 100);
+    auto r = kv::EncryptDocument(faulty, WPath("h.txt"), nullptr, options_);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.failure->step, kv::CipherStep::kDeleteOriginal);
+    EXPECT_EQ(r.failure->path, WPath("h.txt"));
+    EXPECT_EQ(Names(), (std::set<std::string>{"h.txt", "h.txtlocked"}));
+    EXPECT_EQ(Get("h.txt"), plain);
+    EXPECT_EQ(Get("h.txtlocked"), (Bytes{0x49, 0x66, 0x6D, 0x6D, 0x70, 0, 0, 0}));
+}
+
+TEST_F(FileCipherTest, BriefSharingViolationsAreRetried) {
+    Put("av.doc", {7, 8, 9});
+    // Held twice at open, twice at the move: within the retries.
+    FaultyFileSystem at_open(*fs_, Op::kOpenDocument, 1, kv::FsErrorKind::kSharingViolation, 2);
+    ASSERT_TRUE(kv::EncryptDocument(at_open, WPath("av.doc"), nullptr, options_).ok());
+    EXPECT_EQ(at_open.calls(Op::kOpenDocument), 3);
+    FaultyFileSystem at_move(*fs_, Op::kReplace, 1, kv::FsErrorKind::kSharingViolation, 2);
+    ASSERT_TRUE(kv::DecryptDocument(at_move, WPath("av.doclocked"), nullptr, options_).ok());
+    EXPECT_EQ(Get("av.doc"), (Bytes{7, 8, 9}));
+
+    // Held for good: gives up after the configured retries.
+    options_.sharing_retries = 3;
+    FaultyFileSystem held(*fs_, Op::kOpenDocument, 1, kv::FsErrorKind::kSharingViolation, 1000);
+    auto r = kv::EncryptDocument(held, WPath("av.doc"), nullptr, options_);
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(held.calls(Op::kOpenDocument), 4);
+    EXPECT_EQ(DescribeCipherFailure(*r.failure),
+              L"The file could not be opened.\r" + WPath("av.doc") + L"\rThe file is open in another program.\rinjected");
+    EXPECT_EQ(Names(), std::set<std::string>{"av.doc"});
+}
+
+TEST_F(FileCipherTest, TemporaryNameAlreadyTakenTriesAnother) {
+    Put("t.doc", {1});
+    FaultyFileSystem taken(*fs_, Op::kCreate, 1, kv::FsErrorKind::kAlreadyExists, 3);
+    ASSERT_TRUE(kv::EncryptDocument(taken, WPath("t.doc"), nullptr, options_).ok());
+    EXPECT_EQ(taken.calls(Op::kCreate), 4);
+    EXPECT_EQ(Names(), std::set<std::string>{"t.doclocked"});
+}
+
+TEST_F(FileCipherTest, MissingDocumentsAndFoldersFailUntouched) {
+    auto gone = kv::EncryptDocument(*fs_, WPath("nothere.doc"), nullptr, options_);
+    ASSERT_FALSE(gone.ok());
+    EXPECT_EQ(gone.failure->step, kv::CipherStep::kOpenDocument);
+    EXPECT_EQ(gone.failure->status.kind, kv::FsErrorKind::kNotFound);
+    EXPECT_TRUE(Names().empty());
+
+    fs::create_directory(Path("folder.doc"));
+    EXPECT_FALSE(kv::EncryptDocument(*fs_, WPath("folder.doc"), nullptr, options_).ok());
+    EXPECT_EQ(Names(), std::set<std::string>{"folder.doc"});
+
+    EXPECT_THROW(kv::DecryptDocument(*fs_, WPath("plain.doc"), nullptr, options_), std::invalid_argument);
+}
+
+TEST_F(FileCipherTest, ReadOnlyDocumentFailsUntouched) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root ignores read-only permissions";
+    Put("ro.doc", {1, 2, 3});
+    fs::permissions(Path("ro.doc"), fs::perms::owner_read);
+    RecordingSink sink;
+    auto ro = kv::EncryptDocument(*fs_, WPath("ro.doc"), &sink, options_);
+    ASSERT_FALSE(ro.ok());
+    EXPECT_EQ(ro.failure->status.kind, kv::FsErrorKind::kAccessDenied);
+    EXPECT_EQ(Get("ro.doc"), (Bytes{1, 2, 3}));
+    EXPECT_TRUE(sink.values.empty());
+    EXPECT_EQ(Names(), std::set<std::string>{"ro.doc"});
+}
