@@ -117,60 +117,97 @@ inline std::uint32_t StepBytes(const WordStepTable& table, std::uint32_t state, 
     return state;
 }
 
+#ifdef KV_TRANSFORM_SSE2
+// Redoes, through the table, the bytes of a group from each trigger on while a
+// carry is in flight. `saved` is the group's input, `out` already holds every
+// byte moved by delta. Returns the state at the end of the group.
+inline std::uint32_t Walk(const WordStepTable& table, const std::uint8_t* saved, std::uint8_t* out,
+                          std::uint64_t hits, unsigned width) {
+    std::uint32_t state = 0;
+    while (hits != 0) {
+        unsigned k = unsigned(std::countr_zero(hits));
+        do {
+            const std::uint16_t e = table[state << 8 | saved[k]];
+            out[k] = std::uint8_t(e);
+            state = e >> 8;
+        } while (++k < width && state != 0);
+        if (state != 0 || k >= 64) break;
+        hits &= ~((std::uint64_t(1) << k) - 1);
+    }
+    return state;
+}
+#endif
+
 // The shared driver. With no carry in flight, a byte that cannot produce one
 // (forward: v + delta <= 0xFF; backward: v >= delta) just moves by delta and
-// leaves none in flight, so whole vectors of such bytes are done at once. The
-// first byte that can produce one, and the up to three bytes after it while
-// anything is in flight, go through the table.
+// leaves none in flight. So a group of bytes is moved by delta all at once, and
+// only the "triggers" (bytes that can produce a carry) and the up to three
+// bytes after each one, while the carry travels, go through the table. Writing
+// the whole group first is safe in place because the group's input is kept.
 template <bool kForward>
 std::uint32_t Run(const WordStepTable& table, std::uint8_t delta, std::uint32_t state, const std::uint8_t* in,
                   std::uint8_t* out, std::size_t size) {
     std::size_t i = 0;
-    while (i < size) {
+#ifdef KV_TRANSFORM_SSE2
+    const __m128i d = _mm_set1_epi8(char(delta));
+    // Forward: trigger when v >= 256 - delta. Backward: when v <= delta - 1.
+    const __m128i limit = _mm_set1_epi8(char(kForward ? 0x100 - delta : delta - 1));
+    auto hits_of = [&](__m128i x) -> std::uint64_t {
+        const __m128i t =
+            kForward ? _mm_cmpeq_epi8(_mm_max_epu8(x, limit), x) : _mm_cmpeq_epi8(_mm_min_epu8(x, limit), x);
+        return std::uint32_t(_mm_movemask_epi8(t));
+    };
+    auto moved = [&](__m128i x) { return kForward ? _mm_add_epi8(x, d) : _mm_sub_epi8(x, d); };
+    auto load = [&](std::size_t at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + at)); };
+    auto store = [](std::uint8_t* p, __m128i x) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), x); };
+    auto finish_carries = [&] {
+        do {
+            const std::uint16_t e = table[state << 8 | in[i]];
+            out[i] = std::uint8_t(e);
+            state = e >> 8;
+        } while (++i < size && state != 0);
+    };
+
+    while (i + 64 <= size) {
         if (state != 0) {
-            do {
-                const std::uint16_t e = table[state << 8 | in[i]];
-                out[i] = std::uint8_t(e);
-                state = e >> 8;
-            } while (++i < size && state != 0);
+            finish_carries();
             continue;
         }
-        std::size_t stop = size;
-#ifdef KV_TRANSFORM_SSE2
-        const __m128i d = _mm_set1_epi8(char(delta));
-        // Forward: trigger when v >= 256 - delta. Backward: when v <= delta - 1.
-        const __m128i limit = _mm_set1_epi8(char(kForward ? 0x100 - delta : delta - 1));
-        auto triggers = [&](__m128i x) {
-            return kForward ? _mm_cmpeq_epi8(_mm_max_epu8(x, limit), x) : _mm_cmpeq_epi8(_mm_min_epu8(x, limit), x);
-        };
-        auto moved = [&](__m128i x) { return kForward ? _mm_add_epi8(x, d) : _mm_sub_epi8(x, d); };
-        for (; i + 64 <= size; i += 64) {
-            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 16));
-            const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 32));
-            const __m128i e = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i + 48));
-            const __m128i any = _mm_or_si128(_mm_or_si128(triggers(a), triggers(b)),
-                                             _mm_or_si128(triggers(c), triggers(e)));
-            if (_mm_movemask_epi8(any) != 0) break;
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), moved(a));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 16), moved(b));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 32), moved(c));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 48), moved(e));
+        const __m128i a = load(i), b = load(i + 16), c = load(i + 32), e = load(i + 48);
+        const std::uint64_t hits = hits_of(a) | hits_of(b) << 16 | hits_of(c) << 32 | hits_of(e) << 48;
+        store(out + i, moved(a));
+        store(out + i + 16, moved(b));
+        store(out + i + 32, moved(c));
+        store(out + i + 48, moved(e));
+        if (hits != 0) {
+            alignas(16) std::uint8_t saved[64];
+            store(saved, a);
+            store(saved + 16, b);
+            store(saved + 32, c);
+            store(saved + 48, e);
+            state = Walk(table, saved, out + i, hits, 64);
         }
-        for (; i + 16 <= size; i += 16) {
-            const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
-            const int hits = _mm_movemask_epi8(triggers(x));
-            if (hits != 0) {
-                stop = i + std::size_t(std::countr_zero(unsigned(hits))) + 1;
-                break;
-            }
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), moved(x));
-        }
-#endif
-        state = StepBytes(table, state, in, out, i, stop);
-        i = stop;
+        i += 64;
     }
-    return state;
+    while (i + 16 <= size) {
+        if (state != 0) {
+            finish_carries();
+            continue;
+        }
+        const __m128i x = load(i);
+        const std::uint64_t hits = hits_of(x);
+        store(out + i, moved(x));
+        if (hits != 0) {
+            alignas(16) std::uint8_t saved[16];
+            store(saved, x);
+            state = Walk(table, saved, out + i, hits, 16);
+        }
+        i += 16;
+    }
+#else
+    (void)delta;
+#endif
+    return StepBytes(table, state, in, out, i, size);
 }
 
 }  // namespace
