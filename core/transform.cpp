@@ -1,5 +1,6 @@
 #include "core/transform.h"
 
+#include <array>
 #include <bit>
 #include <memory>
 #include <mutex>
@@ -11,6 +12,21 @@
 #endif
 
 namespace kv {
+
+struct WordStepTables {
+    // One 256-entry row per 3-bit state: low byte = output byte, high byte =
+    // the next state.
+    std::array<std::uint16_t, 8 * 256> step;
+    // What 16 equal trigger bytes in a row become from each state (long runs of
+    // 0xFF or 0x00 would otherwise go through `step` one byte at a time).
+    struct Run16 {
+        std::uint8_t bytes[16];
+        std::uint8_t next;
+    };
+    std::uint8_t first_trigger;
+    std::vector<std::array<Run16, 8>> runs;  // index: value - first_trigger
+};
+
 namespace {
 
 std::uint32_t LoadWord(const std::uint8_t* p) {
@@ -92,25 +108,42 @@ std::uint8_t CheckedDelta(std::uint32_t delta) {
     return std::uint8_t(delta);
 }
 
-const WordStepTable& TableFor(bool forward, std::uint8_t delta) {
+const WordStepTables& TablesFor(bool forward, std::uint8_t delta) {
     static std::mutex mutex;
-    static std::unique_ptr<WordStepTable> tables[2][256];
+    static std::unique_ptr<WordStepTables> tables[2][256];
     std::lock_guard lock(mutex);
     auto& slot = tables[forward ? 0 : 1][delta];
     if (!slot) {
-        slot = std::make_unique<WordStepTable>();
+        auto t = std::make_unique<WordStepTables>();
         for (std::uint32_t state = 0; state < 8; ++state)
             for (std::uint32_t v = 0; v < 256; ++v)
-                (*slot)[state << 8 | v] = forward ? ForwardByte(v, state, delta, true) : BackwardByte(v, state, delta);
+                t->step[state << 8 | v] = forward ? ForwardByte(v, state, delta, true) : BackwardByte(v, state, delta);
+        // Triggers: forward v >= 256 - delta, backward v < delta.
+        t->first_trigger = forward ? std::uint8_t(0x100 - delta) : 0;
+        t->runs.resize(delta);
+        for (std::uint32_t k = 0; k < delta; ++k) {
+            const std::uint32_t v = t->first_trigger + k;
+            for (std::uint32_t start = 0; start < 8; ++start) {
+                auto& run = t->runs[k][start];
+                std::uint32_t state = start;
+                for (auto& b : run.bytes) {
+                    const std::uint16_t e = t->step[state << 8 | v];
+                    b = std::uint8_t(e);
+                    state = e >> 8;
+                }
+                run.next = std::uint8_t(state);
+            }
+        }
+        slot = std::move(t);
     }
     return *slot;
 }
 
 // Runs the table from `state` over in[i..end), returns the final state.
-inline std::uint32_t StepBytes(const WordStepTable& table, std::uint32_t state, const std::uint8_t* in,
+inline std::uint32_t StepBytes(const WordStepTables& tables, std::uint32_t state, const std::uint8_t* in,
                                std::uint8_t* out, std::size_t i, std::size_t end) {
     for (; i < end; ++i) {
-        const std::uint16_t e = table[state << 8 | in[i]];
+        const std::uint16_t e = tables.step[state << 8 | in[i]];
         out[i] = std::uint8_t(e);
         state = e >> 8;
     }
@@ -121,13 +154,13 @@ inline std::uint32_t StepBytes(const WordStepTable& table, std::uint32_t state, 
 // Redoes, through the table, the bytes of a group from each trigger on while a
 // carry is in flight. `saved` is the group's input, `out` already holds every
 // byte moved by delta. Returns the state at the end of the group.
-inline std::uint32_t Walk(const WordStepTable& table, const std::uint8_t* saved, std::uint8_t* out,
+inline std::uint32_t Walk(const WordStepTables& tables, const std::uint8_t* saved, std::uint8_t* out,
                           std::uint64_t hits, unsigned width) {
     std::uint32_t state = 0;
     while (hits != 0) {
         unsigned k = unsigned(std::countr_zero(hits));
         do {
-            const std::uint16_t e = table[state << 8 | saved[k]];
+            const std::uint16_t e = tables.step[state << 8 | saved[k]];
             out[k] = std::uint8_t(e);
             state = e >> 8;
         } while (++k < width && state != 0);
@@ -145,7 +178,7 @@ inline std::uint32_t Walk(const WordStepTable& table, const std::uint8_t* saved,
 // bytes after each one, while the carry travels, go through the table. Writing
 // the whole group first is safe in place because the group's input is kept.
 template <bool kForward>
-std::uint32_t Run(const WordStepTable& table, std::uint8_t delta, std::uint32_t state, const std::uint8_t* in,
+std::uint32_t Run(const WordStepTables& tables, std::uint8_t delta, std::uint32_t state, const std::uint8_t* in,
                   std::uint8_t* out, std::size_t size) {
     std::size_t i = 0;
 #ifdef KV_TRANSFORM_SSE2
@@ -162,19 +195,39 @@ std::uint32_t Run(const WordStepTable& table, std::uint8_t delta, std::uint32_t 
     auto store = [](std::uint8_t* p, __m128i x) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), x); };
     auto finish_carries = [&] {
         do {
-            const std::uint16_t e = table[state << 8 | in[i]];
+            const std::uint16_t e = tables.step[state << 8 | in[i]];
             out[i] = std::uint8_t(e);
             state = e >> 8;
         } while (++i < size && state != 0);
     };
 
+    // A whole group of one trigger value (a long run of 0xFF or 0x00) from any
+    // state: 16 bytes per lookup.
+    auto uniform_run = [&] {
+        const std::uint8_t v = in[i];
+        if (std::uint8_t(v - tables.first_trigger) >= delta) return false;
+        const __m128i same = _mm_set1_epi8(char(v));
+        const __m128i eq = _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(load(i), same), _mm_cmpeq_epi8(load(i + 16), same)),
+                                         _mm_and_si128(_mm_cmpeq_epi8(load(i + 32), same), _mm_cmpeq_epi8(load(i + 48), same)));
+        if (_mm_movemask_epi8(eq) != 0xFFFF) return false;
+        const auto& runs = tables.runs[v - tables.first_trigger];
+        for (std::size_t q = 0; q < 64; q += 16) {
+            const auto& run = runs[state];
+            store(out + i + q, _mm_loadu_si128(reinterpret_cast<const __m128i*>(run.bytes)));
+            state = run.next;
+        }
+        i += 64;
+        return true;
+    };
+
     while (i + 64 <= size) {
         if (state != 0) {
-            finish_carries();
+            if (!uniform_run()) finish_carries();
             continue;
         }
         const __m128i a = load(i), b = load(i + 16), c = load(i + 32), e = load(i + 48);
         const std::uint64_t hits = hits_of(a) | hits_of(b) << 16 | hits_of(c) << 32 | hits_of(e) << 48;
+        if (hits == ~std::uint64_t(0) && uniform_run()) continue;
         store(out + i, moved(a));
         store(out + i + 16, moved(b));
         store(out + i + 32, moved(c));
@@ -185,7 +238,7 @@ std::uint32_t Run(const WordStepTable& table, std::uint8_t delta, std::uint32_t 
             store(saved + 16, b);
             store(saved + 32, c);
             store(saved + 48, e);
-            state = Walk(table, saved, out + i, hits, 64);
+            state = Walk(tables, saved, out + i, hits, 64);
         }
         i += 64;
     }
@@ -200,23 +253,23 @@ std::uint32_t Run(const WordStepTable& table, std::uint8_t delta, std::uint32_t 
         if (hits != 0) {
             alignas(16) std::uint8_t saved[16];
             store(saved, x);
-            state = Walk(table, saved, out + i, hits, 16);
+            state = Walk(tables, saved, out + i, hits, 16);
         }
         i += 16;
     }
 #else
     (void)delta;
 #endif
-    return StepBytes(table, state, in, out, i, size);
+    return StepBytes(tables, state, in, out, i, size);
 }
 
 }  // namespace
 
 ForwardWordStream::ForwardWordStream(std::uint32_t delta)
-    : table_(&TableFor(true, CheckedDelta(delta))), delta_(std::uint8_t(delta)) {}
+    : tables_(&TablesFor(true, CheckedDelta(delta))), delta_(std::uint8_t(delta)) {}
 
 void ForwardWordStream::Process(const std::uint8_t* in, std::uint8_t* out, std::size_t size) {
-    carries_ = Run<true>(*table_, delta_, carries_, in, out, size);
+    carries_ = Run<true>(*tables_, delta_, carries_, in, out, size);
     fed_ += size;
 }
 
@@ -237,10 +290,10 @@ std::size_t ForwardWordStream::Finish(std::uint8_t* out3) {
 }
 
 BackwardWordStream::BackwardWordStream(std::uint32_t delta)
-    : table_(&TableFor(false, CheckedDelta(delta))), delta_(std::uint8_t(delta)) {}
+    : tables_(&TablesFor(false, CheckedDelta(delta))), delta_(std::uint8_t(delta)) {}
 
 void BackwardWordStream::Process(const std::uint8_t* in, std::uint8_t* out, std::size_t size) {
-    borrows_ = Run<false>(*table_, delta_, borrows_, in, out, size);
+    borrows_ = Run<false>(*tables_, delta_, borrows_, in, out, size);
 }
 
 std::vector<std::uint8_t> AddWordsForward(std::span<const std::uint8_t> plain, std::uint32_t delta) {

@@ -22,7 +22,6 @@
 // simply stops reading three bytes before the end.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -33,9 +32,8 @@ namespace kv {
 std::vector<std::uint8_t> AddWordsForward(std::span<const std::uint8_t> plain, std::uint32_t delta);
 std::vector<std::uint8_t> SubWordsBackward(std::span<const std::uint8_t> stored, std::uint32_t delta);
 
-// One 256-entry row per 3-bit carry state: low byte = output byte, high byte =
-// the next state. Shared by both directions.
-using WordStepTable = std::array<std::uint16_t, 8 * 256>;
+// Lookup tables for one direction and delta, built once and shared.
+struct WordStepTables;
 
 // Streaming forward transform. Feed the plain bytes in order through Process (in
 // place or into another buffer of the same size: output byte k is written to
@@ -55,7 +53,7 @@ public:
     std::uint64_t BytesFed() const { return fed_; }
 
 private:
-    const WordStepTable* table_;
+    const WordStepTables* tables_;
     std::uint8_t delta_;
     std::uint32_t carries_ = 0;  // bit b: a carry from position k-1-b is on its way into byte k
     std::uint64_t fed_ = 0;
@@ -73,7 +71,7 @@ public:
     void Process(std::uint8_t* data, std::size_t size) { Process(data, data, size); }
 
 private:
-    const WordStepTable* table_;
+    const WordStepTables* tables_;
     std::uint8_t delta_;
     std::uint32_t borrows_ = 0;  // bit b: a borrow from position k-1-b is on its way into byte k
 };

@@ -38,15 +38,16 @@ Bytes LiteralBackward(const Bytes& stored, std::uint32_t delta) {
 }
 
 // Bytes drawn mostly from the values that make carries and borrows: runs of
-// 0xFF and 0x00, 0xFE, 0x01, and some plain random bytes.
+// 0xFF and 0x00 (some longer than a vector group), 0xFE, 0x01, and some plain
+// random bytes.
 Bytes Tricky(std::size_t n, std::mt19937_64& rng) {
     static const std::uint8_t kValues[] = {0x00, 0x00, 0xFF, 0xFF, 0xFF, 0xFE, 0xFE, 0x01, 0x02, 0x7F, 0x80};
     Bytes out;
     out.reserve(n);
-    const int style = int(rng() % 4);
+    const int style = int(rng() % 5);
     while (out.size() < n) {
         std::uint8_t v = rng() % 3 == 0 ? std::uint8_t(rng()) : kValues[rng() % std::size(kValues)];
-        std::size_t run = style == 0 ? 1 : 1 + rng() % (style == 3 ? 40 : 6);
+        std::size_t run = style == 0 ? 1 : 1 + rng() % (style == 4 ? 300 : style == 3 ? 40 : 6);
         for (; run > 0 && out.size() < n; --run) out.push_back(v);
     }
     return out;
