@@ -35,7 +35,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 file(GLOB KV_WIN_TEST_COMMON CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/common/*.cpp)
 file(GLOB KV_KORVANE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/korvane/*.cpp)
 add_executable(korvane_tests ${KV_KORVANE_TESTS} ${KV_WIN_TEST_COMMON} ${CMAKE_SOURCE_DIR}/packaging/Korvane.rc)
-target_include_directories(korvane_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/windows)
+target_include_directories(korvane_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/windows/common)
 target_link_libraries(korvane_tests PRIVATE korvane_app gtest)
 target_compile_options(korvane_tests PRIVATE ${KV_WARN})
 # Run under Wine by scripts/test; WINE is taken from the environment.

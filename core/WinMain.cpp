@@ -1,0 +1,23 @@
+// Korvane.exe: start-up, then the message loop until the last window is unloaded.
+#include <windows.h>
+#include <ole2.h>
+
+#include "core/Globals.h"
+#include "win/app.h"
+#include "win/dialogs.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    ::SetProcessDPIAware();
+    kv::win::InitializeWindowing();
+    kv::win::SetAppTitle(L"Korvane");
+    try {
+        kv::Globals::Main();
+    } catch (...) {
+        kv::win::MsgBox(L"Korvane could not start.", kv::win::MsgButtons::OK, kv::win::MsgIcon::Critical);
+        return 1;
+    }
+    if (kv::win::LoadedFormCount() == 0) return 0;
+    kv::win::RunMessageLoop();
+    ::OleUninitialize();
+    return 0;
+}

@@ -1,0 +1,114 @@
+#include "harness.h"
+
+#include <atomic>
+
+#include "core/Globals.h"
+#include "win/app.h"
+#include "win/form.h"
+
+namespace kvtest {
+
+TempFolder::TempFolder() {
+    static std::atomic<int> counter{0};
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    path_ = std::wstring(temp) + L"kvtest-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+            std::to_wstring(counter++);
+    ::CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder() {
+    for (const auto& name : FilesIn(path_)) {
+        const std::wstring file = path_ + L"\\" + name;
+        ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(file.c_str());
+    }
+    ::RemoveDirectoryW(path_.c_str());
+}
+
+std::vector<std::uint8_t> ReadBytes(const std::wstring& path) {
+    std::vector<std::uint8_t> bytes;
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
+    if (h == INVALID_HANDLE_VALUE) return bytes;
+    std::uint8_t buffer[65536];
+    DWORD got = 0;
+    while (::ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got) bytes.insert(bytes.end(), buffer, buffer + got);
+    ::CloseHandle(h);
+    return bytes;
+}
+
+void WriteBytes(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD put = 0;
+    if (!bytes.empty()) ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &put, nullptr);
+    ::CloseHandle(h);
+}
+
+bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::vector<std::wstring> FilesIn(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW data;
+    HANDLE find = ::FindFirstFileW((folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") names.push_back(name);
+    } while (::FindNextFileW(find, &data));
+    ::FindClose(find);
+    return names;
+}
+
+void Pump() { kv::win::DoEvents(3); }
+
+void Click(HWND button) {
+    ::SendMessageW(button, BM_CLICK, 0, 0);
+    Pump();
+}
+
+void TypeText(HWND control, const std::wstring& text) {
+    ::SendMessageW(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void PressKey(HWND control, UINT key) {
+    ::SendMessageW(control, WM_KEYDOWN, key, 1);
+    ::SendMessageW(control, WM_KEYUP, key, 0xC0000001);
+    Pump();
+}
+
+void ChooseComboItem(HWND combo, int index) {
+    ::SendMessageW(combo, CB_SETCURSEL, index, 0);
+    ::SendMessageW(::GetParent(combo), WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(combo), CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(combo));
+    Pump();
+}
+
+std::wstring WindowText(HWND hwnd) {
+    wchar_t buffer[4096] = {};
+    ::GetWindowTextW(hwnd, buffer, 4096);
+    return buffer;
+}
+
+void KorvaneTest::SetUp() {
+    kv::win::ResetAllForms();
+    Pump();
+    kv::win::SetLastFormUnloadedHandler([this] { ++lastFormUnloads; });
+    namespace G = kv::Globals;
+    G::Users.assign(1, kv::UserRecord{});
+    G::CurrentUser = 0;
+    G::PasswordConfirmed = false;
+    G::DecryptedFiles.clear();
+    G::ShowProgress = false;
+    G::FileSystem = std::make_unique<G::FileSystemObject>();
+    G::SetDataFolder(folder.Path());
+}
+
+void KorvaneTest::TearDown() {
+    kv::win::ResetAllForms();
+    Pump();
+    kv::win::SetLastFormUnloadedHandler([] {});
+}
+
+}  // namespace kvtest

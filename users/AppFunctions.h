@@ -1,0 +1,31 @@
+// Program-wide procedures around the user store, acting on the Users array and the data
+// file paths of Globals.
+#pragma once
+
+#include <string>
+
+#include "users/user_store.h"
+
+namespace kv::AppFunctions {
+
+// Fills Users from KVU.txt, creating it with the default administrator (and the welcome
+// message) when it does not exist. Reading never writes the file. Returns false, after
+// telling the user what is wrong, when the store cannot be created or read or holds no
+// account; the program must not go on then.
+bool LoadUserFile();
+
+// Writes Users to KVU.txt: encoded in memory, written beside it, flushed, and put in
+// place in one step. Returns false, after telling the user, when it could not be saved;
+// the file on disk is then unchanged.
+bool SaveUserFile();
+
+// The encoding pass over a whole file and its inverse (crash-safe rewrites).
+bool EncodeUsersFile(const std::wstring& path);
+bool DecodeUsersFile(const std::wstring& path);
+
+std::wstring GetUserPassword(const std::wstring& name);
+// Sets CurrentUser to the first record of that name; unchanged when none matches.
+void FindUser(const std::wstring& name);
+bool OtherAdminExists(const std::wstring& name);
+
+}  // namespace kv::AppFunctions

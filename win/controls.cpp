@@ -1,0 +1,441 @@
+#include "win/controls.h"
+
+#include <commctrl.h>
+
+#include "win/app.h"
+
+namespace kv::win {
+
+Control::~Control() {
+    if (form_) form_->UnregisterControl(this);
+    if (hwnd_ && ::IsWindow(hwnd_)) {
+        ::RemoveWindowSubclass(hwnd_, &Control::SubclassProc, 1);
+        ::RemovePropW(hwnd_, L"KorvaneControl");
+    }
+}
+
+void Control::CreateIn(const Container& where, const wchar_t* cls, DWORD style, DWORD exStyle,
+                       const std::wstring& text, const Rect& rect, const FontSpec& font) {
+    where_ = where;
+    form_ = where.form;
+    rect_ = rect;
+    id_ = form_->RegisterControl(this);
+    hwnd_ = ::CreateWindowExW(exStyle, cls, text.c_str(), style | WS_CHILD | WS_CLIPSIBLINGS,
+                              form_->Px(rect.left + where.offsetLeft), form_->Px(rect.top + where.offsetTop),
+                              form_->Px(rect.width), form_->Px(rect.height), where.parent,
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Instance(), nullptr);
+    if (!hwnd_) return;
+    ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_->Font(font)), FALSE);
+    ::SetPropW(hwnd_, L"KorvaneControl", this);
+    ::SetWindowSubclass(hwnd_, &Control::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+std::wstring Control::Text() const {
+    if (!hwnd_) return {};
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(hwnd_)) + 1, L'\0');
+    text.resize(static_cast<size_t>(::GetWindowTextW(hwnd_, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+void Control::SetText(const std::wstring& text) {
+    if (hwnd_) ::SetWindowTextW(hwnd_, text.c_str());
+}
+
+bool Control::Visible() const { return hwnd_ && (::GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_VISIBLE); }
+
+void Control::SetVisible(bool visible) {
+    if (hwnd_) ::ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+bool Control::Enabled() const { return hwnd_ && ::IsWindowEnabled(hwnd_); }
+
+void Control::SetEnabled(bool enabled) {
+    if (hwnd_) ::EnableWindow(hwnd_, enabled);
+}
+
+void Control::SetFocus() {
+    if (hwnd_) ::SetFocus(hwnd_);
+}
+
+bool Control::HasFocus() const { return hwnd_ && ::GetFocus() == hwnd_; }
+
+void Control::Move(const Rect& rect) {
+    rect_ = rect;
+    if (hwnd_)
+        ::SetWindowPos(hwnd_, nullptr, form_->Px(rect.left + where_.offsetLeft), form_->Px(rect.top + where_.offsetTop),
+                       form_->Px(rect.width), form_->Px(rect.height), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Control::SetWidth(int width) {
+    Rect r = rect_;
+    r.width = width;
+    Move(r);
+}
+
+void Control::SetFont(const FontSpec& font) {
+    if (hwnd_) ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_->Font(font)), TRUE);
+}
+
+void Control::SetColors(COLORREF fore, COLORREF back) {
+    fore_ = fore;
+    back_ = back;
+    backBrush_.reset(back == CLR_INVALID ? nullptr : ::CreateSolidBrush(back));
+    if (hwnd_) ::InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void Control::OnCommand(WORD) {}
+
+HBRUSH Control::ColorFor(HDC dc, UINT message) {
+    if (fore_ == CLR_INVALID && back_ == CLR_INVALID) return nullptr;
+    if (fore_ != CLR_INVALID) ::SetTextColor(dc, fore_);
+    const COLORREF back = back_ != CLR_INVALID ? back_ : form_->BackColor();
+    ::SetBkColor(dc, back);
+    return backBrush_ ? backBrush_.get() : form_->BackBrush();
+}
+
+LRESULT CALLBACK Control::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
+    auto* self = reinterpret_cast<Control*>(data);
+    if (msg == WM_NCDESTROY) {
+        ::RemovePropW(hwnd, L"KorvaneControl");
+        ::RemoveWindowSubclass(hwnd, &Control::SubclassProc, 1);
+        self->hwnd_ = nullptr;
+        return ::DefSubclassProc(hwnd, msg, wp, lp);
+    }
+    bool handled = false;
+    LRESULT result = 0;
+    try {
+        result = self->OnSubclassMessage(msg, wp, lp, handled);
+    } catch (...) {
+        handled = false;
+    }
+    return handled ? result : ::DefSubclassProc(hwnd, msg, wp, lp);
+}
+
+LRESULT Control::OnSubclassMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+    if (msg == WM_GETDLGCODE && KeyDown && lp) {
+        // Let Enter reach a control that handles it instead of the dialog manager.
+        const MSG* m = reinterpret_cast<const MSG*>(lp);
+        if (m->message == WM_KEYDOWN && m->wParam == VK_RETURN) {
+            handled = true;
+            return ::DefSubclassProc(hwnd_, msg, wp, lp) | DLGC_WANTMESSAGE;
+        }
+    }
+    if (msg == WM_KEYDOWN && KeyDown) {
+        auto handler = KeyDown;
+        if (handler(static_cast<UINT>(wp))) {
+            handled = true;
+            return 0;
+        }
+    }
+    if (msg == WM_CHAR && wp == VK_RETURN && KeyDown) {
+        handled = true;  // no beep for an Enter we acted on
+        return 0;
+    }
+    return 0;
+}
+
+// ---- Label ------------------------------------------------------------------------
+
+void Label::Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontSpec& font) {
+    CreateIn(where, L"STATIC", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, caption, rect, font);
+}
+
+// ---- TextBox ----------------------------------------------------------------------
+
+void TextBox::Create(const Container& where, const std::wstring& text, const Rect& rect,
+                     const TextBoxOptions& options, const FontSpec& font) {
+    DWORD style = WS_VISIBLE | WS_TABSTOP;
+    if (options.multiline) {
+        style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+        if (options.scrollBars) style |= WS_VSCROLL | WS_HSCROLL | ES_AUTOHSCROLL;
+    } else {
+        style |= ES_AUTOHSCROLL;
+    }
+    if (options.password) style |= ES_PASSWORD;
+    if (options.readOnly) style |= ES_READONLY;
+    CreateIn(where, L"EDIT", style, WS_EX_CLIENTEDGE, text, rect, font);
+    if (hwnd_ && options.password) ::SendMessageW(hwnd_, EM_SETPASSWORDCHAR, L'*', 0);
+    if (hwnd_) ::SendMessageW(hwnd_, EM_SETLIMITTEXT, 0, 0);
+}
+
+void TextBox::OnCommand(WORD code) {
+    if (code == EN_CHANGE && Change) {
+        auto handler = Change;
+        handler();
+    }
+}
+
+// ---- CommandButton ----------------------------------------------------------------
+
+void CommandButton::Create(const Container& where, const std::wstring& caption, const Rect& rect,
+                           const FontSpec& font, bool isDefault) {
+    CreateIn(where, L"BUTTON", WS_VISIBLE | WS_TABSTOP | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0, caption,
+             rect, font);
+}
+
+void CommandButton::SetToolTip(const std::wstring& text) {
+    if (!hwnd_) return;
+    if (!tooltip_) {
+        tooltip_ = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                     CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, form_->hwnd(), nullptr, Instance(),
+                                     nullptr);
+    }
+    TOOLINFOW info{};
+    info.cbSize = sizeof(info);
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = form_->hwnd();
+    info.uId = reinterpret_cast<UINT_PTR>(hwnd_);
+    info.lpszText = const_cast<wchar_t*>(text.c_str());
+    ::SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void CommandButton::OnCommand(WORD code) {
+    if (code == BN_CLICKED && Click) {
+        auto handler = Click;
+        handler();
+    }
+}
+
+// ---- CheckBox ---------------------------------------------------------------------
+
+void CheckBox::Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontSpec& font) {
+    CreateIn(where, L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, caption, rect, font);
+}
+
+int CheckBox::Value() const {
+    const LRESULT state = hwnd_ ? ::SendMessageW(hwnd_, BM_GETCHECK, 0, 0) : BST_UNCHECKED;
+    return state == BST_CHECKED ? 1 : state == BST_INDETERMINATE ? 2 : 0;
+}
+
+void CheckBox::SetValue(int value) {
+    if (!hwnd_) return;
+    const int old = Value();
+    ::SendMessageW(hwnd_, BM_SETCHECK, value == 1 ? BST_CHECKED : value == 2 ? BST_INDETERMINATE : BST_UNCHECKED, 0);
+    if (old != Value() && Click) {
+        auto handler = Click;
+        handler();
+    }
+}
+
+void CheckBox::OnCommand(WORD code) {
+    if (code == BN_CLICKED && Click) {
+        auto handler = Click;
+        handler();
+    }
+}
+
+// ---- OptionButton -----------------------------------------------------------------
+
+void OptionButton::Create(const Container& where, const std::wstring& caption, const Rect& rect,
+                          const FontSpec& font, bool firstInGroup) {
+    CreateIn(where, L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON | (firstInGroup ? WS_GROUP : 0), 0,
+             caption, rect, font);
+}
+
+bool OptionButton::Value() const { return hwnd_ && ::SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void OptionButton::SetValue(bool value) {
+    if (hwnd_) ::SendMessageW(hwnd_, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void OptionButton::OnCommand(WORD code) {
+    if (code == BN_CLICKED && Click) {
+        auto handler = Click;
+        handler();
+    }
+}
+
+// ---- Frame ------------------------------------------------------------------------
+
+void Frame::Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontSpec& font) {
+    CreateIn(where, L"BUTTON", WS_VISIBLE | BS_GROUPBOX, 0, caption, rect, font);
+}
+
+Container Frame::Inside() const {
+    Container c = where_;
+    c.offsetLeft += rect_.left;
+    c.offsetTop += rect_.top;
+    return c;
+}
+
+// ---- ComboBox ---------------------------------------------------------------------
+
+void ComboBox::Create(const Container& where, const Rect& rect, bool editable, const FontSpec& font) {
+    // The height given is that of the closed box; the drop-down part needs room below.
+    Rect tall = rect;
+    tall.height = rect.height + 2400;
+    CreateIn(where, L"COMBOBOX",
+             WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | (editable ? CBS_DROPDOWN | CBS_AUTOHSCROLL : CBS_DROPDOWNLIST), 0,
+             L"", tall, font);
+    rect_ = rect;
+}
+
+void ComboBox::AddItem(const std::wstring& item) {
+    if (hwnd_) ::SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+}
+
+void ComboBox::Clear() {
+    if (hwnd_) ::SendMessageW(hwnd_, CB_RESETCONTENT, 0, 0);
+}
+
+int ComboBox::ListCount() const { return hwnd_ ? static_cast<int>(::SendMessageW(hwnd_, CB_GETCOUNT, 0, 0)) : 0; }
+
+std::wstring ComboBox::List(int index) const {
+    if (!hwnd_ || index < 0 || index >= ListCount()) return {};
+    const LRESULT n = ::SendMessageW(hwnd_, CB_GETLBTEXTLEN, index, 0);
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    ::SendMessageW(hwnd_, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(n));
+    return text;
+}
+
+int ComboBox::ListIndex() const { return hwnd_ ? static_cast<int>(::SendMessageW(hwnd_, CB_GETCURSEL, 0, 0)) : -1; }
+
+void ComboBox::SetListIndex(int index) {
+    if (!hwnd_) return;
+    ::SendMessageW(hwnd_, CB_SETCURSEL, index, 0);
+    if (index >= 0 && Click) {
+        auto handler = Click;
+        handler();
+    }
+}
+
+void ComboBox::OnCommand(WORD code) {
+    if (code == CBN_SELCHANGE && Click) {
+        auto handler = Click;
+        handler();
+    } else if (code == CBN_EDITCHANGE && Change) {
+        auto handler = Change;
+        handler();
+    }
+}
+
+// ---- ListBox ----------------------------------------------------------------------
+
+void ListBox::Create(const Container& where, const Rect& rect, bool checkBoxes, const FontSpec& font) {
+    checkBoxes_ = checkBoxes;
+    if (checkBoxes) {
+        CreateIn(where, WC_LISTVIEWW,
+                 WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+                 WS_EX_CLIENTEDGE, L"", rect, font);
+        if (!hwnd_) return;
+        ListView_SetExtendedListViewStyle(hwnd_, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+        LVCOLUMNW column{};
+        column.mask = LVCF_WIDTH;
+        column.cx = form_->Px(rect.width) * 3;
+        ListView_InsertColumn(hwnd_, 0, &column);
+    } else {
+        CreateIn(where, L"LISTBOX", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+                 WS_EX_CLIENTEDGE, L"", rect, font);
+    }
+}
+
+void ListBox::AddItem(const std::wstring& item) {
+    if (!hwnd_) return;
+    if (checkBoxes_) {
+        LVITEMW row{};
+        row.mask = LVIF_TEXT;
+        row.iItem = ListCount();
+        row.pszText = const_cast<wchar_t*>(item.c_str());
+        ListView_InsertItem(hwnd_, &row);
+    } else {
+        ::SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    }
+}
+
+void ListBox::Clear() {
+    if (!hwnd_) return;
+    if (checkBoxes_) ListView_DeleteAllItems(hwnd_);
+    else ::SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0);
+}
+
+int ListBox::ListCount() const {
+    if (!hwnd_) return 0;
+    return checkBoxes_ ? ListView_GetItemCount(hwnd_) : static_cast<int>(::SendMessageW(hwnd_, LB_GETCOUNT, 0, 0));
+}
+
+std::wstring ListBox::List(int index) const {
+    if (!hwnd_ || index < 0 || index >= ListCount()) return {};
+    if (checkBoxes_) {
+        std::wstring text(32768, L'\0');
+        ListView_GetItemText(hwnd_, index, 0, text.data(), static_cast<int>(text.size()));
+        text.resize(wcslen(text.c_str()));
+        return text;
+    }
+    const LRESULT n = ::SendMessageW(hwnd_, LB_GETTEXTLEN, index, 0);
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    ::SendMessageW(hwnd_, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(n));
+    return text;
+}
+
+bool ListBox::Selected(int index) const {
+    if (!hwnd_ || index < 0 || index >= ListCount()) return false;
+    if (checkBoxes_) return ListView_GetCheckState(hwnd_, index) != 0;
+    return ::SendMessageW(hwnd_, LB_GETCURSEL, 0, 0) == index;
+}
+
+void ListBox::SetSelected(int index, bool selected) {
+    if (!hwnd_ || index < 0 || index >= ListCount()) return;
+    if (checkBoxes_) {
+        ListView_SetCheckState(hwnd_, index, selected ? TRUE : FALSE);
+    } else {
+        ::SendMessageW(hwnd_, LB_SETCURSEL, selected ? index : -1, 0);
+    }
+}
+
+void ListBox::OnCommand(WORD code) {
+    if (code == LBN_SELCHANGE && Click) {
+        auto handler = Click;
+        handler();
+    }
+}
+
+// ---- PictureBox -------------------------------------------------------------------
+
+LRESULT CALLBACK PictureBox::PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_ERASEBKGND: return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(hwnd, &ps);
+        RECT r{};
+        ::GetClientRect(hwnd, &r);
+        // The owning control is found through the subclass data; paint its colour.
+        if (auto* self = static_cast<PictureBox*>(::GetPropW(hwnd, L"KorvaneControl"))) {
+            HBRUSH brush = self->backBrush_ ? self->backBrush_.get() : self->form_->BackBrush();
+            ::FillRect(dc, &r, brush);
+            if (self->Paint) self->Paint(dc, r);
+        }
+        ::EndPaint(hwnd, &ps);
+        return 0;
+    }
+    case WM_COMMAND: {
+        // Controls inside a picture box report to it; pass their commands to the form.
+        HWND form = ::GetAncestor(hwnd, GA_ROOT);
+        return ::SendMessageW(form, msg, wp, lp);
+    }
+    default: return ::DefWindowProcW(hwnd, msg, wp, lp);
+    }
+}
+
+void PictureBox::Create(const Container& where, const Rect& rect, COLORREF back) {
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSEXW wc{sizeof(wc)};
+        wc.lpfnWndProc = &PictureBox::PictureProc;
+        wc.hInstance = Instance();
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.lpszClassName = L"KorvanePicture";
+        ::RegisterClassExW(&wc);
+        registered = true;
+    }
+    CreateIn(where, L"KorvanePicture", WS_VISIBLE | WS_CLIPCHILDREN, 0, L"", rect);
+    SetColors(CLR_INVALID, back);
+}
+
+void PictureBox::SetBackColor(COLORREF back) { SetColors(fore_, back); }
+
+Container PictureBox::Inside() const { return Container{form_, hwnd_, 0, 0}; }
+
+}  // namespace kv::win

@@ -1,0 +1,143 @@
+#include "win/dialogs.h"
+
+#include <commdlg.h>
+
+#include "win/app.h"
+#include "win/controls.h"
+#include "win/form.h"
+
+namespace kv::win {
+namespace {
+
+std::wstring& Title() {
+    static std::wstring title = L"Korvane";
+    return title;
+}
+
+// The classic input box: a prompt, one line of text, OK and Cancel.
+class InputBoxForm : public Form {
+public:
+    std::wstring prompt, title, proposed;
+    std::optional<std::wstring> answer;
+
+protected:
+    FormSpec Spec() const override {
+        FormSpec spec;
+        spec.caption = title;
+        spec.clientWidth = 6000;
+        spec.clientHeight = 1800;
+        spec.border = BorderStyle::FixedDialog;
+        spec.showInTaskbar = false;
+        return spec;
+    }
+    void CreateControls() override {
+        const Container c{this, hwnd(), 0, 0};
+        lblPrompt.Create(c, prompt, {120, 120, 4500, 1080});
+        cmdOK.Create(c, L"OK", {4800, 120, 1080, 375}, {}, true);
+        cmdCancel.Create(c, L"Cancel", {4800, 600, 1080, 375});
+        txtAnswer.Create(c, proposed, {120, 1320, 5760, 315});
+        cmdOK.Click = [this] {
+            answer = txtAnswer.Text();
+            Unload();
+        };
+        cmdCancel.Click = [this] { Unload(); };
+        txtAnswer.KeyDown = [this](UINT key) {
+            if (key == VK_RETURN) {
+                cmdOK.Click();
+                return true;
+            }
+            if (key == VK_ESCAPE) {
+                Unload();
+                return true;
+            }
+            return false;
+        };
+    }
+    void Form_Load() override {
+        txtAnswer.SetFocus();
+        ::SendMessageW(txtAnswer.hwnd(), EM_SETSEL, 0, -1);
+    }
+
+private:
+    Label lblPrompt;
+    TextBox txtAnswer;
+    CommandButton cmdOK, cmdCancel;
+};
+
+class RealDialogService : public DialogService {
+public:
+    MsgResult MessageBox(const std::wstring& text, MsgButtons buttons, MsgIcon icon,
+                         const std::wstring& title) override {
+        UINT type = 0;
+        switch (buttons) {
+        case MsgButtons::OK: type |= MB_OK; break;
+        case MsgButtons::OKCancel: type |= MB_OKCANCEL; break;
+        case MsgButtons::YesNo: type |= MB_YESNO; break;
+        case MsgButtons::YesNoCancel: type |= MB_YESNOCANCEL; break;
+        }
+        switch (icon) {
+        case MsgIcon::None: break;
+        case MsgIcon::Information: type |= MB_ICONINFORMATION; break;
+        case MsgIcon::Exclamation: type |= MB_ICONEXCLAMATION; break;
+        case MsgIcon::Critical: type |= MB_ICONERROR; break;
+        case MsgIcon::Question: type |= MB_ICONQUESTION; break;
+        }
+        HWND owner = ::GetActiveWindow();
+        if (!owner) type |= MB_TASKMODAL;
+        switch (::MessageBoxW(owner, text.c_str(), title.c_str(), type | MB_SETFOREGROUND)) {
+        case IDYES: return MsgResult::Yes;
+        case IDNO: return MsgResult::No;
+        case IDCANCEL: return MsgResult::Cancel;
+        default: return MsgResult::OK;
+        }
+    }
+
+    std::optional<std::wstring> InputBox(const std::wstring& prompt, const std::wstring& title,
+                                         const std::wstring& proposed) override {
+        InputBoxForm box;
+        box.prompt = prompt;
+        box.title = title;
+        box.proposed = proposed;
+        box.ShowModal();
+        return box.answer;
+    }
+
+    std::wstring OpenFileName(HWND owner) override {
+        std::wstring buffer(32768, L'\0');
+        OPENFILENAMEW ofn{};
+        ofn.lStructSize = sizeof(ofn);
+        ofn.hwndOwner = owner;
+        ofn.lpstrFile = buffer.data();
+        ofn.nMaxFile = static_cast<DWORD>(buffer.size());
+        ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+        if (!::GetOpenFileNameW(&ofn)) return {};
+        buffer.resize(wcslen(buffer.c_str()));
+        return buffer;
+    }
+};
+
+RealDialogService& Real() {
+    static RealDialogService real;
+    return real;
+}
+
+DialogService* g_override = nullptr;
+
+}  // namespace
+
+DialogService& Dialogs() { return g_override ? *g_override : Real(); }
+
+DialogService* SetDialogService(DialogService* service) { return std::exchange(g_override, service); }
+
+const std::wstring& AppTitle() { return Title(); }
+void SetAppTitle(std::wstring title) { Title() = std::move(title); }
+
+MsgResult MsgBox(const std::wstring& text, MsgButtons buttons, MsgIcon icon, const std::wstring& title) {
+    return Dialogs().MessageBox(text, buttons, icon, title.empty() ? AppTitle() : title);
+}
+
+std::wstring InputBox(const std::wstring& prompt, const std::wstring& title, const std::wstring& proposed) {
+    return Dialogs().InputBox(prompt, title.empty() ? AppTitle() : title, proposed).value_or(L"");
+}
+
+}  // namespace kv::win

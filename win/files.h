@@ -1,0 +1,34 @@
+// Whole-file reads and crash-safe whole-file writes.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kv::win {
+
+// What went wrong with a file operation, in words for the user.
+struct FileError {
+    DWORD code = 0;
+    std::wstring what;  // "could not be read", "could not be replaced", ...
+    std::wstring Describe() const;  // what + ": " + the system's text
+};
+
+// A regular file (not a folder) exists at the path; hidden and system files count.
+bool FileExists(const std::wstring& path);
+
+// Reads the whole file into memory; never writes.
+std::optional<FileError> ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes);
+
+// Writes the bytes to a temporary file beside `path`, flushes it to disk and puts it in
+// place of `path` in one step. On failure the old file is untouched and no temporary
+// file remains.
+std::optional<FileError> WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_t>& bytes);
+
+// Folder of the running program file; a drive root keeps its separator ("C:\").
+std::wstring ProgramFolder();
+
+}  // namespace kv::win

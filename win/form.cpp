@@ -1,0 +1,462 @@
+#include "win/form.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+#include "win/app.h"
+#include "win/controls.h"
+#include "win/twips.h"
+
+namespace kv::win {
+namespace {
+
+const wchar_t kFormClass[] = L"KorvaneForm";
+
+std::vector<std::unique_ptr<Form>>& Retired() {
+    static std::vector<std::unique_ptr<Form>> retired;
+    return retired;
+}
+
+unsigned& Generation() {
+    static unsigned generation = 1;
+    return generation;
+}
+
+std::vector<Form*>& LiveForms() {
+    static std::vector<Form*> forms;
+    return forms;
+}
+
+DWORD StyleFor(const FormSpec& spec) {
+    switch (spec.border) {
+    case BorderStyle::None: return WS_POPUP | WS_CLIPCHILDREN;
+    case BorderStyle::Sizable:
+        return WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    case BorderStyle::FixedToolWindow: return WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+    case BorderStyle::FixedDialog: return WS_CAPTION | WS_SYSMENU | WS_DLGFRAME | WS_CLIPCHILDREN;
+    case BorderStyle::FixedSingle:
+    default: {
+        DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+        if (spec.minButton) style |= WS_MINIMIZEBOX;
+        if (spec.maxButton) style |= WS_MAXIMIZEBOX;
+        return style;
+    }
+    }
+}
+
+DWORD ExStyleFor(const FormSpec& spec) {
+    DWORD ex = WS_EX_CONTROLPARENT;
+    if (spec.border == BorderStyle::FixedToolWindow) ex |= WS_EX_TOOLWINDOW;
+    if (spec.border == BorderStyle::FixedDialog) ex |= WS_EX_DLGMODALFRAME;
+    if (spec.showInTaskbar && spec.border != BorderStyle::FixedToolWindow) ex |= WS_EX_APPWINDOW;
+    return ex;
+}
+
+}  // namespace
+
+void IgnoreErrors(const std::function<void()>& fn) {
+    try {
+        fn();
+    } catch (...) {
+    }
+}
+
+void RetireForm(std::unique_ptr<Form> form) { Retired().push_back(std::move(form)); }
+unsigned FormGeneration() { return Generation(); }
+
+void ResetAllForms() {
+    // Unload top-level forms first (they own nothing of each other).
+    auto forms = LiveForms();
+    for (Form* f : forms)
+        if (f->IsLoaded()) ::DestroyWindow(f->hwnd());
+    ++Generation();
+}
+
+Form::~Form() {
+    if (hwnd_) {
+        ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        ::DestroyWindow(hwnd_);
+    }
+}
+
+void Form::Load() {
+    if (hwnd_) return;
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSEXW wc{sizeof(wc)};
+        wc.style = CS_DBLCLKS;
+        wc.lpfnWndProc = &Form::WndProc;
+        wc.hInstance = Instance();
+        wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+        wc.hIcon = ::LoadIconW(Instance(), MAKEINTRESOURCEW(1));
+        if (!wc.hIcon) wc.hIcon = ::LoadIconW(nullptr, IDI_APPLICATION);
+        wc.lpszClassName = kFormClass;
+        ::RegisterClassExW(&wc);
+        registered = true;
+    }
+    const FormSpec spec = Spec();
+    {
+        HDC screen = ::GetDC(nullptr);
+        dpi_ = ::GetDeviceCaps(screen, LOGPIXELSX);
+        ::ReleaseDC(nullptr, screen);
+        if (dpi_ <= 0) dpi_ = 96;
+    }
+    backColor_ = spec.backColor == CLR_INVALID ? ::GetSysColor(COLOR_BTNFACE) : spec.backColor;
+    backBrush_.reset(::CreateSolidBrush(backColor_));
+
+    const DWORD style = StyleFor(spec);
+    const DWORD ex = ExStyleFor(spec);
+    RECT r{0, 0, Px(spec.clientWidth), Px(spec.clientHeight)};
+    ::AdjustWindowRectEx(&r, style, FALSE, ex);
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
+    if (spec.centered) {
+        RECT work{};
+        ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+        x = work.left + (work.right - work.left - w) / 2;
+        y = work.top + (work.bottom - work.top - h) / 2;
+    }
+    ::CreateWindowExW(ex, kFormClass, spec.caption.c_str(), style, x, y, w, h, nullptr, nullptr, Instance(),
+                      this);
+    if (!hwnd_) throw std::runtime_error("CreateWindowEx failed");
+    if (menu_) {
+        ::SetMenu(hwnd_, menu_);
+        SetClientSize(spec.clientWidth, spec.clientHeight);
+    }
+    // The menu bar takes client height; keep the client area as designed.
+    CreateControls();
+    Form_Load();
+}
+
+void Form::Show() {
+    Load();
+    if (!hwnd_) return;
+    ::ShowWindow(hwnd_, SW_SHOW);
+    ::SetForegroundWindow(hwnd_);
+    ::UpdateWindow(hwnd_);
+}
+
+void Form::ShowModal() {
+    Load();
+    if (!hwnd_) return;
+    // Disable every other enabled top-level window of this thread while the form is up.
+    struct Collect {
+        HWND self;
+        std::vector<HWND> disabled;
+    } collect{hwnd_, {}};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* c = reinterpret_cast<Collect*>(p);
+            if (w != c->self && ::IsWindowVisible(w) && ::IsWindowEnabled(w)) c->disabled.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&collect));
+    std::vector<HWND>& disabled = collect.disabled;
+    for (HWND w : disabled) ::EnableWindow(w, FALSE);
+    Show();
+    RunModalHook(*this);
+    MSG msg;
+    while (hwnd_ && !unloaded_) {
+        const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+        if (got <= 0) {
+            if (got == 0) ::PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (hwnd_ && ::IsDialogMessageW(hwnd_, &msg)) continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    for (HWND w : disabled)
+        if (::IsWindow(w)) ::EnableWindow(w, TRUE);
+}
+
+void Form::Hide() {
+    if (hwnd_) ::ShowWindow(hwnd_, SW_HIDE);
+}
+
+void Form::Unload() {
+    if (hwnd_) TryUnload(vbFormCode);
+}
+
+bool Form::TryUnload(int mode) {
+    if (!hwnd_ || unloading_) return false;
+    bool cancel = false;
+    try {
+        cancel = Form_QueryUnload(mode);
+    } catch (...) {
+    }
+    if (cancel) return false;
+    unloading_ = true;
+    try {
+        Form_Unload();
+    } catch (...) {
+    }
+    if (hwnd_) ::DestroyWindow(hwnd_);
+    return true;
+}
+
+bool Form::Visible() const { return hwnd_ && ::IsWindowVisible(hwnd_); }
+
+std::wstring Form::Caption() const {
+    if (!hwnd_) return {};
+    std::wstring text(static_cast<size_t>(::GetWindowTextLengthW(hwnd_)) + 1, L'\0');
+    text.resize(static_cast<size_t>(::GetWindowTextW(hwnd_, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+void Form::SetCaption(const std::wstring& caption) {
+    if (hwnd_) ::SetWindowTextW(hwnd_, caption.c_str());
+}
+
+int Form::Dpi() const { return dpi_; }
+int Form::Px(int twips) const { return TwipsToPixels(twips, dpi_); }
+int Form::Twips(int pixels) const { return PixelsToTwips(pixels, dpi_); }
+
+int Form::Left() const {
+    RECT r{};
+    if (hwnd_) ::GetWindowRect(hwnd_, &r);
+    return Twips(r.left);
+}
+int Form::Top() const {
+    RECT r{};
+    if (hwnd_) ::GetWindowRect(hwnd_, &r);
+    return Twips(r.top);
+}
+int Form::Width() const {
+    RECT r{};
+    if (hwnd_) ::GetWindowRect(hwnd_, &r);
+    return Twips(r.right - r.left);
+}
+int Form::Height() const {
+    RECT r{};
+    if (hwnd_) ::GetWindowRect(hwnd_, &r);
+    return Twips(r.bottom - r.top);
+}
+int Form::ClientWidth() const {
+    RECT r{};
+    if (hwnd_) ::GetClientRect(hwnd_, &r);
+    return Twips(r.right);
+}
+int Form::ClientHeight() const {
+    RECT r{};
+    if (hwnd_) ::GetClientRect(hwnd_, &r);
+    return Twips(r.bottom);
+}
+
+void Form::Move(int left, int top) {
+    if (hwnd_) ::SetWindowPos(hwnd_, nullptr, Px(left), Px(top), 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form::SetHeight(int height) {
+    if (!hwnd_) return;
+    RECT r{};
+    ::GetWindowRect(hwnd_, &r);
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, Px(height), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form::SetClientSize(int width, int height) {
+    if (!hwnd_) return;
+    RECT r{0, 0, Px(width), Px(height)};
+    ::AdjustWindowRectEx(&r, static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_STYLE)), menu_ != nullptr,
+                         static_cast<DWORD>(::GetWindowLongPtrW(hwnd_, GWL_EXSTYLE)));
+    ::SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+HFONT Form::Font(const FontSpec& spec) {
+    auto it = fonts_.find(spec);
+    if (it != fonts_.end()) return it->second.get();
+    LOGFONTW lf{};
+    lf.lfHeight = PointsToFontHeight(spec.points, dpi_);
+    lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = spec.italic ? TRUE : FALSE;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfQuality = DEFAULT_QUALITY;
+    lstrcpynW(lf.lfFaceName, spec.name.c_str(), LF_FACESIZE);
+    HFONT font = ::CreateFontIndirectW(&lf);
+    return fonts_.emplace(spec, FontHandle(font)).first->second.get();
+}
+
+// ---- menus -------------------------------------------------------------------------
+
+void Form::SetMenuBar(std::vector<MenuItem> items) {
+    menuItems_ = std::move(items);
+    RebuildMenu();
+}
+
+MenuItem* Form::FindMenu(const std::wstring& name) {
+    std::function<MenuItem*(std::vector<MenuItem>&)> find = [&](std::vector<MenuItem>& list) -> MenuItem* {
+        for (auto& item : list) {
+            if (item.name == name) return &item;
+            if (MenuItem* child = find(item.children)) return child;
+        }
+        return nullptr;
+    };
+    return find(menuItems_);
+}
+
+const MenuItem* Form::FindMenu(const std::wstring& name) const { return const_cast<Form*>(this)->FindMenu(name); }
+
+void Form::SetMenuVisible(const std::wstring& name, bool visible) {
+    if (MenuItem* item = FindMenu(name)) {
+        if (item->visible == visible) return;
+        item->visible = visible;
+        RebuildMenu();
+    }
+}
+
+bool Form::MenuVisible(const std::wstring& name) const {
+    const MenuItem* item = FindMenu(name);
+    return item && item->visible;
+}
+
+bool Form::ClickMenu(const std::wstring& name) {
+    MenuItem* item = FindMenu(name);
+    if (!item || !item->visible || !item->enabled || !item->onClick) return false;
+    auto action = item->onClick;
+    action();
+    return true;
+}
+
+void Form::RebuildMenu() {
+    menuActions_.clear();
+    UINT nextId = 40000;
+    std::function<void(HMENU, const std::vector<MenuItem>&)> build = [&](HMENU into,
+                                                                         const std::vector<MenuItem>& list) {
+        for (const auto& item : list) {
+            if (!item.visible) continue;
+            if (item.caption == L"-") {
+                ::AppendMenuW(into, MF_SEPARATOR, 0, nullptr);
+            } else if (!item.children.empty()) {
+                HMENU sub = ::CreatePopupMenu();
+                build(sub, item.children);
+                ::AppendMenuW(into, MF_POPUP | (item.enabled ? 0 : MF_GRAYED), reinterpret_cast<UINT_PTR>(sub),
+                              item.caption.c_str());
+            } else {
+                const UINT id = nextId++;
+                menuActions_[id] = item.onClick;
+                ::AppendMenuW(into, MF_STRING | (item.enabled ? 0 : MF_GRAYED), id, item.caption.c_str());
+            }
+        }
+    };
+    HMENU bar = menuItems_.empty() ? nullptr : ::CreateMenu();
+    if (bar) build(bar, menuItems_);
+    HMENU old = menu_;
+    menu_ = bar;
+    if (hwnd_) {
+        RECT client{};
+        ::GetClientRect(hwnd_, &client);
+        ::SetMenu(hwnd_, bar);
+        // Keep the client area: a menu bar that appears or wraps must not eat into it.
+        SetClientSize(Twips(client.right), Twips(client.bottom));
+        ::DrawMenuBar(hwnd_);
+    }
+    if (old) ::DestroyMenu(old);
+}
+
+// ---- controls and messages ---------------------------------------------------------
+
+int Form::RegisterControl(Control* control) {
+    const int id = nextControlId_++;
+    controls_[id] = control;
+    return id;
+}
+
+void Form::UnregisterControl(Control* control) {
+    for (auto it = controls_.begin(); it != controls_.end(); ++it)
+        if (it->second == control) {
+            controls_.erase(it);
+            return;
+        }
+}
+
+LRESULT CALLBACK Form::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    Form* self = nullptr;
+    if (msg == WM_NCCREATE) {
+        self = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        self->hwnd_ = hwnd;
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        LiveForms().push_back(self);
+        NotifyFormLoaded(*self);
+    } else {
+        self = reinterpret_cast<Form*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    }
+    if (!self) return ::DefWindowProcW(hwnd, msg, wp, lp);
+    if (msg == WM_NCDESTROY) {
+        LRESULT r = ::DefWindowProcW(hwnd, msg, wp, lp);
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        self->hwnd_ = nullptr;
+        self->unloaded_ = true;
+        self->menu_ = nullptr;  // destroyed with the window
+        auto& live = LiveForms();
+        live.erase(std::remove(live.begin(), live.end(), self), live.end());
+        NotifyFormUnloaded(*self);
+        return r;
+    }
+    try {
+        return self->Dispatch(msg, wp, lp);
+    } catch (...) {
+        // No exception may cross into the window manager.
+        return ::DefWindowProcW(hwnd, msg, wp, lp);
+    }
+}
+
+LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) { return OnMessage(msg, wp, lp); }
+
+LRESULT Form::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+    case WM_COMMAND: {
+        const int id = LOWORD(wp);
+        if (lp == 0) {  // menu or accelerator
+            auto it = menuActions_.find(static_cast<UINT>(id));
+            if (it != menuActions_.end() && it->second) {
+                auto action = it->second;
+                action();
+            }
+            return 0;
+        }
+        auto it = controls_.find(id);
+        if (it != controls_.end()) it->second->OnCommand(HIWORD(wp));
+        return 0;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX: {
+        HWND child = reinterpret_cast<HWND>(lp);
+        auto it = controls_.find(::GetDlgCtrlID(child));
+        if (it != controls_.end()) {
+            if (HBRUSH brush = it->second->ColorFor(reinterpret_cast<HDC>(wp), msg)) return reinterpret_cast<LRESULT>(brush);
+        }
+        if (msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN) {
+            ::SetBkColor(reinterpret_cast<HDC>(wp), backColor_);
+            return reinterpret_cast<LRESULT>(backBrush_.get());
+        }
+        break;
+    }
+    case WM_ERASEBKGND: {
+        RECT r{};
+        ::GetClientRect(hwnd_, &r);
+        ::FillRect(reinterpret_cast<HDC>(wp), &r, backBrush_.get());
+        return 1;
+    }
+    case WM_ACTIVATE:
+        if (LOWORD(wp) != WA_INACTIVE) Form_Activate();
+        break;
+    case WM_SIZE:
+        Form_Resize();
+        break;
+    case WM_CLOSE:
+        TryUnload(vbFormControlMenu);
+        return 0;
+    default:
+        break;
+    }
+    return ::DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+}  // namespace kv::win

@@ -1,0 +1,173 @@
+// The window base: a form owns its HWND, creates its controls in twips, routes every
+// message to virtual members named like the classic event handlers, and has one
+// program-wide instance per class (TheForm<T>()).
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <tuple>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "win/handle.h"
+
+namespace kv::win {
+
+class Control;
+
+enum class BorderStyle { None, FixedSingle, Sizable, FixedToolWindow, FixedDialog };
+
+// Unload modes passed to Form_QueryUnload, as the classic runtime numbers them.
+inline constexpr int vbFormControlMenu = 0;  // closed from the title bar or control menu
+inline constexpr int vbFormCode = 1;         // unloaded by the program
+
+struct FontSpec {
+    std::wstring name = L"MS Sans Serif";
+    double points = 8.25;
+    bool bold = false;
+    bool italic = false;
+    bool operator<(const FontSpec& o) const {
+        return std::tie(name, points, bold, italic) < std::tie(o.name, o.points, o.bold, o.italic);
+    }
+};
+
+struct FormSpec {
+    std::wstring caption;
+    int clientWidth = 4800;   // twips
+    int clientHeight = 3600;  // twips
+    BorderStyle border = BorderStyle::FixedSingle;
+    bool centered = true;
+    COLORREF backColor = CLR_INVALID;  // CLR_INVALID: the system's button face
+    bool minButton = false;
+    bool maxButton = false;
+    bool showInTaskbar = true;
+};
+
+struct MenuItem {
+    std::wstring name;     // mnuFile, mnuQuit...
+    std::wstring caption;  // "-" makes a separator
+    std::function<void()> onClick;
+    std::vector<MenuItem> children;
+    bool visible = true;
+    bool enabled = true;
+};
+
+class Form {
+public:
+    Form() = default;
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+    virtual ~Form();
+
+    HWND hwnd() const { return hwnd_; }
+    bool IsLoaded() const { return hwnd_ != nullptr; }
+    bool WasUnloaded() const { return unloaded_; }
+
+    void Load();
+    void Show();
+    void ShowModal();
+    void Hide();
+    void Unload();  // as the program's Unload statement (mode vbFormCode)
+    bool Visible() const;
+
+    std::wstring Caption() const;
+    void SetCaption(const std::wstring& caption);
+
+    int Dpi() const;
+    int Px(int twips) const;
+    int Twips(int pixels) const;
+
+    // Outer window position and size in twips, screen coordinates.
+    int Left() const;
+    int Top() const;
+    int Width() const;
+    int Height() const;
+    void Move(int left, int top);
+    void SetHeight(int height);
+    void SetClientSize(int width, int height);
+    int ClientWidth() const;
+    int ClientHeight() const;
+
+    COLORREF BackColor() const { return backColor_; }
+    HBRUSH BackBrush() const { return backBrush_.get(); }
+    HFONT Font(const FontSpec& spec);
+
+    // Menus: the bar is rebuilt whenever visibility changes.
+    void SetMenuBar(std::vector<MenuItem> items);
+    void SetMenuVisible(const std::wstring& name, bool visible);
+    bool MenuVisible(const std::wstring& name) const;
+    bool ClickMenu(const std::wstring& name);  // runs the item's action (tests, accelerators)
+    HMENU MenuHandle() const { return menu_; }
+
+    // Controls register themselves for command and colour routing.
+    int RegisterControl(Control* control);
+    void UnregisterControl(Control* control);
+
+    // Program-wide instance bookkeeping (TheForm<T>): the generation it was made in.
+    unsigned generation = 0;
+
+protected:
+    virtual FormSpec Spec() const = 0;
+    virtual void CreateControls() {}
+    virtual void Form_Load() {}
+    virtual void Form_Activate() {}
+    virtual void Form_Resize() {}
+    virtual bool Form_QueryUnload(int unloadMode) { return false; }  // true cancels the unload
+    virtual void Form_Unload() {}
+    virtual LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+
+private:
+    static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
+    bool TryUnload(int mode);
+    void RebuildMenu();
+    MenuItem* FindMenu(const std::wstring& name);
+    const MenuItem* FindMenu(const std::wstring& name) const;
+
+    HWND hwnd_ = nullptr;
+    bool unloaded_ = false;
+    bool unloading_ = false;
+    int dpi_ = 96;
+    COLORREF backColor_ = 0;
+    BrushHandle backBrush_;
+    std::map<FontSpec, FontHandle> fonts_;
+    std::map<int, Control*> controls_;
+    int nextControlId_ = 1000;
+    std::vector<MenuItem> menuItems_;
+    std::map<UINT, std::function<void()>> menuActions_;
+    HMENU menu_ = nullptr;
+};
+
+// Calls fn() with errors ignored, as handlers that run "with every error ignored" do.
+void IgnoreErrors(const std::function<void()>& fn);
+
+// All program-wide form instances.
+void RetireForm(std::unique_ptr<Form> form);
+unsigned FormGeneration();
+// Unloads every loaded form and makes the next TheForm<T>() create fresh instances.
+void ResetAllForms();
+
+// The program-wide instance of a form class: created on first use, reused while loaded or
+// never loaded, and made afresh on the first use after an unload.
+template <class T>
+T& TheForm() {
+    static std::unique_ptr<T> instance;
+    if (!instance || instance->WasUnloaded() || instance->generation != FormGeneration()) {
+        if (instance) RetireForm(std::move(instance));
+        instance = std::make_unique<T>();
+        instance->generation = FormGeneration();
+    }
+    return *instance;
+}
+
+// The instance if it is loaded right now, else nullptr; never creates one.
+template <class T>
+T* LoadedForm() {
+    T& form = TheForm<T>();
+    return form.IsLoaded() ? &form : nullptr;
+}
+
+}  // namespace kv::win
