@@ -92,8 +92,12 @@ MsgResult ScriptedDialogs::MessageBox(const std::wstring& text, MsgButtons butto
     } else {
         EXPECT_EQ(Narrow(text), Narrow(e.text));
     }
-    if (e.checkButtons) EXPECT_EQ(static_cast<int>(buttons), static_cast<int>(e.buttons)) << Narrow(text);
-    if (!e.title.empty()) EXPECT_EQ(Narrow(title), Narrow(e.title));
+    if (e.checkButtons) {
+        EXPECT_EQ(static_cast<int>(buttons), static_cast<int>(e.buttons)) << Narrow(text);
+    }
+    if (!e.title.empty()) {
+        EXPECT_EQ(Narrow(title), Narrow(e.title));
+    }
     return e.answer;
 }
 
@@ -110,7 +114,9 @@ std::optional<std::wstring> ScriptedDialogs::InputBox(const std::wstring& prompt
     expected_.pop_front();
     prefixOnly_.erase(prefixOnly_.begin());
     EXPECT_EQ(Narrow(prompt), Narrow(e.text));
-    if (!e.title.empty()) EXPECT_EQ(Narrow(title), Narrow(e.title));
+    if (!e.title.empty()) {
+        EXPECT_EQ(Narrow(title), Narrow(e.title));
+    }
     if (e.cancel) return std::nullopt;
     return e.reply;
 }
