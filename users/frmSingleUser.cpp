@@ -1,0 +1,109 @@
+#include "users/frmSingleUser.h"
+
+#include "core/Globals.h"
+#include "core/text.h"
+#include "users/AppFunctions.h"
+#include "users/ListHelpers.h"
+#include "users/frmConfirmPassword.h"
+#include "win/app.h"
+#include "win/dialogs.h"
+
+namespace kv {
+
+using namespace Globals;
+
+namespace {
+const win::FontSpec kBold{L"MS Sans Serif", 8.25, true};
+}
+
+win::FormSpec frmSingleUser::Spec() const {
+    win::FormSpec spec;
+    spec.caption = L"User Settings";
+    spec.clientWidth = 5400;
+    spec.clientHeight = 3240;
+    spec.border = win::BorderStyle::FixedSingle;
+    spec.minButton = true;
+    return spec;
+}
+
+void frmSingleUser::CreateControls() {
+    const win::Container form{this, hwnd(), 0, 0};
+    Label1.Create(form, L"User", {240, 300, 1935, 255}, kBold);
+    txtUser.Create(form, L"", {2280, 240, 2880, 315}, {.readOnly = true});
+    Label2.Create(form, L"Password", {240, 780, 1935, 255}, kBold);
+    txtPassword.Create(form, L"", {2280, 720, 2880, 315}, {.password = true});
+    chkStartEasyDrop.Create(form, L"Start In Easy-Drop Mode", {240, 1260, 4920, 255}, kBold);
+    Label3.Create(form, L"View Decrypted Files", {240, 1800, 1935, 255}, kBold);
+    txtAfterDecrypt.Create(form, {2280, 1740, 2880, 315});
+    lblDefaultSelection.Create(form, L"Default Selection", {240, 2220, 1935, 255}, kBold);
+    txtDefaultSelection.Create(form, {2280, 2160, 2880, 315});
+    cmdSave.Create(form, L"Save", {2760, 2700, 1140, 375}, kBold);
+    cmdCancel.Create(form, L"Cancel", {4020, 2700, 1140, 375}, kBold);
+
+    FillList(txtAfterDecrypt, AfterDecryptChoices());
+    FillList(txtDefaultSelection, DefaultSelectionChoices());
+
+    txtAfterDecrypt.Click = [this] { txtAfterDecrypt_Click(); };
+    cmdSave.Click = [this] { cmdSave_Click(); };
+    cmdCancel.Click = [this] { cmdCancel_Click(); };
+}
+
+void frmSingleUser::Form_Load() {
+    const UserRecord& user = CurrentUserRecord();
+    const UserSettings s = SettingsFromRecord(user);
+    txtUser.SetText(user.UserName);
+    txtPassword.SetText(s.Password);
+    chkStartEasyDrop.SetValue(s.StartEasyDrop);
+    AppFunctions::SelectListItem(txtAfterDecrypt, s.AfterDecrypt);
+    ShowDefaultSelection(txtDefaultSelection, s.DefaultSelection);
+    txtAfterDecrypt_Click();
+}
+
+void frmSingleUser::txtAfterDecrypt_Click() {
+    const bool show = ShowsDefaultSelection(txtAfterDecrypt.Text());
+    lblDefaultSelection.SetVisible(show);
+    txtDefaultSelection.SetVisible(show);
+}
+
+UserSettings frmSingleUser::ReadSettings() const {
+    UserSettings s;
+    s.Password = txtPassword.Text();
+    s.StartEasyDrop = chkStartEasyDrop.Value();
+    s.AfterDecrypt = txtAfterDecrypt.Text();
+    s.DefaultSelection = txtDefaultSelection.Text();
+    return s;
+}
+
+void frmSingleUser::cmdSave_Click() {
+    txtPassword.SetText(TrimBlanks(txtPassword.Text()));
+    const std::wstring password = txtPassword.Text();
+    if (auto refusal = RefusalForStore(StoreField::Password, password)) {
+        win::MsgBox(*refusal);
+        return;
+    }
+
+    if (NeedsConfirmation(password, CurrentUserRecord().Password)) {
+        auto& confirm = win::TheForm<frmConfirmPassword>();
+        confirm.Load();
+        confirm.Password(password);
+        confirm.ShowModal();
+        if (!PasswordConfirmed) return;
+    }
+
+    UserRecord& user = CurrentUserRecord();
+    const UserRecord before = user;
+    StoreSettings(user, ReadSettings(), Rights::Keep);
+    if (!AppFunctions::SaveUserFile()) {
+        // The user has been told; memory goes back to what the file still holds and the
+        // window stays open with the edits.
+        CurrentUserRecord() = before;
+        return;
+    }
+    win::MsgBox(kSavedMessage);
+    win::DoEvents(1);
+    Unload();
+}
+
+void frmSingleUser::cmdCancel_Click() { Unload(); }
+
+}  // namespace kv
