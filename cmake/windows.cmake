@@ -40,3 +40,12 @@ target_link_libraries(korvane_tests PRIVATE korvane_app gtest)
 target_compile_options(korvane_tests PRIVATE ${KV_WARN})
 # Run under Wine by scripts/test; WINE is taken from the environment.
 add_test(NAME korvane_tests COMMAND wine ${CMAKE_BINARY_DIR}/korvane_tests.exe --gtest_brief=1)
+
+# End-to-end drivers: each tests/e2e/*.cpp becomes a console program run by tests/e2e/*.sh.
+file(GLOB KV_E2E_DRIVERS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
+foreach(f IN LISTS KV_E2E_DRIVERS)
+  get_filename_component(n ${f} NAME_WE)
+  add_executable(${n} ${f})
+  target_compile_definitions(${n} PRIVATE ${KV_WIN_DEFS})
+  target_link_libraries(${n} PRIVATE user32 shell32)
+endforeach()

@@ -1,0 +1,292 @@
+// End to end, as a person would: start the real Korvane.exe in an empty folder, answer the
+// welcome message, log in as Admin with the blank password, process a document there and
+// back, look at the action log, and quit. Prints each step; exits non-zero on a failure.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+DWORD g_pid = 0;
+HANDLE g_process = nullptr;
+
+[[noreturn]] void Fail(const std::wstring& what) {
+    std::fwprintf(stdout, L"FAIL: %ls\n", what.c_str());
+    std::fflush(stdout);
+    if (g_process) ::TerminateProcess(g_process, 1);
+    std::exit(1);
+}
+
+void Step(const std::wstring& what) {
+    std::fwprintf(stdout, L"ok: %ls\n", what.c_str());
+    std::fflush(stdout);
+}
+
+std::wstring TextOf(HWND hwnd) {
+    const LRESULT n = ::SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    ::SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+std::wstring ClassOf(HWND hwnd) {
+    wchar_t name[256] = {};
+    ::GetClassNameW(hwnd, name, 256);
+    return name;
+}
+
+std::vector<HWND> TopWindows() {
+    std::vector<HWND> found;
+    ::EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(w, &pid);
+            if (pid == g_pid && ::IsWindowVisible(w)) reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+std::vector<HWND> Children(HWND parent) {
+    std::vector<HWND> found;
+    ::EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM p) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+HWND WaitFor(const std::wstring& what, const std::function<bool(HWND)>& match, DWORD ms = 20000) {
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < ms) {
+        for (HWND w : TopWindows())
+            if (match(w)) return w;
+        ::Sleep(50);
+    }
+    Fail(L"timed out waiting for " + what);
+}
+
+bool IsMessageBox(HWND w) { return ClassOf(w) == L"#32770" && TextOf(w) == L"Korvane"; }
+
+// The message text of a message box: its longest static text.
+std::wstring MessageText(HWND box) {
+    std::wstring best;
+    for (HWND c : Children(box))
+        if (_wcsicmp(ClassOf(c).c_str(), L"Static") == 0) {
+            std::wstring t = TextOf(c);
+            if (t.size() > best.size()) best = t;
+        }
+    return best;
+}
+
+void Press(HWND parent, HWND button) {
+    ::PostMessageW(parent, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
+}
+
+// Waits for a message box with this exact text and answers it with the button id.
+void Answer(const std::wstring& expected, int buttonId) {
+    HWND box = WaitFor(L"message \"" + expected + L"\"", [](HWND w) { return IsMessageBox(w); });
+    ::Sleep(100);
+    const std::wstring text = MessageText(box);
+    std::wstring flat = text;
+    for (auto& c : flat)
+        if (c == L'\r' || c == L'\n') c = L'|';
+    std::wstring want = expected;
+    for (auto& c : want)
+        if (c == L'\r' || c == L'\n') c = L'|';
+    if (flat != want) Fail(L"message box said \"" + flat + L"\", expected \"" + want + L"\"");
+    HWND button = ::GetDlgItem(box, buttonId);
+    if (!button) Fail(L"message box has no button " + std::to_wstring(buttonId));
+    Press(box, button);
+    const DWORD start = ::GetTickCount();
+    while (::IsWindow(box) && ::GetTickCount() - start < 10000) ::Sleep(30);
+    Step(L"answered \"" + flat + L"\"");
+}
+
+HWND Child(HWND parent, const std::wstring& cls, const std::wstring& text = L"\x1") {
+    for (HWND c : Children(parent))
+        if (_wcsicmp(ClassOf(c).c_str(), cls.c_str()) == 0 && (text == L"\x1" || TextOf(c) == text)) return c;
+    Fail(L"no " + cls + L" \"" + text + L"\" in window \"" + TextOf(parent) + L"\"");
+}
+
+void ChooseMenu(HWND window, const std::wstring& caption) {
+    std::function<UINT(HMENU)> find = [&](HMENU menu) -> UINT {
+        const int n = ::GetMenuItemCount(menu);
+        for (int i = 0; i < n; ++i) {
+            if (HMENU sub = ::GetSubMenu(menu, i)) {
+                if (UINT id = find(sub)) return id;
+                continue;
+            }
+            wchar_t text[256] = {};
+            ::GetMenuStringW(menu, i, text, 256, MF_BYPOSITION);
+            if (caption == text) return ::GetMenuItemID(menu, i);
+        }
+        return 0;
+    };
+    const UINT id = find(::GetMenu(window));
+    if (!id) Fail(L"no menu item " + caption);
+    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
+std::vector<unsigned char> ReadAll(const std::wstring& path) {
+    std::vector<unsigned char> bytes;
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                             0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return bytes;
+    unsigned char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got) bytes.insert(bytes.end(), buffer, buffer + got);
+    ::CloseHandle(h);
+    return bytes;
+}
+
+bool FileThere(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// The log's lines decoded by halving every byte (plain ASCII entries).
+std::vector<std::string> LogLines(const std::wstring& path) {
+    std::vector<std::string> lines;
+    std::string line;
+    const auto bytes = ReadAll(path);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+            lines.push_back(line);
+            line.clear();
+            ++i;
+        } else {
+            line += static_cast<char>(bytes[i] / 2);
+        }
+    }
+    if (!line.empty()) lines.push_back(line + "<no line end>");
+    return lines;
+}
+
+std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
+
+void ProcessPath(HWND main, const std::wstring& typed) {
+    HWND edit = Child(main, L"Edit");
+    ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+    HWND go = Child(main, L"Button", L"Process");
+    Press(main, go);
+}
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    if (argc < 2) {
+        std::fwprintf(stdout, L"usage: korvane_e2e <path of Korvane.exe>\n");
+        return 2;
+    }
+    const std::wstring source = argv[1];
+
+    // An empty program folder of its own, and a document somewhere else.
+    wchar_t temp[MAX_PATH];
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring root = std::wstring(temp) + L"kv-e2e-" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring program = root + L"\\Program";
+    const std::wstring docs = root + L"\\Documents";
+    ::CreateDirectoryW(root.c_str(), nullptr);
+    ::CreateDirectoryW(program.c_str(), nullptr);
+    ::CreateDirectoryW(docs.c_str(), nullptr);
+    const std::wstring exe = program + L"\\Korvane.exe";
+    if (!::CopyFileW(source.c_str(), exe.c_str(), FALSE)) Fail(L"cannot copy " + source);
+    const std::wstring doc = docs + L"\\report.txt";
+    {
+        HANDLE h = ::CreateFileW(doc.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD put = 0;
+        ::WriteFile(h, "Hello", 5, &put, nullptr);
+        ::CloseHandle(h);
+    }
+
+    // Started with the documents folder as the current folder: the data files must still
+    // appear beside the program.
+    STARTUPINFOW si{sizeof(si)};
+    PROCESS_INFORMATION pi{};
+    std::wstring command = L"\"" + exe + L"\"";
+    if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, docs.c_str(), &si, &pi))
+        Fail(L"cannot start Korvane.exe");
+    g_pid = pi.dwProcessId;
+    g_process = pi.hProcess;
+    ::CloseHandle(pi.hThread);
+    ::WaitForInputIdle(pi.hProcess, 10000);
+    Step(L"started Korvane.exe");
+
+    Answer(L"Welcome to Korvane.\rA default user has been created for you:\rYour User Name is Admin\r"
+           L"Use a blank password to Log-In",
+           IDOK);
+    if (!FileThere(program + L"\\KVU.txt")) Fail(L"KVU.txt was not created beside the program");
+
+    HWND login = WaitFor(L"the log-in window", [](HWND w) { return TextOf(w) == L"Log-In"; });
+    ::Sleep(200);
+    HWND user = Child(login, L"ComboBox");
+    if (TextOf(user) != L"Admin") Fail(L"Admin is not preselected");
+    Press(login, Child(login, L"Button", L"Log-In"));
+    Step(L"logged in as Admin with the blank password");
+
+    HWND main = WaitFor(L"the main window",
+                        [](HWND w) { return TextOf(w) == L"Korvane" && ClassOf(w) == L"KorvaneForm"; });
+    ::Sleep(300);
+    if (FileThere(program + L"\\KVL.txt")) Fail(L"the log exists before any action");
+
+    // Encrypt: a path typed with blanks around it.
+    ProcessPath(main, L"  " + doc + L"  ");
+    Answer(L"1 file encrypted.", IDOK);
+    const std::wstring locked = doc + L"locked";
+    if (FileThere(doc) || !FileThere(locked)) Fail(L"the document did not become its locked form");
+    const std::vector<unsigned char> expected{0x49, 0x66, 0x6D, 0x6D, 0x70, 0x00, 0x00, 0x00};
+    if (ReadAll(locked) != expected) Fail(L"the locked document has the wrong bytes");
+    if (!TextOf(Child(main, L"Edit")).empty()) Fail(L"the file box was not emptied");
+    auto lines = LogLines(program + L"\\KVL.txt");
+    if (lines.size() != 1) Fail(L"KVL.txt holds " + std::to_wstring(lines.size()) + L" lines, expected 1");
+    const std::string entry = "   Admin   ENCRYPTED FILE: " + Narrow(doc);
+    if (lines[0].size() < entry.size() || lines[0].compare(lines[0].size() - entry.size(), entry.size(), entry) != 0)
+        Fail(L"unexpected log entry");
+    Step(L"encrypted report.txt; KVL.txt holds one entry");
+
+    // Decrypt it again; with "Prompt Me" one question carries the summary and the offer.
+    ProcessPath(main, locked);
+    Answer(L"1 file decrypted.\rWould you like to view the decrypted file now?", IDNO);
+    if (!FileThere(doc) || FileThere(locked)) Fail(L"the document was not restored");
+    if (ReadAll(doc) != std::vector<unsigned char>{'H', 'e', 'l', 'l', 'o'}) Fail(L"the restored bytes differ");
+    lines = LogLines(program + L"\\KVL.txt");
+    if (lines.size() != 2 || lines[1].find("   Admin   DECRYPTED FILE: " + Narrow(doc)) == std::string::npos)
+        Fail(L"the decryption was not logged");
+    Step(L"decrypted report.txtlocked back to report.txt");
+
+    // The action log viewer shows both entries.
+    ChooseMenu(main, L"View Log File");
+    HWND viewer = WaitFor(L"the log viewer", [](HWND w) { return TextOf(w) == L"Log File"; });
+    ::Sleep(500);
+    const std::wstring shown = TextOf(Child(viewer, L"Edit"));
+    if (shown.find(L"ENCRYPTED FILE: " + doc) == std::wstring::npos ||
+        shown.find(L"DECRYPTED FILE: " + doc) == std::wstring::npos)
+        Fail(L"the log viewer does not show both entries");
+    ::PostMessageW(viewer, WM_CLOSE, 0, 0);
+    const DWORD closing = ::GetTickCount();
+    while (::IsWindow(viewer) && ::GetTickCount() - closing < 10000) ::Sleep(30);
+    Step(L"the log viewer shows both entries");
+
+    ChooseMenu(main, L"Quit");
+    if (::WaitForSingleObject(g_process, 15000) != WAIT_OBJECT_0) Fail(L"Korvane did not end after Quit");
+    Step(L"Quit ended the program");
+    ::CloseHandle(g_process);
+
+    for (const wchar_t* f : {L"\\Program\\Korvane.exe", L"\\Program\\KVU.txt", L"\\Program\\KVL.txt",
+                             L"\\Documents\\report.txt"})
+        ::DeleteFileW((root + f).c_str());
+    ::RemoveDirectoryW(program.c_str());
+    ::RemoveDirectoryW(docs.c_str());
+    ::RemoveDirectoryW(root.c_str());
+    std::fwprintf(stdout, L"PASS\n");
+    return 0;
+}
