@@ -61,18 +61,13 @@ TEST(UserFormMapping, RecordToWindowAndBack) {
     EXPECT_FALSE(back.StartEasyDrop);
     EXPECT_EQ(back.AfterDecrypt, 1);
     EXPECT_EQ(back.DefaultSelection, L"ALL");
-}
 
-TEST(UserFormMapping, TheOwnAccountWindowNeverTouchesRights) {
-    UserRecord user = DefaultAdministrator();
-    user.AllowEncrypt = false;
-    StoreSettings(user, {L"x", 1, 0, 0, 1, L"Prompt Me", L"NONE"}, Rights::Keep);
-    EXPECT_TRUE(user.IsAdmin);
-    EXPECT_FALSE(user.AllowEncrypt);
-    EXPECT_TRUE(user.AllowDecrypt);
-    EXPECT_TRUE(user.StartEasyDrop);
-    EXPECT_EQ(user.Password, L"x");
-    EXPECT_EQ(user.DefaultSelection, L"NONE");
+    // The own-account window stores preferences only, never rights.
+    UserRecord admin = DefaultAdministrator();
+    StoreSettings(admin, {L"x", 0, 0, 0, 1, L"Prompt Me", L"NONE"}, Rights::Keep);
+    EXPECT_TRUE(admin.IsAdmin && admin.AllowEncrypt && admin.AllowDecrypt);
+    EXPECT_TRUE(admin.StartEasyDrop);
+    EXPECT_EQ(admin.DefaultSelection, L"NONE");
 }
 
 TEST(UserFormMapping, OnlyARealPasswordChangeNeedsConfirmation) {
