@@ -2,6 +2,7 @@
 // by the Process button.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -11,9 +12,20 @@ namespace kv::Pipeline {
 
 // One processing run over full paths: encrypt plain documents, decrypt "locked" ones,
 // log and count each, then the summary and the user's after-decrypt preference.
+// A request that arrives while a run is in progress (a drop or Process handled during
+// the run's message passes) is queued and runs, whole, after it.
 void ProcessFiles(const std::vector<std::wstring>& paths);
 
-// The entry for a drop: the drop's data object, nothing else.
+// The entry for a drop: the drop's data object, nothing else. A drop without a file list
+// gives "Invalid File Type.", an empty one "Invalid File Count".
 void HandleFileDrop(IDataObject* data);
+
+// The paths of a drop's file list in drop order; false when the data carries no file list.
+bool DroppedPaths(IDataObject* data, std::vector<std::wstring>* paths);
+
+// True while a run (or the runs queued behind it) is being processed.
+bool RunInProgress();
+// Requests waiting for the run in progress.
+std::size_t QueuedRuns();
 
 }  // namespace kv::Pipeline

@@ -1,0 +1,61 @@
+// The document cipher as the program runs it: the logged-in user's right, the progress
+// window, the pauses that keep the windows alive, and the file-level cipher underneath.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "core/file_cipher.h"
+#include "core/file_system.h"
+
+// <windows.h> maps these names onto the system's own file encryption calls; it is
+// included above so that a later include cannot bring the macros back.
+#ifdef EncryptFile
+#undef EncryptFile
+#endif
+#ifdef DecryptFile
+#undef DecryptFile
+#endif
+
+namespace kv {
+
+enum class CipherOutcome {
+    kTransformed,  // the document now exists under its new name
+    kRefused,      // the user lacks the right; told so, the document untouched
+    kFailed,       // an input or output failure; the document untouched under its own name
+};
+
+struct CipherRun {
+    CipherOutcome outcome = CipherOutcome::kFailed;
+    std::wstring newPath;
+    // Set when kFailed, and when kTransformed although the original could not be
+    // removed afterwards (both names then exist).
+    std::optional<CipherFailure> failure;
+
+    bool Transformed() const { return outcome == CipherOutcome::kTransformed; }
+};
+
+// Encrypts the document at `path` into path + "locked" after checking AllowEncrypt of
+// the logged-in user (refusal: a message box, nothing else). Reports to the loaded
+// progress window while ShowProgress is set.
+CipherRun EncryptFile(const std::wstring& path);
+
+// Decrypts `path` (its name ends in "locked") into the path without the suffix after
+// checking AllowDecrypt. Reports to the progress window whenever it is loaded.
+CipherRun DecryptFile(const std::wstring& path);
+
+// Deletes the file if it can; every failure is ignored.
+void DeleteFileQuietly(const std::wstring& path);
+
+// The file system the cipher works through: the platform's unless a test installed
+// another (nullptr: back to the platform's). Returns the previous override.
+FileSystem& CipherFileSystem();
+FileSystem* SetCipherFileSystem(FileSystem* fs);
+
+// A message for the user about a document whose processing failed: the document, what
+// failed and why, lines joined by CR.
+std::wstring CipherFailureMessage(const std::wstring& document, const CipherFailure& failure);
+
+}  // namespace kv

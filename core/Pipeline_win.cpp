@@ -1,0 +1,214 @@
+#include "core/Pipeline.h"
+
+#include <windows.h>
+#include <ole2.h>
+#include <shellapi.h>
+
+#include <deque>
+#include <string>
+#include <utility>
+
+#include "core/ActionLog.h"
+#include "core/Cipher.h"
+#include "core/Globals.h"
+#include "core/action_log.h"
+#include "core/summary.h"
+#include "ui/OpenDocument.h"
+#include "ui/frmDecrypted.h"
+#include "ui/frmProgress.h"
+#include "win/app.h"
+#include "win/dialogs.h"
+#include "win/form.h"
+
+namespace kv::Pipeline {
+namespace {
+
+constexpr int kPassesAfterHide = 9;
+constexpr int kPassesAfterUnload = 12;
+
+bool g_running = false;
+std::deque<std::vector<std::wstring>> g_queue;
+
+// The closing of a run, whatever happened in it: the progress window hidden and
+// unloaded, the normal pointer back.
+class RunClosing {
+public:
+    explicit RunClosing(frmProgress& progress) : progress_(progress) {}
+    ~RunClosing() {
+        if (!done_) Close();
+    }
+    void Close() {
+        done_ = true;
+        win::IgnoreErrors([&] {
+            progress_.Hide();
+            win::DoEvents(kPassesAfterHide);
+            progress_.Unload();
+            win::DoEvents(kPassesAfterUnload);
+        });
+        win::SetBusyPointer(false);
+    }
+
+private:
+    frmProgress& progress_;
+    bool done_ = false;
+};
+
+void AddDecrypted(const std::wstring& path, std::size_t decryptedSoFar) {
+    auto& list = Globals::DecryptedFiles;
+    if (decryptedSoFar == 0 && !list.empty()) list[0] = path;
+    else list.push_back(path);
+}
+
+void Report(std::size_t encrypted, std::size_t decrypted) {
+    const std::wstring summary = BuildSummary(encrypted, decrypted);
+    if (decrypted == 0) {
+        win::MsgBox(summary);
+        return;
+    }
+    switch (Globals::CurrentUserRecord().AfterDecrypt) {
+        case kAfterDecryptPrompt:
+            if (decrypted == 1) {
+                if (win::MsgBox(ViewDecryptedQuestion(summary), win::MsgButtons::YesNo) == win::MsgResult::Yes)
+                    OpenDocument(Globals::DecryptedFiles[0]);
+            } else {
+                win::MsgBox(summary);
+                auto& chooser = win::TheForm<frmDecrypted>();
+                // A chooser still open from an earlier run shows this run's documents.
+                if (chooser.IsLoaded()) chooser.LoadFiles();
+                chooser.Show();
+            }
+            break;
+        case kAfterDecryptAlways: {
+            win::MsgBox(summary);
+            const std::vector<std::wstring> decryptedFiles = Globals::DecryptedFiles;
+            for (const std::wstring& path : decryptedFiles) OpenDocument(path);
+            break;
+        }
+        case kAfterDecryptNever:
+            win::MsgBox(summary);
+            break;
+        default:
+            break;  // only a hand-edited user store holds another value
+    }
+}
+
+void RunOnce(const std::vector<std::wstring>& paths) {
+    Globals::DecryptedFiles.assign(1, std::wstring());
+    std::size_t encrypted = 0, decrypted = 0;
+    win::SetBusyPointer(true);
+    Globals::ShowProgress = true;
+
+    frmProgress& progress = win::TheForm<frmProgress>();
+    RunClosing closing(progress);
+    progress.Load();
+    progress.MaxFiles(static_cast<std::int32_t>(paths.size()));
+    progress.Show();
+
+    bool logFailed = false;
+    LogWriteResult logFailure;
+    auto log = [&](std::wstring_view action, const std::wstring& path) {
+        LogWriteResult written = AppendLogEntry(action, path);
+        if (!written.written && !logFailed) {
+            logFailed = true;
+            logFailure = std::move(written);
+        }
+    };
+
+    for (const std::wstring& path : paths) {
+        if (!Globals::FileSystem || !Globals::FileSystem->FileExists(path)) continue;
+        const bool locked = IsLockedPath(path);
+        const CipherRun run = locked ? DecryptFile(path) : EncryptFile(path);
+        if (run.failure) win::MsgBox(CipherFailureMessage(path, *run.failure));
+        if (!run.Transformed()) continue;
+        if (locked) {
+            const std::wstring plain = PlainPathOf(path);
+            log(kActionDecrypted, plain);
+            AddDecrypted(plain, decrypted);
+            ++decrypted;
+        } else {
+            log(kActionEncrypted, path);
+            ++encrypted;
+        }
+    }
+
+    closing.Close();
+
+    if (logFailed) {
+        std::wstring text = L"The action log could not be written.";
+        text += win::CR;
+        text += Globals::LogFilePath;
+        if (!logFailure.reason.empty()) text += win::CR + logFailure.reason;
+        text += win::CR;
+        text += L"The documents of this run were processed, but not every one of them is recorded.";
+        win::MsgBox(text, win::MsgButtons::OK, win::MsgIcon::Exclamation);
+    }
+    Report(encrypted, decrypted);
+}
+
+}  // namespace
+
+void ProcessFiles(const std::vector<std::wstring>& paths) {
+    if (g_running) {
+        g_queue.push_back(paths);
+        return;
+    }
+    g_running = true;
+    std::vector<std::wstring> next = paths;
+    for (;;) {
+        try {
+            RunOnce(next);
+        } catch (...) {
+            // The run has been closed down on the way out; nothing of it is left open.
+            win::SetBusyPointer(false);
+        }
+        if (g_queue.empty()) break;
+        next = std::move(g_queue.front());
+        g_queue.pop_front();
+    }
+    g_running = false;
+}
+
+bool DroppedPaths(IDataObject* data, std::vector<std::wstring>* paths) {
+    paths->clear();
+    if (!data) return false;
+    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    if (FAILED(data->GetData(&format, &medium))) return false;
+    const bool ok = medium.tymed == TYMED_HGLOBAL && medium.hGlobal != nullptr;
+    if (ok) {
+        const auto drop = static_cast<HDROP>(medium.hGlobal);
+        const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < count; ++i) {
+            const UINT length = ::DragQueryFileW(drop, i, nullptr, 0);
+            std::wstring path(length + 1, L'\0');
+            path.resize(::DragQueryFileW(drop, i, path.data(), length + 1));
+            paths->push_back(std::move(path));
+        }
+        // The system reads a list without names as one empty name: it holds no file.
+        if (paths->size() == 1 && paths->front().empty()) paths->clear();
+    }
+    ::ReleaseStgMedium(&medium);
+    return ok;
+}
+
+void HandleFileDrop(IDataObject* data) {
+    try {
+        std::vector<std::wstring> paths;
+        if (!DroppedPaths(data, &paths)) {
+            win::MsgBox(L"Invalid File Type.");
+            return;
+        }
+        if (paths.empty()) {
+            win::MsgBox(L"Invalid File Count");
+            return;
+        }
+        ProcessFiles(paths);
+    } catch (...) {
+    }
+}
+
+bool RunInProgress() { return g_running; }
+
+std::size_t QueuedRuns() { return g_queue.size(); }
+
+}  // namespace kv::Pipeline

@@ -1,0 +1,481 @@
+// The processing pipeline under Wine: drops as real OLE data objects, real documents,
+// the scripted message boxes, the log file and the user's after-decrypt preference.
+#include "harness.h"
+
+#include <ole2.h>
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/Cipher.h"
+#include "core/Globals.h"
+#include "core/Pipeline.h"
+#include "core/action_log.h"
+#include "ui/OpenDocument.h"
+#include "ui/frmDecrypted.h"
+#include "ui/frmProgress.h"
+#include "win/app.h"
+#include "win/form.h"
+
+namespace kvtest {
+namespace {
+
+namespace G = kv::Globals;
+using kv::win::LoadedForm;
+using kv::win::MsgButtons;
+using kv::win::MsgResult;
+using Bytes = std::vector<std::uint8_t>;
+
+// A drop's data object: a file list (CF_HDROP in an HGLOBAL DROPFILES) or plain text.
+class DropData final : public IDataObject {
+public:
+    static DropData* Files(const std::vector<std::wstring>& paths) {
+        std::wstring list;
+        for (const auto& p : paths) list += p + L'\0';
+        list += L'\0';
+        const SIZE_T size = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
+        HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+        auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
+        drop->pFiles = sizeof(DROPFILES);
+        drop->fWide = TRUE;
+        std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
+        ::GlobalUnlock(memory);
+        return new DropData(CF_HDROP, memory);
+    }
+    static DropData* Text(const std::wstring& text) {
+        const SIZE_T size = (text.size() + 1) * sizeof(wchar_t);
+        HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, size);
+        std::memcpy(::GlobalLock(memory), text.c_str(), size);
+        ::GlobalUnlock(memory);
+        return new DropData(CF_UNICODETEXT, memory);
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (riid == IID_IUnknown || riid == IID_IDataObject) {
+            *out = static_cast<IDataObject*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        const HRESULT can = QueryGetData(format);
+        if (can != S_OK) return can;
+        const SIZE_T size = ::GlobalSize(memory_);
+        HGLOBAL copy = ::GlobalAlloc(GMEM_MOVEABLE, size);
+        std::memcpy(::GlobalLock(copy), ::GlobalLock(memory_), size);
+        ::GlobalUnlock(memory_);
+        ::GlobalUnlock(copy);
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = copy;
+        medium->pUnkForRelease = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
+        if (!format || format->cfFormat != format_) return DV_E_FORMATETC;
+        if (!(format->tymed & TYMED_HGLOBAL)) return DV_E_TYMED;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+        if (out) out->ptd = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
+        return OLE_E_ADVISENOTSUPPORTED;
+    }
+    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+private:
+    DropData(CLIPFORMAT format, HGLOBAL memory) : format_(format), memory_(memory) {}
+    ~DropData() { ::GlobalFree(memory_); }
+    CLIPFORMAT format_;
+    HGLOBAL memory_;
+    ULONG refs_ = 1;
+};
+
+void Drop(DropData* data) {
+    kv::Pipeline::HandleFileDrop(data);
+    data->Release();
+}
+
+// The entries of the log as plain text, decoded by halving every byte, as the log's
+// plain rule reads (the entries here are plain ASCII).
+std::vector<std::string> HalvedLogLines(const std::wstring& path) {
+    std::vector<std::string> lines;
+    std::string line;
+    const Bytes bytes = ReadBytes(path);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+            lines.push_back(line);
+            line.clear();
+            ++i;
+        } else {
+            line += static_cast<char>(bytes[i] >> 1);
+        }
+    }
+    EXPECT_TRUE(line.empty()) << "the log ends in the middle of a line";
+    return lines;
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+class PipelineTest : public KorvaneTest {
+protected:
+    void SetUp() override {
+        KorvaneTest::SetUp();
+        G::Users[0] = kv::NewUserRecord(L"Admin");
+        G::Users[0].AllowEncrypt = true;
+        G::Users[0].AllowDecrypt = true;
+        G::Users[0].DefaultSelection = L"ALL";
+        previousOpener_ = kv::SetDocumentOpener([this](const std::wstring& p) { opened.push_back(p); });
+    }
+    void TearDown() override {
+        kv::SetDocumentOpener(previousOpener_);
+        KorvaneTest::TearDown();
+    }
+    // A plain document and the encrypted form of another.
+    std::wstring Plain(const std::wstring& name, const Bytes& bytes = {'h', 'i'}) {
+        const std::wstring path = folder.File(name);
+        WriteBytes(path, bytes);
+        return path;
+    }
+    std::wstring Locked(const std::wstring& name, const Bytes& plain = {'o', 'k'}) {
+        Bytes stored = plain;
+        for (auto& b : stored) ++b;  // no 0xFF in these: one up, three zeros after
+        stored.insert(stored.end(), {0, 0, 0});
+        const std::wstring path = folder.File(name);
+        WriteBytes(path, stored);
+        return path;
+    }
+    void ExpectRunClosed() {
+        EXPECT_EQ(LoadedForm<kv::frmProgress>(), nullptr);
+        EXPECT_FALSE(kv::win::BusyPointer());
+        EXPECT_FALSE(kv::Pipeline::RunInProgress());
+        EXPECT_TRUE(dialogs.AllConsumed());
+    }
+    std::vector<std::string> Log() { return HalvedLogLines(G::LogFilePath); }
+
+    std::vector<std::wstring> opened;
+
+private:
+    kv::DocumentOpener previousOpener_;
+};
+
+std::string N(const std::wstring& w) { return Narrow(w); }
+
+TEST_F(PipelineTest, AMixedDropEncryptsDecryptsLogsAndAsksOnce) {
+    const std::wstring report = Plain(L"report.doc", {'a', 'b', 'c'});
+    const std::wstring report2 = Locked(L"report2.doclocked", {'x', 'y'});
+    dialogs.ExpectQuestion(L"1 file encrypted.\r1 file decrypted.\rWould you like to view the decrypted file now?",
+                           MsgButtons::YesNo, MsgResult::Yes);
+    Drop(DropData::Files({report, report2}));
+
+    EXPECT_EQ(ReadBytes(report + L"locked"), (Bytes{0x62, 0x63, 0x64, 0, 0, 0}));
+    EXPECT_EQ(ReadBytes(folder.File(L"report2.doc")), (Bytes{'x', 'y'}));
+    EXPECT_FALSE(Exists(report));
+    EXPECT_FALSE(Exists(report2));
+    EXPECT_EQ(G::DecryptedFiles, std::vector<std::wstring>{folder.File(L"report2.doc")});
+    EXPECT_EQ(opened, std::vector<std::wstring>{folder.File(L"report2.doc")});
+    EXPECT_TRUE(G::ShowProgress);
+
+    const auto log = Log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_TRUE(EndsWith(log[0], "   Admin   ENCRYPTED FILE: " + N(report))) << log[0];
+    EXPECT_TRUE(EndsWith(log[1], "   Admin   DECRYPTED FILE: " + N(folder.File(L"report2.doc")))) << log[1];
+    ExpectRunClosed();
+}
+
+TEST_F(PipelineTest, OnlyTheExactLowerCaseSuffixMeansEncrypted) {
+    const std::wstring shouting = Plain(L"memo.docLOCKED");
+    const std::wstring mixed = Plain(L"memo2.docLocked");
+    dialogs.ExpectMessage(L"2 files encrypted.");
+    kv::Pipeline::ProcessFiles({shouting, mixed});
+    EXPECT_TRUE(Exists(shouting + L"locked"));
+    EXPECT_TRUE(Exists(mixed + L"locked"));
+    EXPECT_EQ(Log().size(), 2u);
+    ExpectRunClosed();
+}
+
+// Looks at the progress window whenever the cipher opens a document.
+class WatchingFileSystem final : public kv::FileSystem {
+public:
+    explicit WatchingFileSystem(kv::FileSystem& real) : real_(real) {}
+    std::vector<std::wstring> labels;
+    std::function<void()> onOpen;
+    std::wstring keep;  // a file that cannot be removed
+
+    kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) override {
+        if (mode == kv::OpenMode::kReadWriteExisting) {
+            if (auto* progress = LoadedForm<kv::frmProgress>()) labels.push_back(progress->lblCurrent.Text());
+            if (onOpen) onOpen();
+        }
+        return real_.Open(path, mode, file);
+    }
+    kv::FsStatus Replace(const std::wstring& from, const std::wstring& to) override { return real_.Replace(from, to); }
+    kv::FsStatus Remove(const std::wstring& path) override {
+        if (path == keep) return {kv::FsErrorKind::kAccessDenied, L""};
+        return real_.Remove(path);
+    }
+    bool Exists(const std::wstring& path) override { return real_.Exists(path); }
+    kv::FsStatus Size(const std::wstring& path, std::uint64_t* size) override { return real_.Size(path, size); }
+
+private:
+    kv::FileSystem& real_;
+};
+
+TEST_F(PipelineTest, FoldersVanishedAndEmptyPathsAreSkippedButCountInTheTotal) {
+    WatchingFileSystem watch(kv::CipherFileSystem());
+    kv::SetCipherFileSystem(&watch);
+    const std::wstring doc = Plain(L"real.txt");
+    dialogs.ExpectMessage(L"1 file encrypted.");
+    kv::Pipeline::ProcessFiles({folder.Path(), folder.File(L"gone.txt"), L"", doc});
+    kv::SetCipherFileSystem(nullptr);
+    // The one real document was the first started of four.
+    EXPECT_EQ(watch.labels, std::vector<std::wstring>{L"Current File (1 of 4)"});
+    EXPECT_EQ(Log().size(), 1u);
+
+    dialogs.ExpectMessage(L"0 files precessed.");
+    Drop(DropData::Files({folder.Path()}));
+    EXPECT_EQ(Log().size(), 1u);
+    ExpectRunClosed();
+}
+
+TEST_F(PipelineTest, RefusedDocumentsAreNeitherLoggedNorCounted) {
+    G::Users[0].AllowEncrypt = false;
+    G::Users[0].AllowDecrypt = false;
+    const std::wstring plain = Plain(L"a.txt"), locked = Locked(L"b.txtlocked");
+    dialogs.ExpectMessage(L"Error Processing File: \r" + plain + L"\rYou do not have permission to encrypt files.");
+    dialogs.ExpectMessage(L"Error Processing File: \r" + locked + L"\rYou do not have permission to decrypt files.");
+    dialogs.ExpectMessage(L"0 files precessed.");
+    Drop(DropData::Files({plain, locked}));
+    EXPECT_TRUE(Exists(plain));
+    EXPECT_TRUE(Exists(locked));
+    EXPECT_FALSE(Exists(G::LogFilePath));
+    EXPECT_EQ(G::DecryptedFiles, std::vector<std::wstring>{L""});
+    ExpectRunClosed();
+}
+
+TEST_F(PipelineTest, EveryAfterDecryptChoiceWithOneAndWithSeveralDocuments) {
+    struct Case {
+        std::int32_t afterDecrypt;
+        int documents;
+        const wchar_t* question;  // a Yes/No question instead of the summary, answered No
+        bool summary;
+        bool opensAll;
+        bool chooser;
+    };
+    const Case cases[] = {
+        {kv::kAfterDecryptPrompt, 1, L"1 file decrypted.\rWould you like to view the decrypted file now?", false,
+         false, false},
+        {kv::kAfterDecryptPrompt, 2, nullptr, true, false, true},
+        {kv::kAfterDecryptAlways, 1, nullptr, true, true, false},
+        {kv::kAfterDecryptAlways, 3, nullptr, true, true, false},
+        {kv::kAfterDecryptNever, 1, nullptr, true, false, false},
+        {kv::kAfterDecryptNever, 2, nullptr, true, false, false},
+        {7, 2, nullptr, false, false, false},
+    };
+    int round = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE("AfterDecrypt " + std::to_string(c.afterDecrypt) + ", " + std::to_string(c.documents));
+        G::Users[0].AfterDecrypt = c.afterDecrypt;
+        opened.clear();
+        std::vector<std::wstring> paths, plain;
+        for (int i = 0; i < c.documents; ++i) {
+            const std::wstring name = L"d" + std::to_wstring(round) + L"_" + std::to_wstring(i) + L".txt";
+            paths.push_back(Locked(name + L"locked"));
+            plain.push_back(folder.File(name));
+        }
+        ++round;
+        const std::wstring summary =
+            c.documents == 1 ? L"1 file decrypted." : std::to_wstring(c.documents) + L" files decrypted.";
+        if (c.question) dialogs.ExpectQuestion(c.question, MsgButtons::YesNo, MsgResult::No);
+        if (c.summary) dialogs.ExpectMessage(summary);
+        kv::Pipeline::ProcessFiles(paths);
+
+        EXPECT_EQ(G::DecryptedFiles, plain);
+        EXPECT_EQ(opened, c.opensAll ? plain : std::vector<std::wstring>{});
+        auto* chooser = LoadedForm<kv::frmDecrypted>();
+        EXPECT_EQ(chooser != nullptr, c.chooser);
+        if (chooser) {
+            EXPECT_TRUE(chooser->Visible());
+            ASSERT_EQ(chooser->lstFiles.ListCount(), c.documents);
+            EXPECT_EQ(chooser->lstFiles.List(1), plain[1]);
+            chooser->Unload();
+        }
+        ExpectRunClosed();
+    }
+}
+
+TEST_F(PipelineTest, AChooserStillOpenShowsTheLaterRunsDocuments) {
+    const std::wstring a = Locked(L"a.txtlocked"), b = Locked(L"b.txtlocked");
+    dialogs.ExpectMessage(L"2 files decrypted.");
+    kv::Pipeline::ProcessFiles({a, b});
+    const std::wstring c = Locked(L"c.txtlocked"), d = Locked(L"d.txtlocked"), e = Locked(L"e.txtlocked");
+    dialogs.ExpectMessage(L"3 files decrypted.");
+    kv::Pipeline::ProcessFiles({c, d, e});
+    auto* chooser = LoadedForm<kv::frmDecrypted>();
+    ASSERT_NE(chooser, nullptr);
+    ASSERT_EQ(chooser->lstFiles.ListCount(), 3);
+    EXPECT_EQ(chooser->lstFiles.List(0), folder.File(L"c.txt"));
+}
+
+TEST_F(PipelineTest, TextAndEmptyDropsAreRefusedWithTheirMessages) {
+    const std::wstring doc = Plain(L"keep.txt");
+    dialogs.ExpectMessage(L"Invalid File Type.");
+    Drop(DropData::Text(doc));
+    dialogs.ExpectMessage(L"Invalid File Count");
+    Drop(DropData::Files({}));
+    dialogs.ExpectMessage(L"Invalid File Type.");
+    kv::Pipeline::HandleFileDrop(nullptr);
+    EXPECT_TRUE(Exists(doc));
+    EXPECT_EQ(LoadedForm<kv::frmProgress>(), nullptr);
+    EXPECT_TRUE(dialogs.AllConsumed());
+}
+
+// A window of the test's own that receives the "drop" while a run lets messages through.
+class LateDropper {
+public:
+    static constexpr UINT kDrop = WM_APP + 7;
+    LateDropper() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+            if (m == kDrop) {
+                auto* data = reinterpret_cast<DropData*>(l);
+                kv::Pipeline::HandleFileDrop(data);
+                data->Release();
+                return 0;
+            }
+            return ::DefWindowProcW(h, m, w, l);
+        };
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"KvTestLateDropper";
+        ::RegisterClassW(&wc);
+        hwnd = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    }
+    ~LateDropper() { ::DestroyWindow(hwnd); }
+    void PostDrop(DropData* data) { ::PostMessageW(hwnd, kDrop, 0, reinterpret_cast<LPARAM>(data)); }
+    HWND hwnd;
+};
+
+TEST_F(PipelineTest, ADropDuringARunIsQueuedAndRunsWholeAfterIt) {
+    G::Users[0].AfterDecrypt = kv::kAfterDecryptNever;
+    const std::wstring first = Plain(L"first.txt"), second = Locked(L"second.txtlocked");
+    const std::wstring later = Plain(L"later.txt");
+    WatchingFileSystem watch(kv::CipherFileSystem());
+    LateDropper dropper;
+    bool posted = false;
+    watch.onOpen = [&] {
+        if (posted) return;
+        posted = true;
+        dropper.PostDrop(DropData::Files({later}));
+    };
+    kv::SetCipherFileSystem(&watch);
+    // The first run is summarised with its own counts, untouched by the drop that
+    // arrived in its middle; then the queued drop runs as a run of its own.
+    dialogs.ExpectMessage(L"1 file encrypted.\r1 file decrypted.");
+    dialogs.ExpectMessage(L"1 file encrypted.");
+    kv::Pipeline::ProcessFiles({first, second});
+    kv::SetCipherFileSystem(nullptr);
+
+    EXPECT_EQ(watch.labels, (std::vector<std::wstring>{L"Current File (1 of 2)", L"Current File (2 of 2)",
+                                                       L"Current File (1 of 1)"}));
+    EXPECT_TRUE(Exists(later + L"locked"));
+    EXPECT_EQ(G::DecryptedFiles, std::vector<std::wstring>{L""});  // reset by the later run
+    EXPECT_EQ(kv::Pipeline::QueuedRuns(), 0u);
+    const auto log = Log();
+    ASSERT_EQ(log.size(), 3u);
+    EXPECT_TRUE(EndsWith(log[2], "ENCRYPTED FILE: " + N(later)));
+    ExpectRunClosed();
+}
+
+TEST_F(PipelineTest, AFailingDocumentIsReportedAndTheRunGoesOn) {
+    const std::wstring a = Plain(L"a.txt"), b = Plain(L"b.txt"), c = Plain(L"c.txt");
+    HANDLE other = ::CreateFileW(b.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    dialogs.ExpectMessageStartingWith(L"Error Processing File: \rThe file could not be opened.\r" + b +
+                                      L"\rThe file is open in another program.");
+    dialogs.ExpectMessage(L"2 files encrypted.");
+    Drop(DropData::Files({a, b, c}));
+    ::CloseHandle(other);
+
+    EXPECT_TRUE(Exists(a + L"locked"));
+    EXPECT_EQ(ReadBytes(b), (Bytes{'h', 'i'}));
+    EXPECT_TRUE(Exists(c + L"locked"));
+    EXPECT_EQ(FilesIn(folder.Path()).size(), 4u);  // two encrypted, b, and the log
+    const auto log = Log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_TRUE(EndsWith(log[1], "FILE: " + N(c)));
+    ExpectRunClosed();
+}
+
+TEST_F(PipelineTest, AnOriginalThatCannotBeRemovedIsReportedYetTheNewDocumentCounts) {
+    // Both names then hold the document: the encrypted copy exists and is logged, and
+    // the user learns that the plain one is still there.
+    const std::wstring doc = Plain(L"stays.txt");
+    WatchingFileSystem watch(kv::CipherFileSystem());
+    watch.keep = doc;
+    kv::SetCipherFileSystem(&watch);
+    dialogs.ExpectMessage(L"Error Processing File: \rThe file could not be removed after it was processed; both "
+                          L"files are kept.\r" + doc + L"\rThe file or its folder is read-only, or access is denied.");
+    dialogs.ExpectMessage(L"1 file encrypted.");
+    kv::Pipeline::ProcessFiles({doc});
+    kv::SetCipherFileSystem(nullptr);
+    EXPECT_TRUE(Exists(doc));
+    EXPECT_EQ(ReadBytes(doc + L"locked"), (Bytes{'h' + 1, 'i' + 1, 0, 0, 0}));
+    ASSERT_EQ(Log().size(), 1u);
+    ExpectRunClosed();
+}
+
+TEST_F(PipelineTest, ALogThatCannotBeWrittenIsReportedOncePerRun) {
+    WriteBytes(G::LogFilePath, {});
+    HANDLE holder = ::CreateFileW(G::LogFilePath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    const std::wstring a = Plain(L"a.txt"), b = Plain(L"b.txt");
+    dialogs.ExpectMessageStartingWith(L"The action log could not be written.\r" + G::LogFilePath + L"\r");
+    dialogs.ExpectMessage(L"2 files encrypted.");
+    kv::Pipeline::ProcessFiles({a, b});
+    ::CloseHandle(holder);
+    EXPECT_TRUE(Exists(a + L"locked"));
+    EXPECT_TRUE(Exists(b + L"locked"));
+    EXPECT_TRUE(ReadBytes(G::LogFilePath).empty());
+    ExpectRunClosed();
+
+    // The next run writes again and says nothing more.
+    dialogs.ExpectMessage(L"1 file decrypted.\rWould you like to view the decrypted file now?");
+    kv::Pipeline::ProcessFiles({a + L"locked"});
+    EXPECT_EQ(Log().size(), 1u);
+}
+
+TEST_F(PipelineTest, NonAsciiNamesAreLoggedSoTheyDecodeExactly) {
+    G::Users[0].UserName = L"Zo\u00eb";
+    const std::wstring doc = Plain(L"r\u00e9sum\u00e9 \u6587\u66f8.txt");
+    dialogs.ExpectMessage(L"1 file encrypted.");
+    kv::Pipeline::ProcessFiles({doc});
+    ASSERT_TRUE(Exists(doc + L"locked"));
+    const Bytes bytes = ReadBytes(G::LogFilePath);
+    ASSERT_GE(bytes.size(), 2u);
+    const std::string stored(bytes.begin(), bytes.end() - 2);
+    EXPECT_EQ(stored.find_first_of(std::string("\r\n \0", 4)), std::string::npos);
+    const std::wstring entry = kv::DecodeLogLine(stored);
+    const std::wstring tail = L"   Zo\u00eb   ENCRYPTED FILE: " + doc;
+    ASSERT_GE(entry.size(), tail.size());
+    EXPECT_EQ(entry.substr(entry.size() - tail.size()), tail);
+}
+
+}  // namespace
+}  // namespace kvtest

@@ -1,0 +1,68 @@
+#include "ui/frmDecrypted.h"
+
+#include <string>
+#include <vector>
+
+#include "core/Globals.h"
+#include "ui/OpenDocument.h"
+
+namespace kv {
+namespace {
+
+const win::FontSpec kBold{L"MS Sans Serif", 8.25, true};
+
+}  // namespace
+
+win::FormSpec frmDecrypted::Spec() const {
+    win::FormSpec spec;
+    spec.caption = L"Decrypted Files";
+    spec.clientWidth = 5745;
+    spec.clientHeight = 4365;
+    spec.border = win::BorderStyle::FixedSingle;
+    spec.centered = true;
+    return spec;
+}
+
+void frmDecrypted::CreateControls() {
+    const win::Container form{this, hwnd(), 0, 0};
+    Label1.Create(form, L"The following files have been decrypted.", {240, 240, 4695, 255}, kBold);
+    Label2.Create(form, L"Place check marks next to any of the files you would like to view.",
+                  {240, 480, 4215, 375}, kBold);
+    cmdSelectAll.Create(form, L"Select All", {120, 1200, 1215, 255}, kBold);
+    cmdSelectNone.Create(form, L"Select None", {1320, 1200, 1215, 255}, kBold);
+    lstFiles.Create(form, {120, 1440, 5415, 2085}, /*checkBoxes=*/true);
+    cmdOK.Create(form, L"OK", {2040, 3720, 1695, 495}, kBold);
+
+    cmdSelectAll.Click = [this] { cmdSelectAll_Click(); };
+    cmdSelectNone.Click = [this] { cmdSelectNone_Click(); };
+    cmdOK.Click = [this] { cmdOK_Click(); };
+}
+
+void frmDecrypted::Form_Load() { LoadFiles(); }
+
+void frmDecrypted::LoadFiles() {
+    lstFiles.Clear();
+    for (const std::wstring& path : Globals::DecryptedFiles) lstFiles.AddItem(path);
+    const bool check = Globals::CurrentUserRecord().DefaultSelection != L"NONE";
+    for (int i = 0; i < lstFiles.ListCount(); ++i) lstFiles.SetSelected(i, check);
+}
+
+void frmDecrypted::cmdSelectAll_Click() {
+    for (int i = 0; i < lstFiles.ListCount(); ++i) lstFiles.SetSelected(i, true);
+}
+
+void frmDecrypted::cmdSelectNone_Click() {
+    for (int i = 0; i < lstFiles.ListCount(); ++i) lstFiles.SetSelected(i, false);
+}
+
+void frmDecrypted::cmdOK_Click() {
+    // Collect first: a document's program may come up while we are still going through
+    // the list, and nothing it does may change which paths are opened.
+    std::vector<std::wstring> chosen;
+    for (int i = 0; i < lstFiles.ListCount(); ++i)
+        if (lstFiles.Selected(i)) chosen.push_back(lstFiles.List(i));
+    for (const std::wstring& path : chosen) OpenDocument(path);
+    Unload();
+}
+
+}  // namespace kv

@@ -1,0 +1,122 @@
+#include "ui/frmProgress.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "win/app.h"
+
+namespace kv {
+namespace {
+
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+constexpr COLORREF kGreen = RGB(0, 255, 0);
+constexpr COLORREF kYellow = RGB(255, 255, 0);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+
+constexpr int kFillTop = -50;
+constexpr int kFillHeight = 475;  // taller than the 375 of its frame, which clips it
+constexpr std::uint64_t kRefreshEveryMs = 30;
+
+const win::FontSpec kBold{L"MS Sans Serif", 8.25, true};
+
+}  // namespace
+
+win::FormSpec frmProgress::Spec() const {
+    win::FormSpec spec;
+    spec.clientWidth = 7290;
+    spec.clientHeight = 1980;
+    spec.border = win::BorderStyle::None;
+    spec.centered = true;
+    spec.backColor = kBlue;
+    spec.showInTaskbar = false;
+    return spec;
+}
+
+void frmProgress::CreateControls() {
+    const win::Container form{this, hwnd(), 0, 0};
+    Label1.Create(form, L"Kor-Vane", {2640, 120, 1815, 375}, {L"Times New Roman", 15.75, true});
+    Label1.SetColors(kYellow, kBlue);
+    lblCurrent.Create(form, L"", {240, 240, 2415, 255}, kBold);
+    lblCurrent.SetColors(kWhite, kBlue);
+    lblFile.Create(form, L"", {240, 480, 6855, 495}, kBold);
+    lblFile.SetColors(kWhite, kBlue);
+
+    picTopMaster.Create(form, {240, 960, 6735, 375}, kBlue);
+    picTopMinor.Create(picTopMaster.Inside(), {0, kFillTop, 0, kFillHeight}, kGreen);
+    picBottomMaster.Create(form, {240, 1440, 6735, 375}, kBlue);
+    picBottomMinor.Create(picBottomMaster.Inside(), {0, kFillTop, 0, kFillHeight}, kGreen);
+}
+
+void frmProgress::Form_Load() {
+    k_ = 0;
+    n_ = 0;
+    path_.clear();
+}
+
+int frmProgress::FillWidth(int frameWidth, double value, double total) {
+    if (!(total > 0) || !std::isfinite(value)) return 0;
+    const double width = frameWidth * value / total;
+    // Anything past the frame is clipped; keep the number within what a window takes.
+    return static_cast<int>(std::clamp(width, 0.0, 2.0 * frameWidth));
+}
+
+void frmProgress::MaxFiles(std::int32_t n) {
+    n_ = n;
+    lblCurrent.SetText(L"Current File (1 of " + std::to_wstring(n) + L")");
+    win::IgnoreErrors([&] {
+        picTopMinor.Move({0, kFillTop, picTopMinor.Position().width, kFillHeight});
+        picBottomMinor.Move({0, kFillTop, picBottomMinor.Position().width, kFillHeight});
+        if (n == 1) {
+            const win::Rect top = picTopMaster.Position();
+            win::Rect bottom = picBottomMaster.Position();
+            bottom.left = top.left;
+            bottom.top = top.top;
+            picBottomMaster.Move(bottom);
+            picTopMaster.SetVisible(false);
+            SetHeight(bottom.top + bottom.height + 200);
+        }
+    });
+}
+
+void frmProgress::StartNewFile(const std::wstring& path) {
+    ++k_;
+    path_ = path;
+    lblCurrent.SetText(L"Current File (" + std::to_wstring(k_) + L" of " + std::to_wstring(n_) + L")");
+    lblFile.SetText(path);
+    win::IgnoreErrors([&] {
+        picTopMinor.Move({0, kFillTop, FillWidth(picTopMaster.Position().width, k_, n_), kFillHeight});
+    });
+    Refresh(true);
+}
+
+void frmProgress::FileProgress(std::int32_t m_Percent) { FileProgress(m_Percent, 1); }
+
+void frmProgress::FileProgress(std::int32_t m_Percent, std::uint64_t times) {
+    if (times == 0) return;
+    reports_ += times;
+    lastPercent_ = m_Percent;
+    win::IgnoreErrors([&] {
+        const int width = FillWidth(picBottomMaster.Position().width, m_Percent, 100);
+        if (width != picBottomMinor.Position().width)
+            picBottomMinor.Move({0, kFillTop, width, kFillHeight});
+        // Repainting and pumping at every report would cost more than the transform
+        // itself on a large document: only a visible change, or a while without one,
+        // lets the window system in.
+        Refresh(false);
+    });
+}
+
+void frmProgress::Refresh(bool force) {
+    if (!hwnd()) return;
+    const int shown = Px(picBottomMinor.Position().width);
+    const std::uint64_t now = ::GetTickCount64();
+    if (!force && shown == shownWidth_ && now - lastRefresh_ < kRefreshEveryMs) return;
+    shownWidth_ = shown;
+    lastRefresh_ = now;
+    ++refreshes_;
+    ::SetWindowPos(hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    ::UpdateWindow(hwnd());
+    win::DoEvents(1);
+}
+
+}  // namespace kv

@@ -1,0 +1,57 @@
+// The progress window of a processing run: which document (k of N) and its path, a bar
+// for the run as a whole and one for the current document.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "win/controls.h"
+#include "win/form.h"
+
+namespace kv {
+
+class frmProgress : public win::Form {
+public:
+    win::Label Label1, lblCurrent, lblFile;
+    win::PictureBox picTopMaster, picTopMinor, picBottomMaster, picBottomMinor;
+
+    // The number of files of the run; set right after loading, before showing.
+    void MaxFiles(std::int32_t n);
+    // A new document begins.
+    void StartNewFile(const std::wstring& path);
+    // The share of the current document done so far (0 to 100, a little above at the
+    // end of an encryption: the bar is then simply full).
+    void FileProgress(std::int32_t m_Percent);
+    // `times` consecutive reports of the same value, as the cipher batches them.
+    void FileProgress(std::int32_t m_Percent, std::uint64_t times);
+
+    // What the window has been told, for the run's callers and tests.
+    std::int32_t FileCount() const { return n_; }
+    std::int32_t FilesStarted() const { return k_; }
+    const std::wstring& CurrentPath() const { return path_; }
+    std::uint64_t ReportsReceived() const { return reports_; }
+    std::int32_t LastPercent() const { return lastPercent_; }
+    // How often the window was repainted and let messages through for the reports.
+    std::uint64_t Refreshes() const { return refreshes_; }
+
+protected:
+    win::FormSpec Spec() const override;
+    void CreateControls() override;
+    void Form_Load() override;
+
+private:
+    // Fill width for value/total of the frame's width, kept within a sane range.
+    static int FillWidth(int frameWidth, double value, double total);
+    void Refresh(bool force);
+
+    std::int32_t n_ = 0;
+    std::int32_t k_ = 0;
+    std::wstring path_;
+    std::uint64_t reports_ = 0;
+    std::int32_t lastPercent_ = 0;
+    int shownWidth_ = -1;      // bottom fill width last painted, in pixels
+    std::uint64_t lastRefresh_ = 0;  // tick count of the last repaint
+    std::uint64_t refreshes_ = 0;
+};
+
+}  // namespace kv
