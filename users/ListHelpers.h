@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "users/user_form_mapping.h"
 #include "win/controls.h"
