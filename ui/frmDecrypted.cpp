@@ -1,5 +1,7 @@
 #include "ui/frmDecrypted.h"
 
+#include <commctrl.h>
+
 #include <string>
 #include <vector>
 
@@ -45,6 +47,14 @@ void frmDecrypted::LoadFiles() {
     for (const std::wstring& path : Globals::DecryptedFiles) lstFiles.AddItem(path);
     const bool check = Globals::CurrentUserRecord().DefaultSelection != L"NONE";
     for (int i = 0; i < lstFiles.ListCount(); ++i) lstFiles.SetSelected(i, check);
+    // One column as wide as the longest path, and at least as wide as the list: a
+    // scroll bar only when a path does not fit.
+    if (HWND list = lstFiles.hwnd()) {
+        ListView_SetColumnWidth(list, 0, LVSCW_AUTOSIZE);
+        RECT client{};
+        ::GetClientRect(list, &client);
+        if (ListView_GetColumnWidth(list, 0) < client.right) ListView_SetColumnWidth(list, 0, client.right);
+    }
 }
 
 void frmDecrypted::cmdSelectAll_Click() {
