@@ -29,7 +29,12 @@ LogView BuildLogView(std::string_view raw) {
     for (std::string_view line : lines) room += line.size() + 2;
     view.text.reserve(room);
     for (std::string_view line : lines) {
+        const std::size_t from = view.text.size();
         AppendDecodedLogLine(view.text, line);
+        // A text box ends its text at a NUL; one decoded from a damaged line would hide
+        // every later entry.
+        for (std::size_t i = from; i < view.text.size(); ++i)
+            if (view.text[i] == L'\0') view.text[i] = kLogNulShownAs;
         view.text += L"\r\n";
     }
     return view;

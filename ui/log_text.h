@@ -37,10 +37,18 @@ inline constexpr std::wstring_view kTruncationComplete = L"Truncation Complete."
 inline constexpr std::wstring_view kLogFilePrinted = L"Log File Printed.";
 inline constexpr std::wstring_view kLogPrintTitle = L"Kor-Vane Log File";
 inline constexpr std::wstring_view kLogPrintedPrefix = L"Printed: ";
+// First lines of the messages for a print or truncation that did not happen and a log that
+// could not be read; the reason follows on the next line.
+inline constexpr std::wstring_view kLogNotPrinted = L"The log file could not be printed.";
+inline constexpr std::wstring_view kLogNotTruncated = L"The log file could not be truncated. It was left as it was.";
+inline constexpr std::wstring_view kLogNotRead = L"The log file could not be read.";
 
 // The stored lines of the log, without their line endings, oldest first. The views point
 // into raw.
 std::vector<std::string_view> SplitLogLines(std::string_view raw);
+
+// A NUL decoded from a damaged line (bytes 0 and 1 halve to it) is shown as this.
+inline constexpr wchar_t kLogNulShownAs = L'\uFFFD';
 
 struct LogView {
     std::wstring text;        // every entry decoded, each followed by CR LF

@@ -46,6 +46,16 @@ TEST(LogView, EveryEntryDecodedOnItsOwnLine) {
     EXPECT_EQ(view.text, Entry(1) + L"\r\n" + Entry(2) + L"\r\n" + accented + L"\r\n");
 }
 
+TEST(LogView, ADamagedLineCannotHideTheEntriesAfterIt) {
+    // Bytes 0 and 1 halve to NUL, which would end the text box's text there.
+    const std::string log = kv::StoredLogLine(Entry(1)) + std::string("\x82\x00\x01\x84\r\n", 6) +
+                            kv::StoredLogLine(Entry(2));
+    const kv::LogView view = kv::BuildLogView(log);
+    EXPECT_EQ(view.entries, 3u);
+    EXPECT_EQ(view.text.find(L'\0'), std::wstring::npos);
+    EXPECT_EQ(view.text, Entry(1) + L"\r\nA\uFFFD\uFFFDB\r\n" + Entry(2) + L"\r\n");
+}
+
 TEST(LogView, TruncationOfferNeedsMoreThanAThousand) {
     const kv::LogView thousand = kv::BuildLogView(LogOf(1000));
     EXPECT_EQ(thousand.entries, 1000u);

@@ -1,0 +1,227 @@
+#include "ui/frmViewLogFile.h"
+
+#include <algorithm>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "core/Globals.h"
+#include "core/action_log.h"
+#include "ui/log_text.h"
+#include "win/app.h"
+#include "win/dialogs.h"
+#include "win/files.h"
+#include "win/handle.h"
+#include "win/printing.h"
+#include "win/text.h"
+
+namespace kv {
+
+namespace {
+
+using win::CR;
+
+std::wstring Lines(std::wstring_view first, const std::wstring& second) {
+    std::wstring text(first);
+    text += CR;
+    text += second;
+    return text;
+}
+
+bool LogExists() {
+    const std::wstring& path = Globals::LogFilePath;
+    return Globals::FileSystem ? Globals::FileSystem->FileExists(path) : win::FileExists(path);
+}
+
+std::optional<win::FileError> ReadLog(std::string& raw) {
+    std::vector<std::uint8_t> bytes;
+    if (auto error = win::ReadWholeFile(Globals::LogFilePath, bytes)) return error;
+    raw.assign(bytes.begin(), bytes.end());
+    return std::nullopt;
+}
+
+// Puts content in the log's place through KVLTEMP.txt beside it: written, flushed to disk,
+// then moved over the log in one step. On failure the log is untouched, the temporary file
+// is gone and the reason is returned.
+std::optional<std::wstring> ReplaceLogThroughTemp(const std::wstring& logPath, const std::string& content) {
+    const std::wstring temp = LogTempPath(logPath);
+    auto failed = [&](const std::wstring& what, DWORD code, bool removeTemp) {
+        if (removeTemp) ::DeleteFileW(temp.c_str());
+        return win::FileError{code, what}.Describe();
+    };
+    {
+        win::FileHandle file(
+            ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        // Whatever stands at the temporary path when it cannot be created is not ours to delete.
+        if (!file) return failed(temp + L" could not be written", ::GetLastError(), false);
+        std::size_t done = 0;
+        while (done < content.size()) {
+            const DWORD want = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1u << 24));
+            DWORD put = 0;
+            if (!::WriteFile(file.get(), content.data() + done, want, &put, nullptr) || put == 0) {
+                const DWORD code = ::GetLastError();
+                file.reset();
+                return failed(temp + L" could not be written", code ? code : ERROR_WRITE_FAULT, true);
+            }
+            done += put;
+        }
+        if (!::FlushFileBuffers(file.get())) {
+            const DWORD code = ::GetLastError();
+            file.reset();
+            return failed(temp + L" could not be written", code, true);
+        }
+    }
+    if (!::MoveFileExW(temp.c_str(), logPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return failed(logPath + L" could not be replaced", ::GetLastError(), true);
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::wstring GeneralDateNow() {
+    SYSTEMTIME now{};
+    ::GetLocalTime(&now);
+    wchar_t date[128] = {};
+    wchar_t time[128] = {};
+    ::GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &now, nullptr, date, 128, nullptr);
+    ::GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &now, nullptr, time, 128);
+    const bool midnight = now.wHour == 0 && now.wMinute == 0 && now.wSecond == 0;
+    return FormatLogStamp(date, time, midnight);
+}
+
+win::FormSpec frmViewLogFile::Spec() const {
+    win::FormSpec spec;
+    spec.caption = L"Log File";
+    spec.clientWidth = 9600;
+    spec.clientHeight = 6000;
+    spec.border = win::BorderStyle::Sizable;
+    spec.centered = false;
+    return spec;
+}
+
+void frmViewLogFile::CreateControls() {
+    SetMenuBar({{L"mnuFile",
+                 L"File",
+                 {},
+                 {{L"mnuPrint", L"Print", [this] { mnuPrint_Click(); }},
+                  {L"mnuTruncate", L"Truncate Log File", [this] { mnuTruncate_Click(); }},
+                  {L"mnuClose", L"Close", [this] { mnuClose_Click(); }}}}});
+    const win::Container form{this, hwnd(), 0, 0};
+    txtLog.Create(form, std::wstring(kLogLoadingText), {0, 0, ClientWidth(), ClientHeight()},
+                  {.multiline = true, .readOnly = true, .scrollBars = true}, {L"Courier New", 9});
+    // Read-only, but shown as a document rather than greyed.
+    txtLog.SetColors(::GetSysColor(COLOR_WINDOWTEXT), ::GetSysColor(COLOR_WINDOW));
+}
+
+void frmViewLogFile::Form_Load() {
+    win::IgnoreErrors([&] {
+        // Top-left corner of the screen, as wide as the screen, 200 twips less high.
+        ::SetWindowPos(hwnd(), nullptr, 0, 0, ::GetSystemMetrics(SM_CXSCREEN),
+                       ::GetSystemMetrics(SM_CYSCREEN) - Px(200), SWP_NOZORDER | SWP_NOACTIVATE);
+        // Seen with "Loading Log File...Please Be Patient" while the log is read.
+        Show();
+        win::DoEvents(14);
+        LoadLog();
+    });
+}
+
+void frmViewLogFile::NoLogFileFound() {
+    win::MsgBox(std::wstring(kNoLogFileFound));
+    txtLog.SetText(std::wstring(kNoLogFileFound));
+}
+
+void frmViewLogFile::LoadLog() {
+    if (!LogExists()) return NoLogFileFound();
+    std::string raw;
+    if (auto error = ReadLog(raw)) {
+        win::MsgBox(Lines(kLogNotRead, error->Describe()));
+        txtLog.SetText(std::wstring(kLogNotRead));
+        return;
+    }
+    const LogView view = BuildLogView(raw);
+    raw = {};
+    txtLog.SetText(view.text);
+    win::DoEvents(14);
+    if (OffersTruncation(view.entries) &&
+        win::MsgBox(std::wstring(kLogTruncationOffer), win::MsgButtons::YesNo) == win::MsgResult::Yes)
+        TruncateLogFile();
+}
+
+void frmViewLogFile::TruncateLogFile() {
+    if (!LogExists()) return NoLogFileFound();
+    std::string raw;
+    if (auto error = ReadLog(raw)) return void(win::MsgBox(Lines(kLogNotTruncated, error->Describe())));
+    const std::size_t count = SplitLogLines(raw).size();
+    win::DoEvents(7);
+    if (count <= kLogKeptEntries) return void(win::MsgBox(std::wstring(kNoTruncationNecessary)));
+
+    // Read once more: an entry may have been appended while messages were processed. From
+    // here to the replacement nothing else runs, so no entry written meanwhile is lost.
+    if (auto error = ReadLog(raw)) return void(win::MsgBox(Lines(kLogNotTruncated, error->Describe())));
+    const std::optional<std::string> kept = TruncatedLogContent(raw);
+    if (!kept) return void(win::MsgBox(std::wstring(kNoTruncationNecessary)));
+    if (auto error = ReplaceLogThroughTemp(Globals::LogFilePath, *kept))
+        return void(win::MsgBox(Lines(kLogNotTruncated, *error)));
+    win::DoEvents(21);
+
+    win::MsgBox(std::wstring(kTruncationComplete));
+    LoadLog();
+}
+
+void frmViewLogFile::mnuTruncate_Click() {
+    if (win::MsgBox(std::wstring(kLogTruncateConfirm), win::MsgButtons::YesNo) == win::MsgResult::Yes)
+        TruncateLogFile();
+}
+
+void frmViewLogFile::mnuPrint_Click() {
+    win::IgnoreErrors([&] {
+        const std::unique_ptr<win::Printer> printer = win::OpenDefaultPrinter(std::wstring(kLogPrintTitle));
+        printer->SetFont({.name = L"Arial", .points = 12, .bold = true});
+        printer->Print(kLogPrintTitle);
+        printer->Print(std::wstring(kLogPrintedPrefix) + GeneralDateNow());
+        win::PrintFont small = printer->Font();
+        small.points = 8;
+        small.bold = false;
+        printer->SetFont(small);
+        printer->Print(L" ");
+        printer->Print(L" ");
+        printer->Print(txtLog.Text());
+        const win::PrintOutcome outcome = printer->EndDoc();
+        win::DoEvents(3);
+        // Only a job that reached the printer counts as printed.
+        if (outcome.printed)
+            win::MsgBox(std::wstring(kLogFilePrinted));
+        else
+            win::MsgBox(Lines(kLogNotPrinted, outcome.reason));
+    });
+}
+
+void frmViewLogFile::mnuClose_Click() { Unload(); }
+
+void frmViewLogFile::Form_Resize() {
+    win::IgnoreErrors([&] {
+        if (::IsIconic(hwnd())) return;
+        const int width = Width() - 200;
+        const int height = Height() - 850;
+        // A window too small for the sums leaves the box as it was.
+        if (width < 0 || height < 0) return;
+        txtLog.Move({0, 0, width, height});
+    });
+}
+
+void frmViewLogFile::Form_Unload() {
+    txtLog.SetText(L"");
+    win::DoEvents(2);
+}
+
+void ShowLogViewer() {
+    win::IgnoreErrors([] {
+        if (frmViewLogFile* open = win::LoadedForm<frmViewLogFile>()) {
+            ::SetForegroundWindow(open->hwnd());  // already up (opened again while loading)
+            return;
+        }
+        win::TheForm<frmViewLogFile>().ShowModal();
+    });
+}
+
+}  // namespace kv
