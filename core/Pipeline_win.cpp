@@ -140,7 +140,7 @@ void RunOnce(const std::vector<std::wstring>& paths) {
         if (!logFailure.reason.empty()) text += win::CR + logFailure.reason;
         text += win::CR;
         text += L"The documents of this run were processed, but not every one of them is recorded.";
-        win::MsgBox(text, win::MsgButtons::OK, win::MsgIcon::Exclamation);
+        win::MsgBox(text);
     }
     Report(encrypted, decrypted);
 }
