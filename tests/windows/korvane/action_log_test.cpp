@@ -84,7 +84,9 @@ TEST_F(ActionLogTest, TheStampFollowsTheUsersFormatsAndDropsAMidnightTime) {
 
     wchar_t locale[LOCALE_NAME_MAX_LENGTH] = {};
     ::GetUserDefaultLocaleName(locale, LOCALE_NAME_MAX_LENGTH);
-    if (std::wstring(locale) == L"en-US") EXPECT_EQ(kv::LogStampFor(afternoon), L"3/5/2024 1:04:09 PM");
+    if (std::wstring(locale) == L"en-US") {
+        EXPECT_EQ(kv::LogStampFor(afternoon), L"3/5/2024 1:04:09 PM");
+    }
 }
 
 TEST_F(ActionLogTest, ALogHeldByAnotherProgramIsReportedAndLeftAsItWas) {
