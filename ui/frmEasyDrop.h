@@ -1,22 +1,38 @@
-// The small Easy-Drop window. For now a bare window of its class: the green area, the
-// Options menu and the saved position come with the working-window work.
+// Easy-Drop mode: a tiny always-on-top window that is nothing but a green drop area and
+// one Options menu; it reopens where each user left it.
 #pragma once
 
+#include "win/controls.h"
+#include "win/drop_target.h"
 #include "win/form.h"
 
 namespace kv {
 
 class frmEasyDrop : public win::Form {
+public:
+    win::PictureBox Picture1;
+
+    void Picture1_OLEDragDrop(IDataObject* data);
+    void mnuUsers_Click();
+    void mnuUser_Click();
+    void mnuViewLogFile_Click();
+    void mnuHelp_Click();
+    void mnuAbout_Click();
+    void mnuExitEasyDrop_Click();
+    void mnuQuit_Click();
+
+    IDropTarget* DropTargetOfPicture1() const { return drop_.Target(); }
+
 protected:
-    win::FormSpec Spec() const override {
-        win::FormSpec spec;
-        spec.caption = L"Korvane";
-        spec.clientWidth = 1320;
-        spec.clientHeight = 1035;
-        spec.border = win::BorderStyle::FixedToolWindow;
-        spec.centered = false;
-        return spec;
-    }
+    win::FormSpec Spec() const override;
+    void CreateControls() override;
+    void Form_Load() override;
+    void Form_Activate() override;
+    bool Form_QueryUnload(int unloadMode) override;
+    void Form_Unload() override;
+
+private:
+    win::DropRegistration drop_;
 };
 
 }  // namespace kv

@@ -1,22 +1,46 @@
-// The regular working window. For now a bare window of its class: the drop area, Browse
-// and Process, and the menus come with the working-window work.
+// The regular working window: choose a file and Process it, or drop files on the green
+// area; the menus lead to user administration, the action log, help and about.
 #pragma once
 
+#include "win/controls.h"
+#include "win/drop_target.h"
 #include "win/form.h"
 
 namespace kv {
 
 class frmMain : public win::Form {
+public:
+    win::Frame frameBrowse, frameDrag;
+    win::Label Label2, Label1;
+    win::TextBox txtFile;
+    win::CommandButton cmdBrowse, cmdGo, cmdEasyDrop;
+    win::PictureBox Picture1;
+
+    void cmdBrowse_Click();
+    void cmdGo_Click();
+    void cmdEasyDrop_Click();
+    void Picture1_OLEDragDrop(IDataObject* data);
+    void mnuUsers_Click();
+    void mnuUser_Click();
+    void mnuViewLogFile_Click();
+    void mnuQuit_Click();
+    void mnuHelp_Click();
+    void mnuAbout_Click();
+
+    // The drop target registered on the green area (tests drop through it).
+    IDropTarget* DropTargetOfPicture1() const { return drop_.Target(); }
+
 protected:
-    win::FormSpec Spec() const override {
-        win::FormSpec spec;
-        spec.caption = L"Korvane";
-        spec.clientWidth = 5265;
-        spec.clientHeight = 3480;
-        spec.border = win::BorderStyle::FixedSingle;
-        spec.minButton = true;
-        return spec;
-    }
+    win::FormSpec Spec() const override;
+    void CreateControls() override;
+    void Form_Load() override;
+    void Form_Unload() override;
+
+private:
+    win::DropRegistration drop_;
 };
+
+// The green of the drop areas.
+inline constexpr COLORREF kDropAreaGreen = RGB(128, 255, 128);
 
 }  // namespace kv

@@ -300,6 +300,15 @@ void ComboBox::SetListIndex(int index) {
     }
 }
 
+LRESULT ComboBox::OnSubclassMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+    if ((msg == WM_KEYDOWN || msg == WM_CHAR || msg == WM_GETDLGCODE) && hwnd_ &&
+        ::SendMessageW(hwnd_, CB_GETDROPPEDSTATE, 0, 0)) {
+        handled = false;
+        return 0;
+    }
+    return Control::OnSubclassMessage(msg, wp, lp, handled);
+}
+
 void ComboBox::OnCommand(WORD code) {
     if (code == CBN_SELCHANGE && Click) {
         auto handler = Click;

@@ -150,6 +150,10 @@ public:
     // Selects an entry (or none with -1) and raises Click, as setting ListIndex does.
     void SetListIndex(int index);
     void OnCommand(WORD code) override;
+
+protected:
+    // While the list is dropped down, Enter and Escape belong to it (they pick or cancel).
+    LRESULT OnSubclassMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) override;
 };
 
 // A list box, optionally with a check box on every line.

@@ -32,14 +32,14 @@ std::vector<Form*>& LiveForms() {
 
 DWORD StyleFor(const FormSpec& spec) {
     switch (spec.border) {
-    case BorderStyle::None: return WS_POPUP | WS_CLIPCHILDREN;
+    case BorderStyle::None: return WS_POPUP;
     case BorderStyle::Sizable:
-        return WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-    case BorderStyle::FixedToolWindow: return WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-    case BorderStyle::FixedDialog: return WS_CAPTION | WS_SYSMENU | WS_DLGFRAME | WS_CLIPCHILDREN;
+        return WS_OVERLAPPEDWINDOW;
+    case BorderStyle::FixedToolWindow: return WS_CAPTION | WS_SYSMENU;
+    case BorderStyle::FixedDialog: return WS_CAPTION | WS_SYSMENU | WS_DLGFRAME;
     case BorderStyle::FixedSingle:
     default: {
-        DWORD style = WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+        DWORD style = WS_CAPTION | WS_SYSMENU;
         if (spec.minButton) style |= WS_MINIMIZEBOX;
         if (spec.maxButton) style |= WS_MAXIMIZEBOX;
         return style;
@@ -128,6 +128,17 @@ void Form::Load() {
     }
     // The menu bar takes client height; keep the client area as designed.
     CreateControls();
+    // Frames lie beneath the controls placed in them (later controls are created below).
+    ::EnumChildWindows(
+        hwnd_,
+        [](HWND child, LPARAM) -> BOOL {
+            wchar_t cls[16] = {};
+            ::GetClassNameW(child, cls, 16);
+            if (_wcsicmp(cls, L"Button") == 0 && (::GetWindowLongPtrW(child, GWL_STYLE) & 0xF) == BS_GROUPBOX)
+                ::SetWindowPos(child, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+            return TRUE;
+        },
+        0);
     Form_Load();
 }
 
@@ -445,8 +456,21 @@ LRESULT Form::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 1;
     }
     case WM_ACTIVATE:
-        if (LOWORD(wp) != WA_INACTIVE) Form_Activate();
-        break;
+        if (LOWORD(wp) == WA_INACTIVE) {
+            HWND focus = ::GetFocus();
+            if (focus && ::IsChild(hwnd_, focus)) lastFocus_ = focus;
+        } else {
+            // Keyboard focus goes back where it was, or to the first control that takes it.
+            HWND focus = ::GetFocus();
+            if (!(focus && ::IsChild(hwnd_, focus)) && !::IsIconic(hwnd_)) {
+                HWND target = lastFocus_ && ::IsWindow(lastFocus_) && ::IsChild(hwnd_, lastFocus_)
+                                  ? lastFocus_
+                                  : ::GetNextDlgTabItem(hwnd_, nullptr, FALSE);
+                ::SetFocus(target ? target : hwnd_);
+            }
+            Form_Activate();
+        }
+        return 0;
     case WM_SIZE:
         Form_Resize();
         break;

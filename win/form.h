@@ -128,6 +128,7 @@ private:
     const MenuItem* FindMenu(const std::wstring& name) const;
 
     HWND hwnd_ = nullptr;
+    HWND lastFocus_ = nullptr;
     bool unloaded_ = false;
     bool unloading_ = false;
     int dpi_ = 96;

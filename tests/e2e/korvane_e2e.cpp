@@ -118,23 +118,24 @@ HWND Child(HWND parent, const std::wstring& cls, const std::wstring& text = L"\x
     Fail(L"no " + cls + L" \"" + text + L"\" in window \"" + TextOf(parent) + L"\"");
 }
 
-void ChooseMenu(HWND window, const std::wstring& caption) {
-    std::function<UINT(HMENU)> find = [&](HMENU menu) -> UINT {
-        const int n = ::GetMenuItemCount(menu);
-        for (int i = 0; i < n; ++i) {
-            if (HMENU sub = ::GetSubMenu(menu, i)) {
-                if (UINT id = find(sub)) return id;
-                continue;
-            }
-            wchar_t text[256] = {};
-            ::GetMenuStringW(menu, i, text, 256, MF_BYPOSITION);
-            if (caption == text) return ::GetMenuItemID(menu, i);
-        }
-        return 0;
-    };
-    const UINT id = find(::GetMenu(window));
-    if (!id) Fail(L"no menu item " + caption);
-    ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+void Key(WORD vk) {
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, in, sizeof(INPUT));
+    ::Sleep(150);
+}
+
+// Chooses an item of the window's first menu with the keyboard, as a person would: Alt to
+// reach the menu bar, Enter to open it, Down to the item (`downs` steps below the first).
+void ChooseMenu(HWND window, int downs) {
+    ::SetForegroundWindow(window);
+    ::Sleep(300);
+    Key(VK_MENU);
+    Key(VK_RETURN);
+    for (int i = 0; i < downs; ++i) Key(VK_DOWN);
+    Key(VK_RETURN);
 }
 
 std::vector<unsigned char> ReadAll(const std::wstring& path) {
@@ -264,7 +265,7 @@ int main() {
     Step(L"decrypted report.txtlocked back to report.txt");
 
     // The action log viewer shows both entries.
-    ChooseMenu(main, L"View Log File");
+    ChooseMenu(main, 1);  // File: Users..., View Log File, Quit
     HWND viewer = WaitFor(L"the log viewer", [](HWND w) { return TextOf(w) == L"Log File"; });
     ::Sleep(500);
     const std::wstring shown = TextOf(Child(viewer, L"Edit"));
@@ -276,7 +277,7 @@ int main() {
     while (::IsWindow(viewer) && ::GetTickCount() - closing < 10000) ::Sleep(30);
     Step(L"the log viewer shows both entries");
 
-    ChooseMenu(main, L"Quit");
+    ChooseMenu(main, 2);
     if (::WaitForSingleObject(g_process, 15000) != WAIT_OBJECT_0) Fail(L"Korvane did not end after Quit");
     Step(L"Quit ended the program");
     ::CloseHandle(g_process);

@@ -2,6 +2,8 @@
 // the scripted message boxes, the log file and the user's after-decrypt preference.
 #include "harness.h"
 
+#include "data_object.h"
+
 #include <ole2.h>
 #include <shlobj.h>
 
@@ -28,85 +30,7 @@ using kv::win::MsgButtons;
 using kv::win::MsgResult;
 using Bytes = std::vector<std::uint8_t>;
 
-// A drop's data object: a file list (CF_HDROP in an HGLOBAL DROPFILES) or plain text.
-class DropData final : public IDataObject {
-public:
-    static DropData* Files(const std::vector<std::wstring>& paths) {
-        std::wstring list;
-        for (const auto& p : paths) list += p + L'\0';
-        list += L'\0';
-        const SIZE_T size = sizeof(DROPFILES) + list.size() * sizeof(wchar_t);
-        HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
-        auto* drop = static_cast<DROPFILES*>(::GlobalLock(memory));
-        drop->pFiles = sizeof(DROPFILES);
-        drop->fWide = TRUE;
-        std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(), list.size() * sizeof(wchar_t));
-        ::GlobalUnlock(memory);
-        return new DropData(CF_HDROP, memory);
-    }
-    static DropData* Text(const std::wstring& text) {
-        const SIZE_T size = (text.size() + 1) * sizeof(wchar_t);
-        HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, size);
-        std::memcpy(::GlobalLock(memory), text.c_str(), size);
-        ::GlobalUnlock(memory);
-        return new DropData(CF_UNICODETEXT, memory);
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (riid == IID_IUnknown || riid == IID_IDataObject) {
-            *out = static_cast<IDataObject*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override {
-        const HRESULT can = QueryGetData(format);
-        if (can != S_OK) return can;
-        const SIZE_T size = ::GlobalSize(memory_);
-        HGLOBAL copy = ::GlobalAlloc(GMEM_MOVEABLE, size);
-        std::memcpy(::GlobalLock(copy), ::GlobalLock(memory_), size);
-        ::GlobalUnlock(memory_);
-        ::GlobalUnlock(copy);
-        medium->tymed = TYMED_HGLOBAL;
-        medium->hGlobal = copy;
-        medium->pUnkForRelease = nullptr;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* format) override {
-        if (!format || format->cfFormat != format_) return DV_E_FORMATETC;
-        if (!(format->tymed & TYMED_HGLOBAL)) return DV_E_TYMED;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
-        if (out) out->ptd = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
-        return OLE_E_ADVISENOTSUPPORTED;
-    }
-    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
-
-private:
-    DropData(CLIPFORMAT format, HGLOBAL memory) : format_(format), memory_(memory) {}
-    ~DropData() { ::GlobalFree(memory_); }
-    CLIPFORMAT format_;
-    HGLOBAL memory_;
-    ULONG refs_ = 1;
-};
-
-void Drop(DropData* data) {
+void Drop(IDataObject* data) {
     kv::Pipeline::HandleFileDrop(data);
     data->Release();
 }
@@ -183,7 +107,7 @@ TEST_F(PipelineTest, AMixedDropEncryptsDecryptsLogsAndAsksOnce) {
     const std::wstring report2 = Locked(L"report2.doclocked", {'x', 'y'});
     dialogs.ExpectQuestion(L"1 file encrypted.\r1 file decrypted.\rWould you like to view the decrypted file now?",
                            MsgButtons::YesNo, MsgResult::Yes);
-    Drop(DropData::Files({report, report2}));
+    Drop(MakeFileDrop({report, report2}));
 
     EXPECT_EQ(ReadBytes(report + L"locked"), (Bytes{0x62, 0x63, 0x64, 0, 0, 0}));
     EXPECT_EQ(ReadBytes(folder.File(L"report2.doc")), (Bytes{'x', 'y'}));
@@ -250,7 +174,7 @@ TEST_F(PipelineTest, FoldersVanishedAndEmptyPathsAreSkippedButCountInTheTotal) {
     EXPECT_EQ(Log().size(), 1u);
 
     dialogs.ExpectMessage(L"0 files precessed.");
-    Drop(DropData::Files({folder.Path()}));
+    Drop(MakeFileDrop({folder.Path()}));
     EXPECT_EQ(Log().size(), 1u);
     ExpectRunClosed();
 }
@@ -262,7 +186,7 @@ TEST_F(PipelineTest, RefusedDocumentsAreNeitherLoggedNorCounted) {
     dialogs.ExpectMessage(L"Error Processing File: \r" + plain + L"\rYou do not have permission to encrypt files.");
     dialogs.ExpectMessage(L"Error Processing File: \r" + locked + L"\rYou do not have permission to decrypt files.");
     dialogs.ExpectMessage(L"0 files precessed.");
-    Drop(DropData::Files({plain, locked}));
+    Drop(MakeFileDrop({plain, locked}));
     EXPECT_TRUE(Exists(plain));
     EXPECT_TRUE(Exists(locked));
     EXPECT_FALSE(Exists(G::LogFilePath));
@@ -337,9 +261,9 @@ TEST_F(PipelineTest, AChooserStillOpenShowsTheLaterRunsDocuments) {
 TEST_F(PipelineTest, TextAndEmptyDropsAreRefusedWithTheirMessages) {
     const std::wstring doc = Plain(L"keep.txt");
     dialogs.ExpectMessage(L"Invalid File Type.");
-    Drop(DropData::Text(doc));
+    Drop(MakeTextDrop(doc));
     dialogs.ExpectMessage(L"Invalid File Count");
-    Drop(DropData::Files({}));
+    Drop(MakeFileDrop({}));
     dialogs.ExpectMessage(L"Invalid File Type.");
     kv::Pipeline::HandleFileDrop(nullptr);
     EXPECT_TRUE(Exists(doc));
@@ -355,7 +279,7 @@ public:
         WNDCLASSW wc{};
         wc.lpfnWndProc = [](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
             if (m == kDrop) {
-                auto* data = reinterpret_cast<DropData*>(l);
+                auto* data = reinterpret_cast<IDataObject*>(l);
                 kv::Pipeline::HandleFileDrop(data);
                 data->Release();
                 return 0;
@@ -368,7 +292,7 @@ public:
         hwnd = ::CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
     }
     ~LateDropper() { ::DestroyWindow(hwnd); }
-    void PostDrop(DropData* data) { ::PostMessageW(hwnd, kDrop, 0, reinterpret_cast<LPARAM>(data)); }
+    void PostDrop(IDataObject* data) { ::PostMessageW(hwnd, kDrop, 0, reinterpret_cast<LPARAM>(data)); }
     HWND hwnd;
 };
 
@@ -382,7 +306,7 @@ TEST_F(PipelineTest, ADropDuringARunIsQueuedAndRunsWholeAfterIt) {
     watch.onOpen = [&] {
         if (posted) return;
         posted = true;
-        dropper.PostDrop(DropData::Files({later}));
+        dropper.PostDrop(MakeFileDrop({later}));
     };
     kv::SetCipherFileSystem(&watch);
     // The first run is summarised with its own counts, untouched by the drop that
@@ -410,7 +334,7 @@ TEST_F(PipelineTest, AFailingDocumentIsReportedAndTheRunGoesOn) {
     dialogs.ExpectMessageStartingWith(L"Error Processing File: \rThe file could not be opened.\r" + b +
                                       L"\rThe file is open in another program.");
     dialogs.ExpectMessage(L"2 files encrypted.");
-    Drop(DropData::Files({a, b, c}));
+    Drop(MakeFileDrop({a, b, c}));
     ::CloseHandle(other);
 
     EXPECT_TRUE(Exists(a + L"locked"));
