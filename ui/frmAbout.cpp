@@ -145,15 +145,15 @@ std::wstring ProgramHardVersion() {
            L"." + std::to_wstring(LOWORD(info->dwFileVersionLS));
 }
 
-win::FormSpec frmAbout::Spec() const {
-    win::FormSpec spec;
-    spec.caption = L"About...";
-    spec.clientWidth = 6360;
-    spec.clientHeight = 4440;
-    spec.border = win::BorderStyle::FixedDialog;
-    spec.backColor = kBackColor;
-    spec.showInTaskbar = false;
-    return spec;
+win::FormDesign frmAbout::Design() const {
+    win::FormDesign design;
+    design.caption = L"About...";
+    design.clientWidth = 6360;
+    design.clientHeight = 4440;
+    design.border = win::BorderStyle::FixedDialog;
+    design.backColor = kBackColor;
+    design.showInTaskbar = false;
+    return design;
 }
 
 void frmAbout::CreateControls() {

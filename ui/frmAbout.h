@@ -60,7 +60,7 @@ public:
     void cmdClose_Click();
 
 protected:
-    win::FormSpec Spec() const override;
+    win::FormDesign Design() const override;
     void CreateControls() override;
     void Form_Load() override;
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;

@@ -15,14 +15,14 @@ const win::FontSpec kBold{L"MS Sans Serif", 8.25, true};
 
 }  // namespace
 
-win::FormSpec frmDecrypted::Spec() const {
-    win::FormSpec spec;
-    spec.caption = L"Decrypted Files";
-    spec.clientWidth = 5745;
-    spec.clientHeight = 4365;
-    spec.border = win::BorderStyle::FixedSingle;
-    spec.centered = true;
-    return spec;
+win::FormDesign frmDecrypted::Design() const {
+    win::FormDesign design;
+    design.caption = L"Decrypted Files";
+    design.clientWidth = 5745;
+    design.clientHeight = 4365;
+    design.border = win::BorderStyle::FixedSingle;
+    design.centered = true;
+    return design;
 }
 
 void frmDecrypted::CreateControls() {

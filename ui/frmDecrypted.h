@@ -22,7 +22,7 @@ public:
     void cmdOK_Click();
 
 protected:
-    win::FormSpec Spec() const override;
+    win::FormDesign Design() const override;
     void CreateControls() override;
     void Form_Load() override;
 };

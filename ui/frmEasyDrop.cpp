@@ -20,14 +20,14 @@ const wchar_t kApplication[] = L"Korvane";
 const wchar_t kSection[] = L"EasyDrop";
 }  // namespace
 
-win::FormSpec frmEasyDrop::Spec() const {
-    win::FormSpec spec;
-    spec.caption = L"Korvane";
-    spec.clientWidth = 1320;
-    spec.clientHeight = 1035;
-    spec.border = win::BorderStyle::FixedToolWindow;
-    spec.centered = false;
-    return spec;
+win::FormDesign frmEasyDrop::Design() const {
+    win::FormDesign design;
+    design.caption = L"Korvane";
+    design.clientWidth = 1320;
+    design.clientHeight = 1035;
+    design.border = win::BorderStyle::FixedToolWindow;
+    design.centered = false;
+    return design;
 }
 
 void frmEasyDrop::CreateControls() {

@@ -13,14 +13,14 @@ void WrappingTextBox::CreateWrapping(const win::Container& where, const win::Rec
     if (hwnd_) ::SendMessageW(hwnd_, EM_SETLIMITTEXT, 0, 0);
 }
 
-win::FormSpec frmHelp::Spec() const {
-    win::FormSpec spec;
-    spec.caption = L"Help";
-    spec.clientWidth = 7200;
-    spec.clientHeight = 7200;
-    spec.border = win::BorderStyle::Sizable;
-    spec.centered = false;
-    return spec;
+win::FormDesign frmHelp::Design() const {
+    win::FormDesign design;
+    design.caption = L"Help";
+    design.clientWidth = 7200;
+    design.clientHeight = 7200;
+    design.border = win::BorderStyle::Sizable;
+    design.centered = false;
+    return design;
 }
 
 void frmHelp::CreateControls() {

@@ -24,7 +24,7 @@ public:
     void txtTopic_Click();
 
 protected:
-    win::FormSpec Spec() const override;
+    win::FormDesign Design() const override;
     void CreateControls() override;
     void Form_Load() override;
     void Form_Resize() override;

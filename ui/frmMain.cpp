@@ -20,14 +20,14 @@ namespace {
 const win::FontSpec kBold{L"MS Sans Serif", 8.25, true};
 }
 
-win::FormSpec frmMain::Spec() const {
-    win::FormSpec spec;
-    spec.caption = L"Korvane";
-    spec.clientWidth = 5265;
-    spec.clientHeight = 3480;
-    spec.border = win::BorderStyle::FixedSingle;
-    spec.minButton = true;
-    return spec;
+win::FormDesign frmMain::Design() const {
+    win::FormDesign design;
+    design.caption = L"Korvane";
+    design.clientWidth = 5265;
+    design.clientHeight = 3480;
+    design.border = win::BorderStyle::FixedSingle;
+    design.minButton = true;
+    return design;
 }
 
 void frmMain::CreateControls() {

@@ -31,7 +31,7 @@ public:
     IDropTarget* DropTargetOfPicture1() const { return drop_.Target(); }
 
 protected:
-    win::FormSpec Spec() const override;
+    win::FormDesign Design() const override;
     void CreateControls() override;
     void Form_Load() override;
     void Form_Unload() override;

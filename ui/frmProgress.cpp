@@ -21,15 +21,15 @@ const win::FontSpec kBold{L"MS Sans Serif", 8.25, true};
 
 }  // namespace
 
-win::FormSpec frmProgress::Spec() const {
-    win::FormSpec spec;
-    spec.clientWidth = 7290;
-    spec.clientHeight = 1980;
-    spec.border = win::BorderStyle::None;
-    spec.centered = true;
-    spec.backColor = kBlue;
-    spec.showInTaskbar = false;
-    return spec;
+win::FormDesign frmProgress::Design() const {
+    win::FormDesign design;
+    design.clientWidth = 7290;
+    design.clientHeight = 1980;
+    design.border = win::BorderStyle::None;
+    design.centered = true;
+    design.backColor = kBlue;
+    design.showInTaskbar = false;
+    return design;
 }
 
 void frmProgress::CreateControls() {

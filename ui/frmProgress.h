@@ -35,7 +35,7 @@ public:
     std::uint64_t Refreshes() const { return refreshes_; }
 
 protected:
-    win::FormSpec Spec() const override;
+    win::FormDesign Design() const override;
     void CreateControls() override;
     void Form_Load() override;
 

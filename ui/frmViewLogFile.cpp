@@ -89,14 +89,14 @@ std::wstring GeneralDateNow() {
     return FormatLogStamp(date, time, midnight);
 }
 
-win::FormSpec frmViewLogFile::Spec() const {
-    win::FormSpec spec;
-    spec.caption = L"Log File";
-    spec.clientWidth = 9600;
-    spec.clientHeight = 6000;
-    spec.border = win::BorderStyle::Sizable;
-    spec.centered = false;
-    return spec;
+win::FormDesign frmViewLogFile::Design() const {
+    win::FormDesign design;
+    design.caption = L"Log File";
+    design.clientWidth = 9600;
+    design.clientHeight = 6000;
+    design.border = win::BorderStyle::Sizable;
+    design.centered = false;
+    return design;
 }
 
 void frmViewLogFile::CreateControls() {

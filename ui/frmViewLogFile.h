@@ -25,7 +25,7 @@ public:
     void mnuClose_Click();
 
 protected:
-    win::FormSpec Spec() const override;
+    win::FormDesign Design() const override;
     void CreateControls() override;
     void Form_Load() override;
     void Form_Resize() override;

@@ -11,14 +11,14 @@ namespace {
 const win::FontSpec kBold{L"MS Sans Serif", 8.25, true};
 }
 
-win::FormSpec frmConfirmPassword::Spec() const {
-    win::FormSpec spec;
-    spec.caption = L"Confirm Password";
-    spec.clientWidth = 4560;
-    spec.clientHeight = 1860;
-    spec.border = win::BorderStyle::FixedDialog;
-    spec.showInTaskbar = false;
-    return spec;
+win::FormDesign frmConfirmPassword::Design() const {
+    win::FormDesign design;
+    design.caption = L"Confirm Password";
+    design.clientWidth = 4560;
+    design.clientHeight = 1860;
+    design.border = win::BorderStyle::FixedDialog;
+    design.showInTaskbar = false;
+    return design;
 }
 
 void frmConfirmPassword::CreateControls() {

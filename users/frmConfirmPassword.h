@@ -23,7 +23,7 @@ public:
     bool txtConfirm_KeyDown(UINT key);
 
 protected:
-    win::FormSpec Spec() const override;
+    win::FormDesign Design() const override;
     void CreateControls() override;
     void Form_Load() override;
 

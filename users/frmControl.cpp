@@ -16,14 +16,14 @@ namespace {
 const win::FontSpec kBold{L"MS Sans Serif", 8.25, true};
 }
 
-win::FormSpec frmControl::Spec() const {
-    win::FormSpec spec;
-    spec.caption = L"Korvane";
-    spec.clientWidth = 5400;
-    spec.clientHeight = 4200;
-    spec.border = win::BorderStyle::FixedSingle;
-    spec.minButton = true;
-    return spec;
+win::FormDesign frmControl::Design() const {
+    win::FormDesign design;
+    design.caption = L"Korvane";
+    design.clientWidth = 5400;
+    design.clientHeight = 4200;
+    design.border = win::BorderStyle::FixedSingle;
+    design.minButton = true;
+    return design;
 }
 
 void frmControl::CreateControls() {

@@ -33,7 +33,7 @@ public:
     void mnuExit_Click();
 
 protected:
-    win::FormSpec Spec() const override;
+    win::FormDesign Design() const override;
     void CreateControls() override;
     void Form_Load() override;
 

@@ -11,14 +11,14 @@ namespace kv {
 
 using namespace Globals;
 
-win::FormSpec frmLogIn::Spec() const {
-    win::FormSpec spec;
-    spec.caption = L"Log-In";
-    spec.clientWidth = 4680;
-    spec.clientHeight = 3000;
-    spec.border = win::BorderStyle::FixedSingle;
-    spec.minButton = true;
-    return spec;
+win::FormDesign frmLogIn::Design() const {
+    win::FormDesign design;
+    design.caption = L"Log-In";
+    design.clientWidth = 4680;
+    design.clientHeight = 3000;
+    design.border = win::BorderStyle::FixedSingle;
+    design.minButton = true;
+    return design;
 }
 
 void frmLogIn::CreateControls() {

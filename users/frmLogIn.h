@@ -22,7 +22,7 @@ public:
     bool txtPassword_KeyDown(UINT key);
 
 protected:
-    win::FormSpec Spec() const override;
+    win::FormDesign Design() const override;
     void CreateControls() override;
     void Form_Load() override;
 };

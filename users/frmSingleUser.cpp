@@ -16,14 +16,14 @@ namespace {
 const win::FontSpec kBold{L"MS Sans Serif", 8.25, true};
 }
 
-win::FormSpec frmSingleUser::Spec() const {
-    win::FormSpec spec;
-    spec.caption = L"User Settings";
-    spec.clientWidth = 5400;
-    spec.clientHeight = 3240;
-    spec.border = win::BorderStyle::FixedSingle;
-    spec.minButton = true;
-    return spec;
+win::FormDesign frmSingleUser::Design() const {
+    win::FormDesign design;
+    design.caption = L"User Settings";
+    design.clientWidth = 5400;
+    design.clientHeight = 3240;
+    design.border = win::BorderStyle::FixedSingle;
+    design.minButton = true;
+    return design;
 }
 
 void frmSingleUser::CreateControls() {

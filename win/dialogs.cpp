@@ -21,14 +21,14 @@ public:
     std::optional<std::wstring> answer;
 
 protected:
-    FormSpec Spec() const override {
-        FormSpec spec;
-        spec.caption = title;
-        spec.clientWidth = 6000;
-        spec.clientHeight = 1800;
-        spec.border = BorderStyle::FixedDialog;
-        spec.showInTaskbar = false;
-        return spec;
+    FormDesign Design() const override {
+        FormDesign design;
+        design.caption = title;
+        design.clientWidth = 6000;
+        design.clientHeight = 1800;
+        design.border = BorderStyle::FixedDialog;
+        design.showInTaskbar = false;
+        return design;
     }
     void CreateControls() override {
         const Container c{this, hwnd(), 0, 0};

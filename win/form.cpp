@@ -30,8 +30,8 @@ std::vector<Form*>& LiveForms() {
     return forms;
 }
 
-DWORD StyleFor(const FormSpec& spec) {
-    switch (spec.border) {
+DWORD StyleFor(const FormDesign& design) {
+    switch (design.border) {
     case BorderStyle::None: return WS_POPUP;
     case BorderStyle::Sizable:
         return WS_OVERLAPPEDWINDOW;
@@ -40,18 +40,18 @@ DWORD StyleFor(const FormSpec& spec) {
     case BorderStyle::FixedSingle:
     default: {
         DWORD style = WS_CAPTION | WS_SYSMENU;
-        if (spec.minButton) style |= WS_MINIMIZEBOX;
-        if (spec.maxButton) style |= WS_MAXIMIZEBOX;
+        if (design.minButton) style |= WS_MINIMIZEBOX;
+        if (design.maxButton) style |= WS_MAXIMIZEBOX;
         return style;
     }
     }
 }
 
-DWORD ExStyleFor(const FormSpec& spec) {
+DWORD ExStyleFor(const FormDesign& design) {
     DWORD ex = WS_EX_CONTROLPARENT;
-    if (spec.border == BorderStyle::FixedToolWindow) ex |= WS_EX_TOOLWINDOW;
-    if (spec.border == BorderStyle::FixedDialog) ex |= WS_EX_DLGMODALFRAME;
-    if (spec.showInTaskbar && spec.border != BorderStyle::FixedToolWindow) ex |= WS_EX_APPWINDOW;
+    if (design.border == BorderStyle::FixedToolWindow) ex |= WS_EX_TOOLWINDOW;
+    if (design.border == BorderStyle::FixedDialog) ex |= WS_EX_DLGMODALFRAME;
+    if (design.showInTaskbar && design.border != BorderStyle::FixedToolWindow) ex |= WS_EX_APPWINDOW;
     return ex;
 }
 
@@ -97,34 +97,34 @@ void Form::Load() {
         ::RegisterClassExW(&wc);
         registered = true;
     }
-    const FormSpec spec = Spec();
+    const FormDesign design = Design();
     {
         HDC screen = ::GetDC(nullptr);
         dpi_ = ::GetDeviceCaps(screen, LOGPIXELSX);
         ::ReleaseDC(nullptr, screen);
         if (dpi_ <= 0) dpi_ = 96;
     }
-    backColor_ = spec.backColor == CLR_INVALID ? ::GetSysColor(COLOR_BTNFACE) : spec.backColor;
+    backColor_ = design.backColor == CLR_INVALID ? ::GetSysColor(COLOR_BTNFACE) : design.backColor;
     backBrush_.reset(::CreateSolidBrush(backColor_));
 
-    const DWORD style = StyleFor(spec);
-    const DWORD ex = ExStyleFor(spec);
-    RECT r{0, 0, Px(spec.clientWidth), Px(spec.clientHeight)};
+    const DWORD style = StyleFor(design);
+    const DWORD ex = ExStyleFor(design);
+    RECT r{0, 0, Px(design.clientWidth), Px(design.clientHeight)};
     ::AdjustWindowRectEx(&r, style, FALSE, ex);
     const int w = r.right - r.left, h = r.bottom - r.top;
     int x = CW_USEDEFAULT, y = CW_USEDEFAULT;
-    if (spec.centered) {
+    if (design.centered) {
         RECT work{};
         ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
         x = work.left + (work.right - work.left - w) / 2;
         y = work.top + (work.bottom - work.top - h) / 2;
     }
-    ::CreateWindowExW(ex, kFormClass, spec.caption.c_str(), style, x, y, w, h, nullptr, nullptr, Instance(),
+    ::CreateWindowExW(ex, kFormClass, design.caption.c_str(), style, x, y, w, h, nullptr, nullptr, Instance(),
                       this);
     if (!hwnd_) throw std::runtime_error("CreateWindowEx failed");
     if (menu_) {
         ::SetMenu(hwnd_, menu_);
-        SetClientSize(spec.clientWidth, spec.clientHeight);
+        SetClientSize(design.clientWidth, design.clientHeight);
     }
     // The menu bar takes client height; keep the client area as designed.
     CreateControls();
@@ -278,18 +278,18 @@ void Form::SetClientSize(int width, int height) {
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-HFONT Form::Font(const FontSpec& spec) {
-    auto it = fonts_.find(spec);
+HFONT Form::Font(const FontSpec& wanted) {
+    auto it = fonts_.find(wanted);
     if (it != fonts_.end()) return it->second.get();
     LOGFONTW lf{};
-    lf.lfHeight = PointsToFontHeight(spec.points, dpi_);
-    lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
-    lf.lfItalic = spec.italic ? TRUE : FALSE;
+    lf.lfHeight = PointsToFontHeight(wanted.points, dpi_);
+    lf.lfWeight = wanted.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfItalic = wanted.italic ? TRUE : FALSE;
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = DEFAULT_QUALITY;
-    lstrcpynW(lf.lfFaceName, spec.name.c_str(), LF_FACESIZE);
+    lstrcpynW(lf.lfFaceName, wanted.name.c_str(), LF_FACESIZE);
     HFONT font = ::CreateFontIndirectW(&lf);
-    return fonts_.emplace(spec, FontHandle(font)).first->second.get();
+    return fonts_.emplace(wanted, FontHandle(font)).first->second.get();
 }
 
 // ---- menus -------------------------------------------------------------------------

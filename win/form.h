@@ -34,7 +34,7 @@ struct FontSpec {
     }
 };
 
-struct FormSpec {
+struct FormDesign {
     std::wstring caption;
     int clientWidth = 4800;   // twips
     int clientHeight = 3600;  // twips
@@ -93,7 +93,7 @@ public:
 
     COLORREF BackColor() const { return backColor_; }
     HBRUSH BackBrush() const { return backBrush_.get(); }
-    HFONT Font(const FontSpec& spec);
+    HFONT Font(const FontSpec& design);
 
     // Menus: the bar is rebuilt whenever visibility changes.
     void SetMenuBar(std::vector<MenuItem> items);
@@ -110,7 +110,7 @@ public:
     unsigned generation = 0;
 
 protected:
-    virtual FormSpec Spec() const = 0;
+    virtual FormDesign Design() const = 0;
     virtual void CreateControls() {}
     virtual void Form_Load() {}
     virtual void Form_Activate() {}
