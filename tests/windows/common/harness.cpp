@@ -46,6 +46,23 @@ void WriteBytes(const std::wstring& path, const std::vector<std::uint8_t>& bytes
     ::CloseHandle(h);
 }
 
+std::vector<std::string> CrLfLines(const std::wstring& path, bool halve) {
+    const std::vector<std::uint8_t> bytes = ReadBytes(path);
+    std::vector<std::string> lines;
+    std::string line;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+            lines.push_back(line);
+            line.clear();
+            ++i;
+        } else {
+            line += static_cast<char>(halve ? bytes[i] >> 1 : bytes[i]);
+        }
+    }
+    EXPECT_TRUE(line.empty()) << "the file ends in the middle of a line";
+    return lines;
+}
+
 bool Exists(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::vector<std::wstring> FilesIn(const std::wstring& folder) {

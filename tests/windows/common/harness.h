@@ -29,6 +29,9 @@ private:
 std::vector<std::uint8_t> ReadBytes(const std::wstring& path);
 void WriteBytes(const std::wstring& path, const std::vector<std::uint8_t>& bytes);
 bool Exists(const std::wstring& path);
+// The lines of a file ended by CR LF, each without it; with `halve` every byte is halved, as
+// the log's plain rule decodes. Fails the test when the file does not end in CR LF.
+std::vector<std::string> CrLfLines(const std::wstring& path, bool halve = false);
 std::vector<std::wstring> FilesIn(const std::wstring& folder);
 
 // User actions as window messages.

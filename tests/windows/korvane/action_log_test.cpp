@@ -21,22 +21,7 @@ protected:
         G::Users[0] = kv::NewUserRecord(L"Admin");
     }
     // The stored lines, each without its CR LF; fails when the file does not end in one.
-    std::vector<std::string> StoredLines() {
-        const Bytes bytes = ReadBytes(G::LogFilePath);
-        std::vector<std::string> lines;
-        std::string line;
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-                lines.push_back(line);
-                line.clear();
-                ++i;
-            } else {
-                line += static_cast<char>(bytes[i]);
-            }
-        }
-        EXPECT_TRUE(line.empty());
-        return lines;
-    }
+    std::vector<std::string> StoredLines() { return CrLfLines(G::LogFilePath); }
 };
 
 TEST_F(ActionLogTest, EntriesAreAppendedOneEncodedLineEach) {

@@ -35,24 +35,8 @@ void Drop(IDataObject* data) {
     data->Release();
 }
 
-// The entries of the log as plain text, decoded by halving every byte, as the log's
-// plain rule reads (the entries here are plain ASCII).
-std::vector<std::string> HalvedLogLines(const std::wstring& path) {
-    std::vector<std::string> lines;
-    std::string line;
-    const Bytes bytes = ReadBytes(path);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-            lines.push_back(line);
-            line.clear();
-            ++i;
-        } else {
-            line += static_cast<char>(bytes[i] >> 1);
-        }
-    }
-    EXPECT_TRUE(line.empty()) << "the log ends in the middle of a line";
-    return lines;
-}
+// The entries of the log as plain text (the entries here are plain ASCII).
+std::vector<std::string> HalvedLogLines(const std::wstring& path) { return CrLfLines(path, /*halve=*/true); }
 
 bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
