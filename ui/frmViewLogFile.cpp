@@ -107,10 +107,8 @@ void frmViewLogFile::CreateControls() {
                   {L"mnuTruncate", L"Truncate Log File", [this] { mnuTruncate_Click(); }},
                   {L"mnuClose", L"Close", [this] { mnuClose_Click(); }}}}});
     const win::Container form{this, hwnd(), 0, 0};
-    txtLog.Create(form, std::wstring(kLogLoadingText), {0, 0, ClientWidth(), ClientHeight()},
-                  {.multiline = true, .readOnly = true, .scrollBars = true}, {L"Courier New", 9});
-    // Read-only, but shown as a document rather than greyed.
-    txtLog.SetColors(::GetSysColor(COLOR_WINDOWTEXT), ::GetSysColor(COLOR_WINDOW));
+    // A read-only view that draws only the lines on screen: a log of any length opens at once.
+    txtLog.Create(form, std::wstring(kLogLoadingText), {0, 0, ClientWidth(), ClientHeight()}, {L"Courier New", 9});
 }
 
 void frmViewLogFile::Form_Load() {

@@ -6,13 +6,14 @@
 #include <string>
 
 #include "win/controls.h"
+#include "win/text_view.h"
 #include "win/form.h"
 
 namespace kv {
 
 class frmViewLogFile : public win::Form {
 public:
-    win::TextBox txtLog;
+    win::TextView txtLog;
 
     // Reads, decodes and shows the log; offers a truncation when it holds over 1000 entries.
     void LoadLog();

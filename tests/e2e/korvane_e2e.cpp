@@ -268,7 +268,7 @@ int main() {
     ChooseMenu(main, 1);  // File: Users..., View Log File, Quit
     HWND viewer = WaitFor(L"the log viewer", [](HWND w) { return TextOf(w) == L"Log File"; });
     ::Sleep(500);
-    const std::wstring shown = TextOf(Child(viewer, L"Edit"));
+    const std::wstring shown = TextOf(Child(viewer, L"KorvaneTextView"));
     if (shown.find(L"ENCRYPTED FILE: " + doc) == std::wstring::npos ||
         shown.find(L"DECRYPTED FILE: " + doc) == std::wstring::npos)
         Fail(L"the log viewer does not show both entries");

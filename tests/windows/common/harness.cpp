@@ -102,6 +102,12 @@ void ChooseComboItem(HWND combo, int index) {
     Pump();
 }
 
+std::wstring WindowClass(HWND hwnd) {
+    wchar_t buffer[256] = {};
+    ::GetClassNameW(hwnd, buffer, 256);
+    return buffer;
+}
+
 std::wstring WindowText(HWND hwnd) {
     wchar_t buffer[4096] = {};
     ::GetWindowTextW(hwnd, buffer, 4096);

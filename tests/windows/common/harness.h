@@ -40,6 +40,7 @@ void TypeText(HWND control, const std::wstring& text);  // WM_SETTEXT
 void PressKey(HWND control, UINT key);            // WM_KEYDOWN / WM_KEYUP
 void ChooseComboItem(HWND combo, int index);      // CB_SETCURSEL + CBN_SELCHANGE
 std::wstring WindowText(HWND hwnd);
+std::wstring WindowClass(HWND hwnd);
 void Pump();                                      // lets pending messages run
 
 // Each test starts with no forms loaded, a fresh data folder set as the program folder,
