@@ -153,6 +153,7 @@ void ProcessFiles(const std::vector<std::wstring>& paths) {
         return;
     }
     g_running = true;
+    const win::ProgramHold hold;  // the run finishes and reports even if its window is closed
     std::vector<std::wstring> next = paths;
     for (;;) {
         try {

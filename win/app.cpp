@@ -9,6 +9,7 @@ namespace kv::win {
 namespace {
 
 int g_loaded = 0;
+int g_holds = 0;
 std::function<void()> g_onLastUnloaded = [] { ::PostQuitMessage(0); };
 std::function<void(Form&)> g_modalHook;
 bool g_busy = false;
@@ -33,7 +34,7 @@ void DoEvents(int times) {
 
 int RunMessageLoop() {
     MSG msg;
-    while (g_loaded > 0) {
+    while (g_loaded > 0 || g_holds > 0) {
         const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
         if (got <= 0) break;
         HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
@@ -77,9 +78,18 @@ void InitializeWindowing() {
 
 void NotifyFormLoaded(Form&) { ++g_loaded; }
 
+ProgramHold::ProgramHold() { ++g_holds; }
+
+ProgramHold::~ProgramHold() {
+    if (--g_holds == 0 && g_loaded == 0 && g_onLastUnloaded) {
+        auto handler = g_onLastUnloaded;
+        handler();
+    }
+}
+
 void NotifyFormUnloaded(Form&) {
     if (g_loaded > 0) --g_loaded;
-    if (g_loaded == 0 && g_onLastUnloaded) {
+    if (g_loaded == 0 && g_holds == 0 && g_onLastUnloaded) {
         auto handler = g_onLastUnloaded;
         handler();
     }

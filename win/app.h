@@ -23,6 +23,17 @@ int LoadedFormCount();
 // tests replace it.
 void SetLastFormUnloadedHandler(std::function<void()> handler);
 
+// Keeps the program alive while work is under way: a window closed by the user during a
+// processing run does not end the program before the run has finished and reported; the
+// program ends when the last hold is released with no window left.
+class ProgramHold {
+public:
+    ProgramHold();
+    ~ProgramHold();
+    ProgramHold(const ProgramHold&) = delete;
+    ProgramHold& operator=(const ProgramHold&) = delete;
+};
+
 // Tests can take over modal loops: the hook runs once the modal form is shown, and the
 // loop then runs until the form is unloaded.
 void SetModalHook(std::function<void(Form&)> hook);

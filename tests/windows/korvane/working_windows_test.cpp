@@ -265,5 +265,22 @@ TEST_F(WorkingWindows, SwitchingModesBothWays) {
     EXPECT_EQ(lastFormUnloads, 1);
 }
 
+TEST_F(WorkingWindows, ClosingTheLastWindowDuringARunEndsTheProgramOnlyAfterTheRun) {
+    frmMain& main = OpenMain();
+    {
+        const kv::win::ProgramHold run;
+        main.Unload();
+        Pump();
+        EXPECT_EQ(kv::win::LoadedFormCount(), 0);
+        EXPECT_EQ(lastFormUnloads, 0);  // the run is still under way
+    }
+    EXPECT_EQ(lastFormUnloads, 1);
+
+    // A hold released while windows remain ends nothing.
+    OpenMain();
+    { const kv::win::ProgramHold run; }
+    EXPECT_EQ(lastFormUnloads, 1);
+}
+
 }  // namespace
 }  // namespace kvtest
