@@ -33,6 +33,8 @@ kv_build_native() {
 
 # Xvfb (unless a display is given) and openbox, then a Wine prefix of our own.
 kv_start_display() {
+  # A display that does not answer counts as none.
+  if [ -n "${DISPLAY:-}" ] && ! xdpyinfo >/dev/null 2>&1; then unset DISPLAY; fi
   if [ -z "${DISPLAY:-}" ] || [ "${KV_FORCE_XVFB:-0}" = 1 ]; then
     local n=${KV_DISPLAY_NUM:-77}
     while [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; do n=$((n + 1)); done
