@@ -151,9 +151,8 @@ void Form::Show() {
 }
 
 void Form::ShowModal() {
-    Load();
-    if (!hwnd_) return;
-    // Disable every other enabled top-level window of this thread while the form is up.
+    // Disable every other enabled top-level window of this thread while the form is up,
+    // from before it loads: what its loading shows is modal already.
     struct Collect {
         HWND self;
         std::vector<HWND> disabled;
@@ -168,6 +167,20 @@ void Form::ShowModal() {
         reinterpret_cast<LPARAM>(&collect));
     std::vector<HWND>& disabled = collect.disabled;
     for (HWND w : disabled) ::EnableWindow(w, FALSE);
+    auto enableAgain = [&disabled] {
+        for (HWND w : disabled)
+            if (::IsWindow(w)) ::EnableWindow(w, TRUE);
+    };
+    try {
+        Load();
+    } catch (...) {
+        enableAgain();
+        throw;
+    }
+    if (!hwnd_ || unloaded_) {  // it may unload itself while loading
+        enableAgain();
+        return;
+    }
     Show();
     RunModalHook(*this);
     MSG msg;
@@ -181,8 +194,7 @@ void Form::ShowModal() {
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }
-    for (HWND w : disabled)
-        if (::IsWindow(w)) ::EnableWindow(w, TRUE);
+    enableAgain();
 }
 
 void Form::Hide() {
