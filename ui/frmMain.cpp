@@ -79,9 +79,9 @@ void frmMain::Form_Load() {
 void frmMain::Form_Unload() { drop_.Revoke(); }
 
 void frmMain::cmdBrowse_Click() {
-    const std::wstring chosen = win::Dialogs().OpenFileName(hwnd());
-    if (chosen.empty()) return;
-    txtFile.SetText(chosen);
+    CommonDialog1.ShowOpen(hwnd());
+    if (CommonDialog1.FileName.empty()) return;
+    txtFile.SetText(CommonDialog1.FileName);
     cmdGo.SetText(EndsWith(txtFile.Text(), L"locked") ? L"Decrypt" : L"Encrypt");
 }
 

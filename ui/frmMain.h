@@ -3,6 +3,7 @@
 #pragma once
 
 #include "win/controls.h"
+#include "win/dialogs.h"
 #include "win/drop_target.h"
 #include "win/form.h"
 
@@ -15,6 +16,7 @@ public:
     win::TextBox txtFile;
     win::CommandButton cmdBrowse, cmdGo, cmdEasyDrop;
     win::PictureBox Picture1;
+    win::CommonDialog CommonDialog1;
 
     void cmdBrowse_Click();
     void cmdGo_Click();

@@ -34,6 +34,13 @@ DialogService* SetDialogService(DialogService* service);
 const std::wstring& AppTitle();
 void SetAppTitle(std::wstring title);
 
+// The open-file dialog as a window holds it: no filter, no title; FileName is the chosen
+// file's full path, empty when the user cancelled.
+struct CommonDialog {
+    std::wstring FileName;
+    void ShowOpen(HWND owner) { FileName = Dialogs().OpenFileName(owner); }
+};
+
 // MsgBox as the program calls it: the app's title unless one is given.
 MsgResult MsgBox(const std::wstring& text, MsgButtons buttons = MsgButtons::OK, MsgIcon icon = MsgIcon::None,
                  const std::wstring& title = {});
