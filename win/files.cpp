@@ -7,14 +7,21 @@ namespace kv::win {
 
 std::wstring FileError::Describe() const { return what + L": " + SystemErrorText(code); }
 
+std::wstring LongPath(const std::wstring& path) {
+    if (path.size() < MAX_PATH - 12 || path.rfind(L"\\\\?\\", 0) == 0) return path;
+    if (path.size() > 2 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) return L"\\\\?\\" + path;
+    if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
+    return path;  // relative: left to the system
+}
+
 bool FileExists(const std::wstring& path) {
     if (path.empty()) return false;
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(LongPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::optional<FileError> ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes) {
-    FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    FileHandle file(::CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return FileError{::GetLastError(), L"could not be opened"};
     LARGE_INTEGER size{};
@@ -35,7 +42,7 @@ std::optional<FileError> ReadWholeFile(const std::wstring& path, std::vector<std
 }
 
 std::optional<FileError> WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
-    const std::wstring temp = path + L".kvtmp";
+    const std::wstring temp = LongPath(path + L".kvtmp");
     {
         FileHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                       nullptr));
@@ -59,7 +66,7 @@ std::optional<FileError> WriteFileAtomically(const std::wstring& path, const std
             return FileError{error, L"could not be written"};
         }
     }
-    if (!::MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!::MoveFileExW(temp.c_str(), LongPath(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD error = ::GetLastError();
         ::DeleteFileW(temp.c_str());
         return FileError{error, L"could not be replaced"};

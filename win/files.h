@@ -17,6 +17,9 @@ struct FileError {
     std::wstring Describe() const;  // what + ": " + the system's text
 };
 
+// The path as the file functions take it: long absolute paths get the \\?\ form.
+std::wstring LongPath(const std::wstring& path);
+
 // A regular file (not a folder) exists at the path; hidden and system files count.
 bool FileExists(const std::wstring& path);
 

@@ -10,6 +10,7 @@
 #include "ui/frmEasyDrop.h"
 #include "ui/frmMain.h"
 #include "win/app.h"
+#include "win/files.h"
 #include "win/form.h"
 #include "win/settings.h"
 
@@ -152,6 +153,36 @@ TEST_F(WorkingWindows, ProcessWithAMissingFileSaysInvalidFileAndKeepsTheBox) {
     Click(main.cmdGo.hwnd());
     EXPECT_EQ(main.txtFile.Text(), missing);
     EXPECT_EQ(dialogs.TitlesShown().back(), L"Korvane");
+}
+
+TEST(LongPaths, PathsPastTheOldLimitTakeTheLongForm) {
+    const std::wstring tail(300, L'x');
+    EXPECT_EQ(kv::win::LongPath(L"C:\\Docs\\a.txt"), L"C:\\Docs\\a.txt");  // short: as it is
+    EXPECT_EQ(kv::win::LongPath(L"C:/Docs/" + tail), L"\\\\?\\C:\\Docs\\" + tail);
+    EXPECT_EQ(kv::win::LongPath(L"\\\\server\\share\\" + tail), L"\\\\?\\UNC\\server\\share\\" + tail);
+    EXPECT_EQ(kv::win::LongPath(L"\\\\?\\C:\\" + tail), L"\\\\?\\C:\\" + tail);  // already long
+}
+
+// The whole chain (the box, the existence test, the cipher's temporary file and replace)
+// with a document whose path is longer than the old limit.
+TEST_F(WorkingWindows, ADocumentDeeperThanTheOldPathLimitIsProcessed) {
+    std::wstring deep = folder.Path();
+    while (deep.size() < 300) {
+        deep += L"\\a rather long folder name for testing";
+        ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + deep).c_str(), nullptr));
+    }
+    const std::wstring doc = deep + L"\\report.txt";
+    WriteBytes(L"\\\\?\\" + doc, {'H', 'i'});
+    frmMain& main = OpenMain();
+    TypeText(main.txtFile.hwnd(), doc);
+    dialogs.ExpectMessage(L"1 file encrypted.");
+    Click(main.cmdGo.hwnd());
+    EXPECT_EQ(ReadBytes(L"\\\\?\\" + doc + L"locked"), (std::vector<std::uint8_t>{'I', 'j', 0, 0, 0}));
+    EXPECT_FALSE(Exists(L"\\\\?\\" + doc));
+    // Leave the tree removable by the fixture's plain clean-up.
+    ::DeleteFileW((L"\\\\?\\" + doc + L"locked").c_str());
+    for (std::wstring d = deep; d.size() > folder.Path().size(); d = d.substr(0, d.rfind(L'\\')))
+        ::RemoveDirectoryW((L"\\\\?\\" + d).c_str());
 }
 
 TEST_F(WorkingWindows, DropsOnBothGreenAreasGoThroughTheRealDropTarget) {
