@@ -9,8 +9,11 @@ std::wstring FileError::Describe() const { return what + L": " + SystemErrorText
 
 std::wstring LongPath(const std::wstring& path) {
     if (path.size() < MAX_PATH - 12 || path.rfind(L"\\\\?\\", 0) == 0) return path;
-    if (path.size() > 2 && path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) return L"\\\\?\\" + path;
-    if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
+    std::wstring p = path;  // the long form takes back slashes only
+    for (wchar_t& c : p)
+        if (c == L'/') c = L'\\';
+    if (p.size() > 2 && p[1] == L':' && p[2] == L'\\') return L"\\\\?\\" + p;
+    if (p.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + p.substr(2);
     return path;  // relative: left to the system
 }
 
