@@ -35,6 +35,7 @@ void DoEvents(int times) {
 int RunMessageLoop() {
     MSG msg;
     while (g_loaded > 0 || g_holds > 0) {
+        PurgeRetiredForms();  // no handler is running out here
         const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
         if (got <= 0) break;
         HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;

@@ -65,6 +65,12 @@ void IgnoreErrors(const std::function<void()>& fn) {
 }
 
 void RetireForm(std::unique_ptr<Form> form) { Retired().push_back(std::move(form)); }
+
+void PurgeRetiredForms() {
+    auto retired = std::move(Retired());
+    Retired().clear();
+    retired.clear();  // an instance's destructor may retire nothing: TheForm is not called there
+}
 unsigned FormGeneration() { return Generation(); }
 
 void ResetAllForms() {

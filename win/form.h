@@ -147,6 +147,9 @@ void IgnoreErrors(const std::function<void()>& fn);
 
 // All program-wide form instances.
 void RetireForm(std::unique_ptr<Form> form);
+// Frees the instances retired since the last call. Only the program's outermost message
+// loop calls it, where no handler of any form is running.
+void PurgeRetiredForms();
 unsigned FormGeneration();
 // Unloads every loaded form and makes the next TheForm<T>() create fresh instances.
 void ResetAllForms();

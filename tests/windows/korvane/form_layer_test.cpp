@@ -52,6 +52,15 @@ protected:
     void Form_Load() override { ownerEnabledWhileLoading = ::IsWindowEnabled(owner) != FALSE; }
 };
 
+class Counted : public kv::win::Form {
+public:
+    static inline int destroyed = 0;
+    ~Counted() override { ++destroyed; }
+
+protected:
+    kv::win::FormDesign Design() const override { return {}; }
+};
+
 int MenuItems(HMENU menu) { return ::GetMenuItemCount(::GetSubMenu(menu, 0)); }
 
 using FormLayer = KorvaneTest;
@@ -70,6 +79,19 @@ TEST_F(FormLayer, TheProgramWideInstanceIsFreshAfterAnUnload) {
     EXPECT_EQ(second.button.Text(), L"Button");
     second.Unload();
     EXPECT_EQ(lastFormUnloads, 2);
+}
+
+TEST_F(FormLayer, RetiredInstancesAreFreedOnlyWhenPurged) {
+    Counted::destroyed = 0;
+    Counted& first = TheForm<Counted>();
+    first.Show();
+    first.Unload();
+    Counted& second = TheForm<Counted>();  // the first is retired, not yet freed
+    EXPECT_NE(&first, &second);
+    EXPECT_EQ(Counted::destroyed, 0);
+    kv::win::PurgeRetiredForms();
+    EXPECT_EQ(Counted::destroyed, 1);
+    EXPECT_EQ(&TheForm<Counted>(), &second);  // the live instance is kept
 }
 
 TEST_F(FormLayer, AModalFormDisablesTheOthersFromItsLoadUntilItCloses) {
