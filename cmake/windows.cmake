@@ -47,5 +47,22 @@ foreach(f IN LISTS KV_E2E_DRIVERS)
   get_filename_component(n ${f} NAME_WE)
   add_executable(${n} ${f})
   target_compile_definitions(${n} PRIVATE ${KV_WIN_DEFS})
-  target_link_libraries(${n} PRIVATE user32 shell32)
+  target_link_libraries(${n} PRIVATE user32 shell32 ole32 oleaut32 uuid advapi32 shlwapi)
 endforeach()
+
+# ---- Setup.exe and KorvaneUninstaller.exe ---------------------------------------------
+# Portable rules of the installer's side (install log, path rules) and the waitable-timer
+# pause in shared/; each program's windows in its own folder. Korvane links none of it.
+if(KV_INSTALL_PORTABLE_SOURCES)
+  add_library(kvinstall_portable STATIC ${KV_INSTALL_PORTABLE_SOURCES})
+else()
+  add_library(kvinstall_portable INTERFACE)
+endif()
+target_include_directories(kvinstall_portable INTERFACE ${CMAKE_SOURCE_DIR})
+target_compile_definitions(kvinstall_portable INTERFACE ${KV_WIN_DEFS})
+if(KV_INSTALL_PORTABLE_SOURCES)
+  target_compile_options(kvinstall_portable PRIVATE ${KV_WARN})
+endif()
+
+include(${CMAKE_SOURCE_DIR}/cmake/setup.cmake OPTIONAL)
+include(${CMAKE_SOURCE_DIR}/cmake/uninstaller.cmake OPTIONAL)
