@@ -1,0 +1,222 @@
+#include "uninstaller/uninstall_rules.h"
+
+#include <cwctype>
+
+namespace kv::uninstall {
+
+namespace {
+
+constexpr wchar_t kCR = L'\r';
+
+bool IsLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+// One part of a path between backslashes that the rules accept: not "." or "..", no
+// wildcard or stream separator, and no trailing dot or blank (Windows drops those, so
+// "Windows." would name the Windows folder).
+bool GoodPart(std::wstring_view part) {
+    if (part.empty() || part == L"." || part == L"..") return false;
+    if (part.find_first_of(L"*?\"<>|:") != std::wstring_view::npos) return false;
+    for (wchar_t c : part)
+        if (c < 32) return false;
+    const wchar_t last = part.back();
+    return last != L'.' && last != L' ';
+}
+
+// Splits at backslashes, dropping empty parts.
+std::vector<std::wstring_view> Parts(std::wstring_view text) {
+    std::vector<std::wstring_view> parts;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(L'\\', start);
+        if (end == std::wstring_view::npos) end = text.size();
+        if (end > start) parts.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+std::wstring Quoted(const std::wstring& path) {
+    return path.find(L' ') == std::wstring::npos ? path : L"\"" + path + L"\"";
+}
+
+std::wstring Parent(const std::wstring& normal) {
+    const size_t cut = normal.rfind(L'\\');
+    if (cut == std::wstring::npos || cut < 2) return {};
+    return normal.substr(0, cut);
+}
+
+// The path is a whole drive ("C:") or a whole network share ("\\server\share").
+bool IsRoot(const std::wstring& normal) {
+    if (normal.size() == 2) return true;
+    if (normal.rfind(L"\\\\", 0) == 0) return Parts(normal).size() <= 2;
+    return false;
+}
+
+struct Protected {
+    std::wstring path;
+    const wchar_t* name;
+};
+
+std::vector<Protected> ProtectedFolders(const SpecialFolders& f) {
+    std::vector<Protected> list;
+    auto add = [&](const std::wstring& path, const wchar_t* name) {
+        const std::wstring n = NormalPath(path);
+        if (!n.empty()) list.push_back({n, name});
+    };
+    add(f.windows, L"the Windows folder");
+    add(f.system, L"the system folder");
+    for (const auto& p : f.programFiles) add(p, L"a program files folder");
+    add(f.usersRoot, L"the users folder");
+    add(f.userProfile, L"a user profile");
+    add(f.desktop, L"a desktop folder");
+    add(f.commonDesktop, L"a desktop folder");
+    add(f.programs, L"a Start Menu folder");
+    add(f.commonPrograms, L"a Start Menu folder");
+    for (const auto& p : f.other) add(p, L"a special folder of Windows");
+    add(f.temp, L"the temporary folder");
+    return list;
+}
+
+}  // namespace
+
+std::wstring Upper(std::wstring_view text) {
+    std::wstring out(text);
+    for (auto& c : out) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+    return out;
+}
+
+bool SameText(std::wstring_view a, std::wstring_view b) { return a.size() == b.size() && Upper(a) == Upper(b); }
+
+std::wstring NormalPath(std::wstring_view path) {
+    std::wstring p(path);
+    for (auto& c : p)
+        if (c == L'/') c = L'\\';
+    std::wstring out;
+    if (p.size() >= 2 && p[0] == L'\\' && p[1] == L'\\') {
+        if (p.size() >= 3 && (p[2] == L'?' || p[2] == L'.')) return {};  // \\?\ and \\.\ forms
+        const auto parts = Parts(std::wstring_view(p).substr(2));
+        if (parts.size() < 2) return {};
+        for (auto part : parts)
+            if (!GoodPart(part)) return {};
+        out = L"\\";
+        for (auto part : parts) out += L"\\" + std::wstring(part);
+        return out;
+    }
+    if (p.size() < 2 || !IsLetter(p[0]) || p[1] != L':') return {};
+    if (p.size() > 2 && p[2] != L'\\') return {};  // "C:name" is relative to the drive's current folder
+    out = p.substr(0, 2);
+    for (auto part : Parts(std::wstring_view(p).substr(2))) {
+        if (!GoodPart(part)) return {};
+        out += L"\\" + std::wstring(part);
+    }
+    return out;
+}
+
+bool IsInside(std::wstring_view path, std::wstring_view folder) {
+    if (path.empty() || folder.empty() || path.size() <= folder.size() + 1) return false;
+    return path[folder.size()] == L'\\' && SameText(path.substr(0, folder.size()), folder);
+}
+
+std::optional<std::wstring> RefusalReason(std::wstring_view installFolder, const SpecialFolders& folders) {
+    const std::wstring n = NormalPath(installFolder);
+    if (n.empty()) return L"it is not a full folder path";
+    if (IsRoot(n)) return L"it is a whole drive";
+    for (const auto& p : ProtectedFolders(folders)) {
+        if (SameText(n, p.path)) return L"it is " + std::wstring(p.name);
+        if (IsInside(p.path, n)) return L"it holds " + std::wstring(p.name);
+    }
+    const std::wstring users = NormalPath(folders.usersRoot);
+    if (!users.empty() && SameText(Parent(n), users)) return L"it is a user profile";
+    return std::nullopt;
+}
+
+bool MayDeleteListedFile(std::wstring_view file, const std::vector<std::wstring>& installFolders,
+                         const SpecialFolders& folders) {
+    const std::wstring n = NormalPath(file);
+    if (n.empty()) return false;
+    for (const auto& folder : installFolders) {
+        const std::wstring f = NormalPath(folder);
+        if (!f.empty() && IsInside(n, f)) return true;
+    }
+    if (n.size() < 4 || !SameText(std::wstring_view(n).substr(n.size() - 4), L".lnk")) return false;
+    for (const auto* place : {&folders.desktop, &folders.commonDesktop, &folders.programs, &folders.commonPrograms}) {
+        const std::wstring f = NormalPath(*place);
+        if (!f.empty() && IsInside(n, f)) return true;
+    }
+    return false;
+}
+
+bool MayRemoveListedFolder(std::wstring_view folder, const SpecialFolders& folders) {
+    return !RefusalReason(folder, folders).has_value();
+}
+
+bool IsTempCopy(std::wstring_view ownFolder, std::wstring_view tempFolder) {
+    return Upper(ownFolder) == Upper(tempFolder);
+}
+
+std::wstring ChooseTempFolder(std::wstring_view reported, bool reportedExists, std::wstring_view ownFolder) {
+    std::wstring t(reportedExists ? reported : ownFolder.substr(0, 2));
+    if (!t.empty() && t.back() == L'\\') t.pop_back();
+    return t;
+}
+
+std::vector<std::wstring> KillMyselfLines(std::wstring_view ownFolder, std::wstring_view exeName,
+                                          std::wstring_view tempFolder) {
+    const std::wstring P(ownFolder), E(exeName), T(tempFolder);
+    return {
+        L"@Echo off",
+        L":S",
+        L"cd " + Quoted(P + L"\\"),
+        L"Del " + Quoted(E + L".exe"),
+        L"If Exist " + Quoted(P + L"\\" + E + L".exe") + L" Goto S",
+        L"cd " + Quoted(T + L"\\"),
+        L"Del killmyself.bat",
+    };
+}
+
+std::wstring NoInstallLogMessage(std::wstring_view logPath) {
+    return L"No Install Log Found." + std::wstring(1, kCR) + L"Expected location: " + std::wstring(logPath) + kCR +
+           L"The uninstallation can not continue.";
+}
+
+std::wstring CopyLogFailedMessage(std::wstring_view copyPath) {
+    return L"Unable to copy log to temp folder." + std::wstring(1, kCR) + std::wstring(copyPath);
+}
+
+std::wstring CopyUninstallerFailedMessage(std::wstring_view copyPath) {
+    return L"Unable to copy uninstaller to temp folder." + std::wstring(1, kCR) + std::wstring(copyPath);
+}
+
+std::wstring StartMessage() { return L"This process will uninstall " + std::wstring(L"Korvane") + L"..."; }
+
+std::wstring ConfirmQuestion() { return L"Are you sure you want to uninstall " + std::wstring(L"Korvane") + L"?"; }
+
+std::wstring SuccessMessage() {
+    return L"Korvane" + std::wstring(L" was successfully uninstalled.") + kCR + kCR +
+           L"You may need to restart your computer before all changes take effect.";
+}
+
+std::wstring RefusedMessage(std::wstring_view folder, std::wstring_view reason) {
+    return L"The install log names this installation folder:" + std::wstring(1, kCR) + std::wstring(folder) + kCR +
+           L"It will not be removed because " + std::wstring(reason) + L"." + kCR + kCR +
+           L"Nothing was uninstalled.";
+}
+
+std::wstring NoHeaderMessage(std::wstring_view logPath) {
+    return L"The install log names no installation folder:" + std::wstring(1, kCR) + std::wstring(logPath) + kCR +
+           kCR + L"Nothing was uninstalled.";
+}
+
+std::wstring IncompleteMessage(const std::vector<Remaining>& remaining) {
+    constexpr size_t kShown = 12;
+    std::wstring text = L"Korvane was not completely uninstalled. These items remain:";
+    text += kCR;
+    for (size_t i = 0; i < remaining.size() && i < kShown; ++i)
+        text += std::wstring(1, kCR) + remaining[i].path + L" (" + remaining[i].reason + L")";
+    if (remaining.size() > kShown)
+        text += std::wstring(1, kCR) + L"and " + std::to_wstring(remaining.size() - kShown) + L" more";
+    text += std::wstring(1, kCR) + kCR + L"Close any program that uses them, then delete them yourself.";
+    return text;
+}
+
+}  // namespace kv::uninstall

@@ -1,0 +1,92 @@
+// The uninstaller's rules that need no window or file system: which installation folder it
+// may delete, which listed files and folders it may touch, the self-deleting batch file,
+// and how the copy in the temporary folder recognises itself. Paths are Windows paths held
+// as wide strings; letter case never matters.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kv::uninstall {
+
+// The shell's folders that an uninstaller must never take whole. Empty entries are unknown
+// and ignored. All without a trailing backslash.
+struct SpecialFolders {
+    std::wstring windows;           // C:\Windows
+    std::wstring system;            // C:\Windows\system32
+    std::vector<std::wstring> programFiles;  // C:\Program Files, C:\Program Files (x86), common files...
+    std::wstring usersRoot;         // C:\Users (the folder holding the profiles)
+    std::wstring userProfile;       // C:\Users\name
+    std::wstring desktop;           // the user's desktop
+    std::wstring commonDesktop;     // the all users' desktop
+    std::wstring programs;          // the user's Start Menu programs
+    std::wstring commonPrograms;    // the all users' Start Menu programs
+    std::vector<std::wstring> other;  // Start Menu, documents, application data... of both kinds
+    std::wstring temp;              // the temporary folder
+};
+
+// Upper-case form for comparisons (the usual case mapping of letters, any language).
+std::wstring Upper(std::wstring_view text);
+bool SameText(std::wstring_view a, std::wstring_view b);
+
+// The path in the form the rules compare: "/" read as "\", runs of "\" made one (except a
+// leading "\\" of a network path), no trailing "\". Empty when the path is not a full path
+// ("C:\..." or "\\server\share\..."), names a device ("\\?\", "\\.\"), or holds a "." or ".."
+// part, a wildcard, or a ":" after its drive: such a path is never touched.
+std::wstring NormalPath(std::wstring_view path);
+
+// True when `path` lies strictly below `folder` (both normal).
+bool IsInside(std::wstring_view path, std::wstring_view folder);
+
+// Why the header's folder may not be deleted whole, or nothing when it may: not a full
+// path, a drive root or share, one of the special folders, a folder holding one of them
+// (the users folder, a profile), a user profile, or the temporary folder.
+std::optional<std::wstring> RefusalReason(std::wstring_view installFolder, const SpecialFolders& folders);
+
+// Whether a file listed in the log may be deleted: it lies inside one of the installation
+// folders, or it is a shortcut (".lnk") inside one of the four desktop and Start Menu
+// folders.
+bool MayDeleteListedFile(std::wstring_view file, const std::vector<std::wstring>& installFolders,
+                         const SpecialFolders& folders);
+
+// Whether a folder listed in the log may be removed once it is empty: any full path that is
+// not one of the folders the header may never name (a Start Menu's "Korvane" folder or a
+// parent of the installation folder that Setup created may go; a desktop may not).
+bool MayRemoveListedFolder(std::wstring_view folder, const SpecialFolders& folders);
+
+// The copy runs from the temporary folder: its own folder equals it, letter case ignored.
+bool IsTempCopy(std::wstring_view ownFolder, std::wstring_view tempFolder);
+
+// The temporary folder as reported (with its trailing "\"), or, when that folder does not
+// exist, the drive of the program's own folder (its first two characters); without a
+// trailing "\" either way.
+std::wstring ChooseTempFolder(std::wstring_view reported, bool reportedExists, std::wstring_view ownFolder);
+
+// The seven lines of "killmyself.bat" (without line ends) for the program in `ownFolder`
+// named `exeName` & ".exe", the batch file lying in `tempFolder`. A path holding a blank
+// is put in double quotes; every other line is exactly as the batch file has always read.
+std::vector<std::wstring> KillMyselfLines(std::wstring_view ownFolder, std::wstring_view exeName,
+                                          std::wstring_view tempFolder);
+
+// The messages, word for word.
+std::wstring NoInstallLogMessage(std::wstring_view logPath);
+std::wstring CopyLogFailedMessage(std::wstring_view copyPath);
+std::wstring CopyUninstallerFailedMessage(std::wstring_view copyPath);
+std::wstring StartMessage();          // "This process will uninstall Korvane..."
+std::wstring ConfirmQuestion();       // "Are you sure you want to uninstall Korvane?"
+std::wstring SuccessMessage();
+// The installation folder refused: names it and why; nothing was removed.
+std::wstring RefusedMessage(std::wstring_view folder, std::wstring_view reason);
+// The log names no installation folder at all.
+std::wstring NoHeaderMessage(std::wstring_view logPath);
+
+// What was left behind, each with why.
+struct Remaining {
+    std::wstring path;
+    std::wstring reason;
+};
+std::wstring IncompleteMessage(const std::vector<Remaining>& remaining);
+
+}  // namespace kv::uninstall
