@@ -1,0 +1,61 @@
+// A whole installation built in real folders under a fresh temporary folder: the
+// installation folder, a temporary folder, desktops and Start Menus of a user and of all
+// users, an installed-programs entry in the registry, and the uninstaller's host pointed at
+// them. The removal then runs in-process; the copy is never started and the batch file's
+// start is recorded instead.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scripted_dialogs.h"
+#include "uninstaller/AppFunctions.h"
+
+namespace kvtest {
+
+std::vector<std::uint8_t> ReadAll(const std::wstring& path);
+void WriteAll(const std::wstring& path, const std::string& bytes);
+bool FileThere(const std::wstring& path);
+bool FolderThere(const std::wstring& path);
+void MakeFolder(const std::wstring& path);  // every missing level
+void RemoveAll(const std::wstring& path);
+void PumpMessages();
+
+class Uninstall : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The installation Setup makes: four program files, the users' data files, Start Menu
+    // shortcuts for all users (folder "Korvane"), a desktop shortcut for this user, the
+    // install log (header, files, shortcuts, folders) and the installed-programs entry.
+    void Install();
+    // Writes the install log into the installation folder with these lines, CR LF each.
+    void WriteLog(const std::vector<std::wstring>& lines);
+    std::vector<std::wstring> StandardLogLines() const;
+    // Puts the copy in place: the log and the program file in the temporary folder, and
+    // the host's program folder set to `asFolder` (the temporary folder by default).
+    void MakeCopy(const std::wstring& asFolder = {});
+    // Loads frmMain as the program does when it starts.
+    void StartProgram();
+    // Continue, then the answer to the question.
+    void ClickContinue();
+    bool EntryThere() const;
+    std::wstring BatchPath() const { return temp + L"\\killmyself.bat"; }
+
+    std::wstring root, install, temp, startMenuFolder, commonPrograms, programs, desktop, commonDesktop;
+    kv::uninstall::SpecialFolders folders;
+    ScriptedDialogs dialogs;
+    std::vector<int> pauses;
+    std::vector<std::wstring> copiesStarted;
+    std::vector<std::pair<std::wstring, std::wstring>> batchesStarted;
+    bool realBatch = false;
+    static constexpr const wchar_t* kEntryKey = L"Software\\KorvaneTests\\Uninstall\\Korvane";
+};
+
+}  // namespace kvtest

@@ -1,0 +1,73 @@
+// KorvaneUninstaller's module AppFunctions: the program-wide state and the procedures that
+// copy the uninstaller into the temporary folder, remove the installation the install log
+// describes, and delete the uninstaller itself through "killmyself.bat".
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "uninstaller/uninstall_rules.h"
+
+namespace kv::uninstall {
+
+// What the procedures take from the computer, replaceable for tests. Empty members mean the
+// real thing.
+struct Host {
+    std::wstring programFolder;  // the running program's folder
+    std::wstring programName;    // the running program's file name without ".exe"
+    std::function<std::wstring()> tempPath;  // the system's answer, with its trailing "\"
+    std::optional<SpecialFolders> specialFolders;  // the shell's
+    // Starts the copy in a normal window with the focus; returns whether it started.
+    std::function<bool(const std::wstring& exe)> startCopy;
+    // Starts the batch file in a hidden window, `folder` its current folder.
+    std::function<bool(const std::wstring& batch, const std::wstring& folder)> startBatch;
+    std::function<void(int ms)> pause;  // PauseTimer().Wait
+    // The installed-programs entry Setup wrote (deleted with its whole tree).
+    HKEY entryRoot = HKEY_LOCAL_MACHINE;
+    std::wstring entryKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvane";
+};
+Host& TheHost();
+
+// Module-level state.
+struct ModuleState {
+    std::wstring LogPath;
+    std::wstring TempFolder;
+    std::wstring InstallPath;
+    SpecialFolders Folders;  // filled at load
+    bool Ended = false;      // the program has ended (its window unloaded, nothing more runs)
+    // What the last removal left behind (empty after a complete one).
+    std::vector<Remaining> LastRemaining;
+};
+ModuleState& Module();
+// Back to a fresh start (tests).
+void ResetModule();
+
+// The folders the shell knows, each without a trailing "\".
+SpecialFolders ShellSpecialFolders(const std::wstring& tempFolder);
+
+std::wstring ProgramFolderOfUninstaller();
+std::wstring ProgramNameOfUninstaller();
+
+std::wstring GetTempFolder();
+void RelaunchFromTemp();
+void RunUninstall();
+void RemoveInstallFolder(const std::wstring& headerLine);
+void DeleteFileForced(const std::wstring& path);
+void DeleteFolderForced(const std::wstring& path);
+bool IsFolderEmpty(const std::wstring& path);
+bool IsFormLoaded(const std::wstring& name);
+void DeleteSelf();
+
+// The program ends: frmMain is unloaded and nothing further runs.
+void EndProgram();
+
+// One pause of PauseTimer.
+void Pause(int ms);
+
+bool FolderExists(const std::wstring& path);
+
+}  // namespace kv::uninstall
