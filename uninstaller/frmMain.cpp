@@ -46,6 +46,7 @@ void frmMain::CreateControls() {
     // A text box with no behaviour of its own, kept out of sight.
     txtDummy.Create(here, L"", {-2000, -2000, 255, 285});
     cmdContinue.Create(here, L"Continue", {2400, 1485, 1335, 375}, {}, true);
+    cmdContinue.SetEnabled(false);  // until the program knows it is the copy
     cmdContinue.Click = [this] { cmdContinue_Click(); };
     cmdCancel.Create(here, L"Cancel", {3840, 1485, 1335, 375});
     cmdCancel.SetCancel();
@@ -88,6 +89,7 @@ void frmMain::Form_Load() {
 }
 
 void frmMain::cmdContinue_Click() {
+    if (!cmdContinue.Enabled() || !cmdContinue.Visible()) return;  // a click sent to the disabled button
     if (win::MsgBox(ConfirmQuestion(), win::MsgButtons::YesNo) != win::MsgResult::Yes) return EndProgram();
     lblWorking.SetVisible(true);
     cmdContinue.SetVisible(false);

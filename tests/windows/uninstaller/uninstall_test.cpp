@@ -108,6 +108,21 @@ TEST_F(Uninstall, CopyRecognisesItselfWhateverTheCaseAndWaitsForTheUser) {
     EXPECT_NEAR(r.top, sh / 5, 2);
 }
 
+TEST_F(Uninstall, ContinueDoesNothingWhileDisabled) {
+    // A click sent to the button before the program knows it is the copy (as another
+    // program can send one) must not start anything.
+    Install();
+    MakeCopy();
+    StartProgram();
+    auto* form = LoadedForm<frmMain>();
+    ASSERT_NE(form, nullptr);
+    form->cmdContinue.SetEnabled(false);
+    form->cmdContinue_Click();
+    EXPECT_TRUE(dialogs.Shown().empty());
+    EXPECT_FALSE(Module().Ended);
+    EXPECT_TRUE(FolderThere(install));
+}
+
 TEST_F(Uninstall, NoAndCancelLeaveEverything) {
     Install();
     MakeCopy();

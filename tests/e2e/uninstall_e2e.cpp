@@ -1,0 +1,367 @@
+// End to end, as a person would: an installation of Korvane (made by the real Setup.exe
+// when the package is given, else laid out here exactly as Setup lays it out: program
+// files, data files, shortcuts, the install log and the installed-programs entry), then
+// the real installed KorvaneUninstaller.exe: Continue, Yes, OK. Checks that everything
+// the install log listed is gone, the entry is gone, the copy in the temporary folder,
+// its log and killmyself.bat vanish within a few seconds, and nothing else changed.
+//
+//   uninstall_e2e <KorvaneUninstaller.exe> [<installed folder made by Setup>]
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <objbase.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+const wchar_t kEntry[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvane";
+
+[[noreturn]] void Fail(const std::wstring& what) {
+    std::fwprintf(stdout, L"FAIL: %ls\n", what.c_str());
+    std::fflush(stdout);
+    std::exit(1);
+}
+
+void Step(const std::wstring& what) {
+    std::fwprintf(stdout, L"ok: %ls\n", what.c_str());
+    std::fflush(stdout);
+}
+
+std::wstring ShellPath(int csidl) {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, 0, buffer))) Fail(L"special folder");
+    std::wstring f = buffer;
+    if (!f.empty() && f.back() == L'\\') f.pop_back();
+    return f;
+}
+
+bool FileThere(const std::wstring& p) {
+    const DWORD a = ::GetFileAttributesW(p.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+bool FolderThere(const std::wstring& p) {
+    const DWORD a = ::GetFileAttributesW(p.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void WriteText(const std::wstring& path, const std::string& bytes) {
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) Fail(L"cannot write " + path);
+    DWORD done = 0;
+    ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    ::CloseHandle(h);
+}
+
+std::string Ansi(const std::wstring& w) {
+    const int n = ::WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+std::wstring Wide(const std::string& s) {
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+}
+
+std::string ReadText(const std::wstring& path) {
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return {};
+    std::string s;
+    char b[4096];
+    DWORD got = 0;
+    while (::ReadFile(h, b, sizeof b, &got, nullptr) && got) s.append(b, got);
+    ::CloseHandle(h);
+    return s;
+}
+
+void MakeShortcut(const std::wstring& link, const std::wstring& target, const std::wstring& icon,
+                  const std::wstring& description, const std::wstring& workDir) {
+    IShellLinkW* shell = nullptr;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  reinterpret_cast<void**>(&shell))))
+        Fail(L"no shell link object");
+    shell->SetDescription(description.c_str());
+    shell->SetIconLocation(icon.c_str(), 0);
+    shell->SetPath(target.c_str());
+    shell->SetShowCmd(SW_SHOWNORMAL);
+    shell->SetWorkingDirectory(workDir.c_str());
+    IPersistFile* file = nullptr;
+    shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    if (!file || FAILED(file->Save(link.c_str(), TRUE))) Fail(L"cannot save " + link);
+    file->Release();
+    shell->Release();
+}
+
+// Every file and folder below the roots, with size and write time, to find what changed.
+void Snapshot(const std::wstring& folder, std::map<std::wstring, std::wstring>& out, bool deep = true) {
+    WIN32_FIND_DATAW d{};
+    HANDLE f = ::FindFirstFileW((folder + L"\\*").c_str(), &d);
+    if (f == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring n = d.cFileName;
+        if (n == L"." || n == L"..") continue;
+        const std::wstring p = folder + L"\\" + n;
+        std::wstring key = p;
+        std::transform(key.begin(), key.end(), key.begin(), ::towupper);
+        if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            out[key] = L"<dir>";
+            if (deep && !(d.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) Snapshot(p, out);
+        } else {
+            out[key] = std::to_wstring(d.nFileSizeLow) + L"@" + std::to_wstring(d.ftLastWriteTime.dwLowDateTime);
+        }
+    } while (::FindNextFileW(f, &d));
+    ::FindClose(f);
+}
+
+std::wstring TextOf(HWND w) {
+    wchar_t b[4096] = {};
+    ::GetWindowTextW(w, b, 4096);
+    return b;
+}
+std::wstring ClassOf(HWND w) {
+    wchar_t b[256] = {};
+    ::GetClassNameW(w, b, 256);
+    return b;
+}
+
+std::vector<HWND> VisibleTopWindows() {
+    std::vector<HWND> found;
+    ::EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            if (::IsWindowVisible(w)) reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+std::vector<HWND> Children(HWND parent) {
+    std::vector<HWND> found;
+    ::EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM p) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+HWND WaitFor(const std::wstring& what, const std::function<bool(HWND)>& match, DWORD ms = 30000) {
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < ms) {
+        for (HWND w : VisibleTopWindows())
+            if (match(w)) return w;
+        ::Sleep(50);
+    }
+    Fail(L"timed out waiting for " + what);
+}
+
+// The text of a message box: its longest static text.
+std::wstring MessageText(HWND box) {
+    std::wstring best;
+    for (HWND c : Children(box))
+        if (ClassOf(c) == L"Static" && TextOf(c).size() > best.size()) best = TextOf(c);
+    return best;
+}
+
+HWND WaitForMessage(const std::wstring& startsWith) {
+    HWND box = WaitFor(L"the message \"" + startsWith + L"\"", [](HWND w) {
+        return ClassOf(w) == L"#32770" && TextOf(w) == L"KorvaneUninstaller";
+    });
+    const std::wstring text = MessageText(box);
+    if (text.rfind(startsWith, 0) != 0) Fail(L"message box says: " + text);
+    Step(L"message: " + text.substr(0, text.find(L'\r')));
+    return box;
+}
+
+void Answer(HWND box, int id) {
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    const DWORD start = ::GetTickCount();
+    while (::IsWindow(box) && ::IsWindowVisible(box) && ::GetTickCount() - start < 10000) ::Sleep(50);
+}
+
+HWND Button(HWND form, const std::wstring& caption) {
+    for (HWND c : Children(form))
+        if (ClassOf(c) == L"Button" && TextOf(c) == caption) return c;
+    Fail(L"no button " + caption);
+}
+
+bool WaitGone(const std::vector<std::wstring>& paths, DWORD ms) {
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < ms) {
+        if (std::none_of(paths.begin(), paths.end(), [](const std::wstring& p) { return FileThere(p) || FolderThere(p); }))
+            return true;
+        ::Sleep(100);
+    }
+    return false;
+}
+
+bool EntryThere() {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEntry, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    ::RegCloseKey(key);
+    return true;
+}
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    if (argc < 2) Fail(L"usage: uninstall_e2e <KorvaneUninstaller.exe> [<installed folder>]");
+    ::CoInitialize(nullptr);
+    const std::wstring temp = [] {
+        wchar_t b[MAX_PATH + 1] = {};
+        ::GetTempPathW(MAX_PATH + 1, b);
+        std::wstring t = b;
+        if (!t.empty() && t.back() == L'\\') t.pop_back();
+        return t;
+    }();
+    const std::wstring commonPrograms = ShellPath(CSIDL_COMMON_PROGRAMS);
+    const std::wstring desktop = ShellPath(CSIDL_DESKTOPDIRECTORY);
+    const std::wstring programFiles = ShellPath(CSIDL_PROGRAM_FILES);
+    std::wstring install = argc >= 3 ? argv[2] : programFiles + L"\\Korvane";
+
+    if (argc < 3) {
+        // Laid out as Setup does it: folder, program files, shortcuts, log, entry.
+        if (FolderThere(install)) Fail(install + L" exists already");
+        ::CreateDirectoryW(install.c_str(), nullptr);
+        const std::wstring menu = commonPrograms + L"\\Korvane";
+        const bool menuCreated = !FolderThere(menu);
+        ::CreateDirectoryW(menu.c_str(), nullptr);
+        if (!::CopyFileW(argv[1], (install + L"\\KorvaneUninstaller.exe").c_str(), FALSE)) Fail(L"copy uninstaller");
+        WriteText(install + L"\\Korvane.exe", "MZ stand-in for the program");
+        WriteText(install + L"\\Beacon.ico", "icon");
+        WriteText(install + L"\\Skull.ico", "icon");
+        MakeShortcut(menu + L"\\Korvane.lnk", install + L"\\Korvane.exe", install + L"\\Beacon.ico", L"Korvane", install);
+        MakeShortcut(menu + L"\\Uninstall Korvane.lnk", install + L"\\KorvaneUninstaller.exe", install + L"\\Skull.ico",
+                     L"Uninstaller", install);
+        MakeShortcut(desktop + L"\\Korvane.lnk", install + L"\\Korvane.exe", install + L"\\Beacon.ico", L"Korvane",
+                     install);
+        std::wstring log = L"INSTALLPATH=" + install + L"\r\n";
+        for (const wchar_t* n : {L"Korvane.exe", L"Beacon.ico", L"KorvaneUninstaller.exe", L"Skull.ico"})
+            log += install + L"\\" + n + L"\r\n";
+        log += menu + L"\\Korvane.lnk\r\n" + menu + L"\\Uninstall Korvane.lnk\r\n" + desktop + L"\\Korvane.lnk\r\n";
+        log += install + L"\r\n";  // created by Setup
+        if (menuCreated) log += menu + L"\r\n";
+        WriteText(install + L"\\KORVANE-InstallLog.txt", Ansi(log));
+        HKEY key = nullptr;
+        if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, kEntry, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+            ERROR_SUCCESS)
+            Fail(L"cannot write the installed-programs entry");
+        const std::wstring name = L"Korvane", uninstall = install + L"\\KorvaneUninstaller.exe";
+        ::RegSetValueExW(key, L"DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name.c_str()),
+                         static_cast<DWORD>((name.size() + 1) * 2));
+        ::RegSetValueExW(key, L"UninstallString", 0, REG_SZ, reinterpret_cast<const BYTE*>(uninstall.c_str()),
+                         static_cast<DWORD>((uninstall.size() + 1) * 2));
+        ::RegCloseKey(key);
+        Step(L"installation laid out in " + install);
+    }
+    // What Korvane's users keep beside it goes with the folder.
+    WriteText(install + L"\\KVU.txt", "users\r\n");
+    WriteText(install + L"\\KVL.txt", "log\r\n");
+
+    // The install log as Setup wrote it: everything it lists must go.
+    std::vector<std::wstring> listed;
+    {
+        std::string text = ReadText(install + L"\\KORVANE-InstallLog.txt");
+        if (text.empty()) Fail(L"no install log in " + install);
+        size_t start = 0;
+        while (start < text.size()) {
+            size_t end = text.find("\r\n", start);
+            if (end == std::string::npos) end = text.size();
+            std::wstring line = Wide(text.substr(start, end - start));
+            if (line.rfind(L"INSTALLPATH=", 0) == 0) line = line.substr(12);
+            if (!line.empty()) listed.push_back(line);
+            start = end + 2;
+        }
+        Step(L"install log lists " + std::to_wstring(listed.size()) + L" items");
+    }
+    if (!EntryThere()) Fail(L"no installed-programs entry before uninstalling");
+
+    // Everything else in the places the uninstaller works in, to prove it stays.
+    // A desktop may be a user's whole home folder (Wine links it there, together with the
+    // documents folder): the desktops' top level only.
+    const std::vector<std::wstring> deepRoots{programFiles, commonPrograms, ShellPath(CSIDL_PROGRAMS), temp};
+    const std::vector<std::wstring> flatRoots{desktop, ShellPath(CSIDL_COMMON_DESKTOPDIRECTORY)};
+    auto snapshot = [&] {
+        std::map<std::wstring, std::wstring> s;
+        for (const auto& r : deepRoots) Snapshot(r, s);
+        for (const auto& r : flatRoots) Snapshot(r, s, false);
+        return s;
+    };
+    const std::map<std::wstring, std::wstring> before = snapshot();
+
+    const std::wstring copy = temp + L"\\KorvaneUninstaller.exe", copyLog = temp + L"\\KORVANE-InstallLog.txt",
+                       batch = temp + L"\\killmyself.bat";
+    for (const auto& p : {copy, copyLog, batch}) ::DeleteFileW(p.c_str());
+
+    SHELLEXECUTEINFOW run{sizeof(run)};
+    run.fMask = SEE_MASK_NOCLOSEPROCESS;
+    run.lpFile = (install + L"\\KorvaneUninstaller.exe").c_str();
+    const std::wstring installedExe = install + L"\\KorvaneUninstaller.exe";
+    run.lpFile = installedExe.c_str();
+    run.nShow = SW_SHOWNORMAL;
+    if (!::ShellExecuteExW(&run) || !run.hProcess) Fail(L"cannot start " + installedExe);
+    if (::WaitForSingleObject(run.hProcess, 30000) != WAIT_OBJECT_0) Fail(L"the installed uninstaller did not end");
+    ::CloseHandle(run.hProcess);
+    Step(L"the installed uninstaller started its copy and ended");
+    if (!FileThere(copy) || !FileThere(copyLog)) Fail(L"no copy in " + temp);
+
+    HWND form = WaitFor(L"the copy's window", [](HWND w) {
+        if (TextOf(w) != L"Uninstall...") return false;
+        for (HWND c : Children(w))
+            if (ClassOf(c) == L"Button" && TextOf(c) == L"Continue" && ::IsWindowEnabled(c)) return true;
+        return false;
+    });
+    Step(L"the copy waits: Continue");
+    ::PostMessageW(Button(form, L"Continue"), BM_CLICK, 0, 0);
+    Answer(WaitForMessage(L"Are you sure you want to uninstall Korvane?"), IDYES);
+    HWND done = WaitForMessage(L"Korvane was successfully uninstalled.\r\rYou may need to restart your computer");
+    if (MessageText(done) !=
+        L"Korvane was successfully uninstalled.\r\rYou may need to restart your computer before all changes take effect.")
+        Fail(L"success message differs");
+    Answer(done, IDOK);
+
+    if (!WaitGone({copy, copyLog, batch}, 8000)) Fail(L"the copy, its log or killmyself.bat is still in " + temp);
+    Step(L"the copy, its log and killmyself.bat are gone");
+    for (const auto& item : listed)
+        if (FileThere(item) || FolderThere(item)) Fail(L"still there: " + item);
+    if (FolderThere(install)) Fail(L"installation folder still there");
+    Step(L"everything the install log listed is gone, with KVU.txt and KVL.txt");
+    if (EntryThere()) Fail(L"the installed-programs entry is still there");
+    Step(L"the installed-programs entry is gone");
+
+    const std::map<std::wstring, std::wstring> after = snapshot();
+    auto upper = [](std::wstring s) {
+        std::transform(s.begin(), s.end(), s.begin(), ::towupper);
+        return s;
+    };
+    std::set<std::wstring> expectedGone;
+    for (const auto& item : listed) expectedGone.insert(upper(item));
+    const std::wstring installKey = upper(install);
+    for (const auto& [path, stamp] : before) {
+        const bool inInstall = path == installKey || path.rfind(installKey + L"\\", 0) == 0;
+        if (expectedGone.count(path) || inInstall) continue;
+        auto it = after.find(path);
+        if (it == after.end()) Fail(L"removed but not listed: " + path);
+        if (it->second != stamp && stamp != L"<dir>") Fail(L"changed: " + path);
+    }
+    for (const auto& [path, stamp] : after)
+        if (!before.count(path)) Fail(L"left behind: " + path);
+    Step(L"nothing else was touched");
+    std::fwprintf(stdout, L"PASS\n");
+    return 0;
+}
