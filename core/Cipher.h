@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "core/ActionLog.h"
 #include "core/file_cipher.h"
 #include "core/file_system.h"
 
@@ -33,17 +34,23 @@ struct CipherRun {
     // Set when kFailed, and when kTransformed although the original could not be
     // removed afterwards (both names then exist).
     std::optional<CipherFailure> failure;
+    // The action-log entry of a transformed document, written as soon as the new file was
+    // in place: whether it was written.
+    std::optional<LogWriteResult> log;
 
     bool Transformed() const { return outcome == CipherOutcome::kTransformed; }
 };
 
 // Encrypts the document at `path` into path + "locked" after checking AllowEncrypt of
 // the logged-in user (refusal: a message box, nothing else). Reports to the loaded
-// progress window while ShowProgress is set.
+// progress window while ShowProgress is set. The file work runs on a worker thread while
+// the window thread keeps handling messages; the action-log entry ("ENCRYPTED", path) is
+// written the moment the encrypted file is in place.
 CipherRun EncryptFile(const std::wstring& path);
 
 // Decrypts `path` (its name ends in "locked") into the path without the suffix after
-// checking AllowDecrypt. Reports to the progress window whenever it is loaded.
+// checking AllowDecrypt. Reports to the progress window whenever it is loaded; logs
+// ("DECRYPTED", the plain path) as EncryptFile does.
 CipherRun DecryptFile(const std::wstring& path);
 
 // Deletes the file if it can; every failure is ignored.

@@ -1,11 +1,20 @@
 #include "core/Cipher.h"
 
+#include <atomic>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <utility>
 
+#include "core/ActionLog.h"
 #include "core/Globals.h"
+#include "core/action_log.h"
 #include "ui/frmProgress.h"
 #include "win/app.h"
 #include "win/dialogs.h"
+#include "win/form.h"
+#include "win/handle.h"
 
 namespace kv {
 namespace {
@@ -17,17 +26,105 @@ FileSystem*& OverrideFs() {
     return fs;
 }
 
-// Passes the cipher's batched reports on to the progress window, if one is loaded.
-// A window that is not loaded is not loaded for the reports: a hidden progress window
-// would keep the program alive after its last visible window closed.
-class ProgressAdapter final : public ProgressSink {
+// One document's transform, done off the window thread so that nothing the user does
+// with the windows meanwhile (a menu held open, a window dragged, a modal window) can
+// hold the document open. The window thread starts it, keeps handling messages, and
+// gets the reports and the outcome back through posted tasks.
+class DocumentJob : public std::enable_shared_from_this<DocumentJob> {
 public:
-    void StartNewFile(const std::wstring& path) {
-        if (frmProgress* window = win::LoadedForm<frmProgress>()) window->StartNewFile(path);
+    DocumentJob(std::wstring path, bool decrypt, bool report, std::wstring_view action, std::wstring logged)
+        : path_(std::move(path)), decrypt_(decrypt), report_(report), action_(action), logged_(std::move(logged)) {}
+
+    CipherResult Run() {
+        auto self = shared_from_this();
+        Sink sink(self);
+        FileSystem& fs = CipherFileSystem();
+        std::exception_ptr error;
+        win::KernelHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        std::thread worker([&] {
+            try {
+                result_ = decrypt_ ? DecryptDocument(fs, path_, report_ ? &sink : nullptr)
+                                   : EncryptDocument(fs, path_, report_ ? &sink : nullptr);
+                finished_.store(true);
+                // The action is recorded as soon as the new file is in place, from
+                // whatever loop the window thread is in, before any pause.
+                if (InPlace()) win::PostToProgram([self] { self->WriteLogEntry(); });
+            } catch (...) {
+                error = std::current_exception();
+            }
+            ::SetEvent(done.get());
+        });
+        win::WaitHandlingMessages(done.get());
+        worker.join();
+        if (error) std::rethrow_exception(error);
+        DeliverProgress();
+        WriteLogEntry();
+        return std::move(result_);
     }
-    void FileProgress(std::int32_t percent, std::uint64_t times) override {
+
+    const std::optional<LogWriteResult>& Log() const { return log_; }
+
+private:
+    // Reports from the worker: the latest value and how many reports since the last
+    // delivery; at most one delivery waits in the queue at a time.
+    class Sink final : public ProgressSink {
+    public:
+        explicit Sink(std::shared_ptr<DocumentJob> job) : job_(std::move(job)) {}
+        void FileProgress(std::int32_t percent, std::uint64_t times) override {
+            bool post = false;
+            {
+                std::lock_guard<std::mutex> lock(job_->lock_);
+                job_->percent_ = percent;
+                job_->times_ += times;
+                post = !job_->deliveryPosted_;
+                job_->deliveryPosted_ = true;
+            }
+            if (post) {
+                auto job = job_;
+                win::PostToProgram([job] { job->DeliverProgress(); });
+            }
+        }
+
+    private:
+        std::shared_ptr<DocumentJob> job_;
+    };
+
+    bool InPlace() const { return result_.ok() || result_.failure->step == CipherStep::kDeleteOriginal; }
+
+    void DeliverProgress() {
+        std::int32_t percent = 0;
+        std::uint64_t times = 0;
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            percent = percent_;
+            times = std::exchange(times_, 0);
+            deliveryPosted_ = false;
+        }
+        if (times == 0) return;
+        // A window that is not loaded is not loaded for the reports: a hidden progress
+        // window would keep the program alive after its last visible window closed.
         if (frmProgress* window = win::LoadedForm<frmProgress>()) window->FileProgress(percent, times);
     }
+
+    void WriteLogEntry() {
+        if (log_ || !finished_.load() || !InPlace()) return;
+        log_ = AppendLogEntry(action_, logged_);
+    }
+
+    std::wstring path_;
+    bool decrypt_;
+    bool report_;
+    std::wstring_view action_;
+    std::wstring logged_;
+    CipherResult result_;
+    std::optional<LogWriteResult> log_;
+    std::atomic<bool> finished_{false};
+    std::mutex lock_;
+    std::int32_t percent_ = 0;
+    std::uint64_t times_ = 0;
+    bool deliveryPosted_ = false;
+
+    friend class Sink;
 };
 
 void Refuse(const std::wstring& path, const wchar_t* what) {
@@ -42,10 +139,15 @@ void PauseAfterTransform() {
     for (int stage = 0; stage < 4; ++stage) win::DoEvents(kPausePasses);
 }
 
-CipherRun Finish(CipherResult result) {
+CipherRun Transform(const std::wstring& path, bool decrypt, bool report) {
+    const std::wstring logged = decrypt ? PlainPathOf(path) : path;
+    auto job = std::make_shared<DocumentJob>(path, decrypt, report, decrypt ? kActionDecrypted : kActionEncrypted,
+                                             logged);
+    CipherResult result = job->Run();
     CipherRun run;
     run.newPath = std::move(result.new_path);
     run.failure = std::move(result.failure);
+    run.log = job->Log();
     if (run.failure && run.failure->step != CipherStep::kDeleteOriginal) {
         run.outcome = CipherOutcome::kFailed;
         return run;
@@ -60,6 +162,10 @@ CipherRun Refused(std::wstring newPath) {
     run.outcome = CipherOutcome::kRefused;
     run.newPath = std::move(newPath);
     return run;
+}
+
+void StartNewFile(const std::wstring& path) {
+    if (frmProgress* window = win::LoadedForm<frmProgress>()) window->StartNewFile(path);
 }
 
 }  // namespace
@@ -81,10 +187,9 @@ CipherRun EncryptFile(const std::wstring& path) {
         Refuse(path, L"encrypt");
         return Refused(path);
     }
-    ProgressAdapter progress;
     const bool report = Globals::ShowProgress;
-    if (report) progress.StartNewFile(path);
-    return Finish(EncryptDocument(CipherFileSystem(), path, report ? &progress : nullptr));
+    if (report) StartNewFile(path);
+    return Transform(path, false, report);
 }
 
 CipherRun DecryptFile(const std::wstring& path) {
@@ -92,8 +197,7 @@ CipherRun DecryptFile(const std::wstring& path) {
         Refuse(path, L"decrypt");
         return Refused(path);
     }
-    ProgressAdapter progress;
-    progress.StartNewFile(path);
+    StartNewFile(path);
     if (!IsLockedPath(path)) {
         // Only the pipeline calls this, and only for such names; anything else is not an
         // encrypted document and is left alone.
@@ -102,7 +206,7 @@ CipherRun DecryptFile(const std::wstring& path) {
         run.failure = CipherFailure{CipherStep::kOpenDocument, path, {FsErrorKind::kOther, L"The file name does not end in \"locked\"."}};
         return run;
     }
-    return Finish(DecryptDocument(CipherFileSystem(), path, &progress));
+    return Transform(path, true, true);
 }
 
 void DeleteFileQuietly(const std::wstring& path) { DeleteFileQuietly(CipherFileSystem(), path); }

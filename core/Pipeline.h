@@ -16,9 +16,11 @@ namespace kv::Pipeline {
 // the run's message passes) is queued and runs, whole, after it.
 void ProcessFiles(const std::vector<std::wstring>& paths);
 
-// The entry for a drop: the drop's data object, nothing else. A drop without a file list
-// gives "Invalid File Type.", an empty one "Invalid File Count".
+// The entry for a drop: the drop's data object, nothing else. It copies the dropped paths
+// and returns at once; the run starts from the message loop (ProcessDrop). A drop without
+// a file list gives "Invalid File Type.", an empty one "Invalid File Count".
 void HandleFileDrop(IDataObject* data);
+void ProcessDrop(bool hasFileList, const std::vector<std::wstring>& paths);
 
 // The paths of a drop's file list in drop order; false when the data carries no file list.
 bool DroppedPaths(IDataObject* data, std::vector<std::wstring>* paths);

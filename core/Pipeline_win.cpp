@@ -85,10 +85,9 @@ void Report(std::size_t encrypted, std::size_t decrypted) {
             break;
         }
         case kAfterDecryptNever:
+        default:  // only a hand-edited user store holds another value: as "Never"
             win::MsgBox(summary);
             break;
-        default:
-            break;  // only a hand-edited user store holds another value
     }
 }
 
@@ -106,11 +105,12 @@ void RunOnce(const std::vector<std::wstring>& paths) {
 
     bool logFailed = false;
     LogWriteResult logFailure;
-    auto log = [&](std::wstring_view action, const std::wstring& path) {
-        LogWriteResult written = AppendLogEntry(action, path);
-        if (!written.written && !logFailed) {
+    // The cipher writes each entry the moment the document has changed; here only its
+    // outcome is collected.
+    auto logged = [&](const CipherRun& run) {
+        if (run.log && !run.log->written && !logFailed) {
             logFailed = true;
-            logFailure = std::move(written);
+            logFailure = *run.log;
         }
     };
 
@@ -120,13 +120,11 @@ void RunOnce(const std::vector<std::wstring>& paths) {
         const CipherRun run = locked ? DecryptFile(path) : EncryptFile(path);
         if (run.failure) win::MsgBox(CipherFailureMessage(path, *run.failure));
         if (!run.Transformed()) continue;
+        logged(run);
         if (locked) {
-            const std::wstring plain = PlainPathOf(path);
-            log(kActionDecrypted, plain);
-            AddDecrypted(plain, decrypted);
+            AddDecrypted(PlainPathOf(path), decrypted);
             ++decrypted;
         } else {
-            log(kActionEncrypted, path);
             ++encrypted;
         }
     }
@@ -159,8 +157,15 @@ void ProcessFiles(const std::vector<std::wstring>& paths) {
         try {
             RunOnce(next);
         } catch (...) {
-            // The run has been closed down on the way out; nothing of it is left open.
+            // The run has been closed down on the way out (progress window gone, pointer
+            // back, no document open); the user learns that it stopped and why.
             win::SetBusyPointer(false);
+            std::wstring text = L"The processing of the documents stopped because of an unexpected error.";
+            text += win::CR;
+            text += win::DescribeException(std::current_exception());
+            text += win::CR;
+            text += L"Documents not reached were left as they were.";
+            win::IgnoreErrors([&] { win::MsgBox(text, win::MsgButtons::OK, win::MsgIcon::Critical); });
         }
         if (g_queue.empty()) break;
         next = std::move(g_queue.front());
@@ -193,19 +198,29 @@ bool DroppedPaths(IDataObject* data, std::vector<std::wstring>* paths) {
 }
 
 void HandleFileDrop(IDataObject* data) {
+    // The program the documents were dragged from waits until the drop returns: copy the
+    // paths out now and run from the message loop.
+    std::vector<std::wstring> paths;
+    bool hasFileList = false;
     try {
-        std::vector<std::wstring> paths;
-        if (!DroppedPaths(data, &paths)) {
-            win::MsgBox(L"Invalid File Type.");
-            return;
-        }
-        if (paths.empty()) {
-            win::MsgBox(L"Invalid File Count");
-            return;
-        }
-        ProcessFiles(paths);
+        hasFileList = DroppedPaths(data, &paths);
     } catch (...) {
+        win::ReportFailure(L"Drop");
+        return;
     }
+    win::PostToProgram([hasFileList, paths = std::move(paths)] { ProcessDrop(hasFileList, paths); });
+}
+
+void ProcessDrop(bool hasFileList, const std::vector<std::wstring>& paths) {
+    if (!hasFileList) {
+        win::MsgBox(L"Invalid File Type.");
+        return;
+    }
+    if (paths.empty()) {
+        win::MsgBox(L"Invalid File Count");
+        return;
+    }
+    ProcessFiles(paths);
 }
 
 bool RunInProgress() { return g_running; }

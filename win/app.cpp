@@ -3,7 +3,14 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include "win/dialogs.h"
 #include "win/form.h"
+
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <system_error>
 
 namespace kv::win {
 namespace {
@@ -14,7 +21,135 @@ std::function<void()> g_onLastUnloaded = [] { ::PostQuitMessage(0); };
 std::function<void(Form&)> g_modalHook;
 bool g_busy = false;
 
+constexpr UINT kRunPosted = WM_APP + 1;
+
+// Tasks posted to the window thread. The queue (not the message) holds them, so a message
+// lost in some loop loses nothing: the next message runs everything queued.
+std::mutex g_postedLock;
+std::deque<std::function<void()>> g_posted;
+HWND g_programWindow = nullptr;
+
+void RunPosted() {
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::lock_guard<std::mutex> lock(g_postedLock);
+            if (g_posted.empty()) return;
+            task = std::move(g_posted.front());
+            g_posted.pop_front();
+        }
+        try {
+            task();
+        } catch (...) {
+            ReportFailure(L"Korvane");
+        }
+    }
+}
+
+LRESULT CALLBACK ProgramWindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == kRunPosted) {
+        RunPosted();
+        return 0;
+    }
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void CreateProgramWindow() {
+    if (g_programWindow) return;
+    WNDCLASSEXW wc{sizeof(wc)};
+    wc.lpfnWndProc = &ProgramWindowProc;
+    wc.hInstance = Instance();
+    wc.lpszClassName = L"KorvaneProgram";
+    ::RegisterClassExW(&wc);
+    g_programWindow = ::CreateWindowExW(0, L"KorvaneProgram", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                        Instance(), nullptr);
+}
+
 }  // namespace
+
+void PostToProgram(std::function<void()> task) {
+    {
+        std::lock_guard<std::mutex> lock(g_postedLock);
+        g_posted.push_back(std::move(task));
+    }
+    if (g_programWindow) ::PostMessageW(g_programWindow, kRunPosted, 0, 0);
+}
+
+void DispatchProgramMessage(MSG& msg) {
+    HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (root && root != g_programWindow && ::IsDialogMessageW(root, &msg)) return;
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+}
+
+void WaitHandlingMessages(HANDLE object) {
+    bool quit = false;
+    WPARAM quitCode = 0;
+    for (;;) {
+        const DWORD woke = quit ? ::WaitForSingleObject(object, INFINITE)
+                                : ::MsgWaitForMultipleObjectsEx(1, &object, INFINITE, QS_ALLINPUT,
+                                                                MWMO_INPUTAVAILABLE);
+        if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED || woke == WAIT_ABANDONED_0) break;
+        MSG msg;
+        while (!quit && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quit = true;
+                quitCode = msg.wParam;
+                break;
+            }
+            DispatchProgramMessage(msg);
+        }
+    }
+    if (quit) ::PostQuitMessage(static_cast<int>(quitCode));
+}
+
+std::vector<HWND> DisableProgramWindows(HWND keep) {
+    struct Collect {
+        HWND keep;
+        std::vector<HWND> disabled;
+    } collect{keep, {}};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* c = reinterpret_cast<Collect*>(p);
+            if (w != c->keep && ::IsWindowVisible(w) && ::IsWindowEnabled(w)) c->disabled.push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&collect));
+    for (HWND w : collect.disabled) ::EnableWindow(w, FALSE);
+    return collect.disabled;
+}
+
+std::wstring DescribeException(std::exception_ptr error) {
+    try {
+        if (error) std::rethrow_exception(error);
+        return L"Unknown error.";
+    } catch (const std::system_error& e) {
+        wchar_t* text = nullptr;
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, static_cast<DWORD>(e.code().value()), 0, reinterpret_cast<wchar_t*>(&text), 0,
+                         nullptr);
+        std::wstring out = text ? text : L"System error " + std::to_wstring(e.code().value()) + L".";
+        if (text) ::LocalFree(text);
+        while (!out.empty() && (out.back() == L'\n' || out.back() == L'\r' || out.back() == L' ')) out.pop_back();
+        return out;
+    } catch (const std::bad_alloc&) {
+        return L"Not enough memory.";
+    } catch (const std::exception& e) {
+        const std::string what = e.what();
+        return std::wstring(what.begin(), what.end());
+    } catch (...) {
+        return L"Unknown error.";
+    }
+}
+
+void ReportFailure(const std::wstring& what) {
+    std::wstring text = what.empty() ? std::wstring(L"Korvane") : what;
+    text += L": an unexpected error occurred.";
+    text += CR;
+    text += DescribeException(std::current_exception());
+    PostToProgram([text] { MsgBox(text, MsgButtons::OK, MsgIcon::Critical); });
+}
 
 void DoEvents(int times) {
     for (int i = 0; i < times; ++i) {
@@ -24,10 +159,7 @@ void DoEvents(int times) {
                 ::PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the main loop
                 return;
             }
-            HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-            if (root && ::IsDialogMessageW(root, &msg)) continue;
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
+            DispatchProgramMessage(msg);
         }
     }
 }
@@ -38,10 +170,7 @@ int RunMessageLoop() {
         PurgeRetiredForms();  // no handler is running out here
         const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
         if (got <= 0) break;
-        HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-        if (root && ::IsDialogMessageW(root, &msg)) continue;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
+        DispatchProgramMessage(msg);
     }
     return 0;
 }
@@ -61,6 +190,7 @@ void RunModalHook(Form& form) {
 
 void SetBusyPointer(bool busy) {
     g_busy = busy;
+    // Forms keep the pointer as it is over their windows (WM_SETCURSOR); this sets it now.
     ::SetCursor(::LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
 }
 
@@ -75,6 +205,7 @@ void InitializeWindowing() {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_LISTVIEW_CLASSES};
     ::InitCommonControlsEx(&icc);
     ::OleInitialize(nullptr);
+    CreateProgramWindow();
 }
 
 void NotifyFormLoaded(Form&) { ++g_loaded; }

@@ -4,7 +4,10 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <functional>
+#include <string>
+#include <vector>
 
 namespace kv::win {
 
@@ -15,6 +18,30 @@ void DoEvents(int times = 1);
 
 // Runs the message loop until the program's last window has been unloaded.
 int RunMessageLoop();
+
+// Translates and dispatches one message as every loop of the program does (Tab, Enter and
+// Esc through the dialog manager of its top-level window).
+void DispatchProgramMessage(MSG& msg);
+
+// Runs `task` on the window thread from the message loop, after the current handler has
+// returned. Safe to call from any thread. Tasks run in the order they were posted.
+void PostToProgram(std::function<void()> task);
+
+// Waits until `object` is signalled while the window thread goes on handling messages
+// (painting, clicks, posted tasks, other handlers). A request to quit that arrives
+// meanwhile is kept for the outer loop.
+void WaitHandlingMessages(HANDLE object);
+
+// Disables every visible, enabled top-level window of this thread except `keep`; returns
+// them so they can be enabled again.
+std::vector<HWND> DisableProgramWindows(HWND keep);
+
+// What an exception says, in words for the user.
+std::wstring DescribeException(std::exception_ptr error);
+// Tells the user that something failed: `what` (which action or window), then why. Called
+// from a catch block. The message is shown from the message loop, never from inside the
+// failing handler (it may be painting or inside a system call).
+void ReportFailure(const std::wstring& what);
 
 // Number of forms currently loaded (created and not yet destroyed).
 int LoadedFormCount();

@@ -1,6 +1,9 @@
 #include "win/controls.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
+
+#include <algorithm>
 
 #include "win/app.h"
 
@@ -112,6 +115,13 @@ LRESULT CALLBACK Control::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 }
 
 LRESULT Control::OnSubclassMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+    if ((msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN) && MouseDown) {
+        const int button = msg == WM_LBUTTONDOWN ? 1 : msg == WM_RBUTTONDOWN ? 2 : 4;
+        const int shift = ((wp & MK_SHIFT) ? 1 : 0) | ((wp & MK_CONTROL) ? 2 : 0);
+        auto handler = MouseDown;
+        handler(button, shift, form_->Twips(GET_X_LPARAM(lp)), form_->Twips(GET_Y_LPARAM(lp)));
+        return 0;  // the control still gets the press
+    }
     if (msg == WM_GETDLGCODE && KeyDown && lp) {
         // Let Enter reach a control that handles it instead of the dialog manager.
         const MSG* m = reinterpret_cast<const MSG*>(lp);
@@ -171,6 +181,11 @@ void CommandButton::Create(const Container& where, const std::wstring& caption, 
                            const FontSpec& font, bool isDefault) {
     CreateIn(where, L"BUTTON", WS_VISIBLE | WS_TABSTOP | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0, caption,
              rect, font);
+    if (isDefault && form_) form_->SetDefaultButton(this);
+}
+
+void CommandButton::SetCancel() {
+    if (form_) form_->SetCancelButton(this);
 }
 
 void CommandButton::SetToolTip(const std::wstring& text) {
@@ -226,23 +241,92 @@ void CheckBox::OnCommand(WORD code) {
 
 // ---- OptionButton -----------------------------------------------------------------
 
+namespace {
+std::weak_ptr<std::vector<OptionButton*>> g_lastOptionGroup;
+}
+
 void OptionButton::Create(const Container& where, const std::wstring& caption, const Rect& rect,
                           const FontSpec& font, bool firstInGroup) {
-    CreateIn(where, L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_AUTORADIOBUTTON | (firstInGroup ? WS_GROUP : 0), 0,
-             caption, rect, font);
+    auto last = g_lastOptionGroup.lock();
+    const bool join = !firstInGroup && last && !last->empty() && last->back()->form_ == where.form &&
+                      last->back()->where_.parent == where.parent;
+    group_ = join ? last : std::make_shared<std::vector<OptionButton*>>();
+    group_->push_back(this);
+    g_lastOptionGroup = group_;
+    // Not an automatic radio button: the group, not the window order, decides what is cleared.
+    CreateIn(where, L"BUTTON", WS_VISIBLE | BS_RADIOBUTTON | (group_->size() == 1 ? WS_GROUP : 0), 0, caption, rect,
+             font);
+    UpdateTabStops();
+}
+
+OptionButton::~OptionButton() {
+    if (group_) group_->erase(std::remove(group_->begin(), group_->end(), this), group_->end());
 }
 
 bool OptionButton::Value() const { return hwnd_ && ::SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 void OptionButton::SetValue(bool value) {
-    if (hwnd_) ::SendMessageW(hwnd_, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-void OptionButton::OnCommand(WORD code) {
-    if (code == BN_CLICKED && Click) {
+    if (!hwnd_) return;
+    const bool was = Value();
+    if (value) {
+        for (OptionButton* other : *group_)
+            if (other != this && other->hwnd_) ::SendMessageW(other->hwnd_, BM_SETCHECK, BST_UNCHECKED, 0);
+    }
+    ::SendMessageW(hwnd_, BM_SETCHECK, value ? BST_CHECKED : BST_UNCHECKED, 0);
+    UpdateTabStops();
+    if (value && !was && Click) {
         auto handler = Click;
         handler();
     }
+}
+
+void OptionButton::UpdateTabStops() {
+    // One tab stop for the group: the chosen option, else the first that can take the focus.
+    OptionButton* stop = nullptr;
+    for (OptionButton* o : *group_)
+        if (o->hwnd_ && o->Value()) stop = o;
+    if (!stop || !::IsWindowEnabled(stop->hwnd_))
+        for (OptionButton* o : *group_)
+            if (o->hwnd_ && ::IsWindowEnabled(o->hwnd_)) {
+                stop = o;
+                break;
+            }
+    for (OptionButton* o : *group_) {
+        if (!o->hwnd_) continue;
+        LONG_PTR style = ::GetWindowLongPtrW(o->hwnd_, GWL_STYLE);
+        style = o == stop ? (style | WS_TABSTOP) : (style & ~static_cast<LONG_PTR>(WS_TABSTOP));
+        ::SetWindowLongPtrW(o->hwnd_, GWL_STYLE, style);
+    }
+}
+
+LRESULT OptionButton::OnSubclassMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) {
+    if (msg == WM_GETDLGCODE) {
+        handled = true;
+        return ::DefSubclassProc(hwnd_, msg, wp, lp) | DLGC_WANTARROWS | DLGC_RADIOBUTTON;
+    }
+    if (msg == WM_KEYDOWN && (wp == VK_UP || wp == VK_DOWN || wp == VK_LEFT || wp == VK_RIGHT)) {
+        // The arrow keys move the choice to the next option of the group that can take it.
+        handled = true;
+        const auto& group = *group_;
+        const int n = static_cast<int>(group.size());
+        const int at = static_cast<int>(std::find(group.begin(), group.end(), this) - group.begin());
+        const int step = (wp == VK_UP || wp == VK_LEFT) ? -1 : 1;
+        for (int k = 1; k < n; ++k) {
+            OptionButton* next = group[static_cast<size_t>(((at + step * k) % n + n) % n)];
+            if (next->hwnd_ && ::IsWindowEnabled(next->hwnd_) && ::IsWindowVisible(next->hwnd_)) {
+                ::SetFocus(next->hwnd_);
+                next->SetValue(true);
+                break;
+            }
+        }
+        return 0;
+    }
+    return Control::OnSubclassMessage(msg, wp, lp, handled);
+}
+
+void OptionButton::OnCommand(WORD code) {
+    // A click (or the space bar) chooses this option.
+    if (code == BN_CLICKED) SetValue(true);
 }
 
 // ---- Frame ------------------------------------------------------------------------
@@ -400,6 +484,23 @@ void ListBox::OnCommand(WORD code) {
     }
 }
 
+bool ListBox::OnNotify(const NMHDR& header, LRESULT& result) {
+    if (!checkBoxes_) return false;
+    if (header.code == LVN_ITEMCHANGED) {
+        const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+        // The check mark is the state image; a change of it is a check or an uncheck.
+        if ((change.uChanged & LVIF_STATE) && change.iItem >= 0 &&
+            ((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK) && (change.uOldState & LVIS_STATEIMAGEMASK) &&
+            ItemCheck) {
+            auto handler = ItemCheck;
+            handler(change.iItem);
+        }
+        result = 0;
+        return true;
+    }
+    return false;
+}
+
 // ---- PictureBox -------------------------------------------------------------------
 
 LRESULT CALLBACK PictureBox::PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -419,10 +520,23 @@ LRESULT CALLBACK PictureBox::PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
         ::EndPaint(hwnd, &ps);
         return 0;
     }
-    case WM_COMMAND: {
-        // Controls inside a picture box report to it; pass their commands to the form.
-        HWND form = ::GetAncestor(hwnd, GA_ROOT);
-        return ::SendMessageW(form, msg, wp, lp);
+    case WM_COMMAND:
+    case WM_NOTIFY:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_CONTEXTMENU: {
+        // Controls inside a picture box report to it; it reflects them as a form does.
+        LRESULT result = 0;
+        if (ReflectToControl(hwnd, msg, wp, lp, result)) return result;
+        if (msg == WM_CONTEXTMENU) return ::DefWindowProcW(hwnd, msg, wp, lp);
+        if (msg == WM_COMMAND || msg == WM_NOTIFY) return 0;
+        return ::DefWindowProcW(hwnd, msg, wp, lp);
     }
     default: return ::DefWindowProcW(hwnd, msg, wp, lp);
     }
@@ -446,5 +560,45 @@ void PictureBox::Create(const Container& where, const Rect& rect, COLORREF back)
 void PictureBox::SetBackColor(COLORREF back) { SetColors(fore_, back); }
 
 Container PictureBox::Inside() const { return Container{form_, hwnd_, 0, 0}; }
+
+// ---- Timer -----------------------------------------------------------------------
+
+Timer::~Timer() {
+    if (form_) form_->UnregisterTimer(this);
+}
+
+void Timer::Create(Form* form, int intervalMs, bool enabled) {
+    if (form_) form_->UnregisterTimer(this);
+    form_ = form;
+    id_ = form_->RegisterTimer(this);
+    interval_ = intervalMs;
+    enabled_ = enabled;
+    Apply();
+}
+
+void Timer::SetInterval(int ms) {
+    interval_ = ms;
+    Apply();
+}
+
+void Timer::SetEnabled(bool enabled) {
+    enabled_ = enabled;
+    Apply();
+}
+
+void Timer::Apply() {
+    if (!form_ || !form_->hwnd()) return;
+    // Setting the timer again starts its interval afresh, as changing Interval does.
+    if (enabled_ && interval_ > 0) ::SetTimer(form_->hwnd(), id_, static_cast<UINT>(interval_), nullptr);
+    else ::KillTimer(form_->hwnd(), id_);
+}
+
+void Timer::Fire() {
+    if (!enabled_ || interval_ <= 0) return;
+    if (TimerEvent) {
+        auto handler = TimerEvent;
+        handler();
+    }
+}
 
 }  // namespace kv::win

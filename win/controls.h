@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,9 +62,20 @@ public:
     std::function<void()> Click;
     std::function<void()> Change;
     std::function<bool(UINT key)> KeyDown;
+    // A mouse button pressed over the control: button 1 left, 2 right, 4 middle; shift
+    // 1 Shift, 2 Ctrl; the position in twips within the control.
+    std::function<void(int button, int shift, int x, int y)> MouseDown;
+    // The context menu asked for over the control (right click or the menu key), at a
+    // screen position.
+    std::function<void(POINT screen)> ContextMenu;
 
-    // Routing from the form.
+    // Notifications reflected by the parent window (form or container control), found by
+    // this control's window handle.
     virtual void OnCommand(WORD code);
+    virtual bool OnNotify(const NMHDR& header, LRESULT& result) { return false; }
+    virtual bool OnScroll(int code, int position) { return false; }
+    virtual bool OnDrawItem(const DRAWITEMSTRUCT& item) { return false; }
+    virtual bool OnMeasureItem(MEASUREITEMSTRUCT& item) { return false; }
     virtual HBRUSH ColorFor(HDC dc, UINT message);
 
     Form* OwnerForm() const { return form_; }
@@ -105,8 +117,11 @@ public:
 
 class CommandButton : public Control {
 public:
+    // The default button is clicked by Enter anywhere on the form (unless another push
+    // button has the focus); the cancel button by Esc.
     void Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontSpec& font = {},
                 bool isDefault = false);
+    void SetCancel();
     void SetToolTip(const std::wstring& text);
     void OnCommand(WORD code) override;
 
@@ -122,6 +137,11 @@ public:
     void OnCommand(WORD code) override;
 };
 
+// Option buttons created one after another form a group (a new group starts with
+// firstInGroup, or in another parent window). The group behaves as one: one tab stop (the
+// chosen option, else the first that can take the focus), the arrow keys move the choice,
+// and choosing one clears the others. Setting Value to true, by the user or by code,
+// raises Click when the value changes.
 class OptionButton : public Control {
 public:
     void Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontSpec& font = {},
@@ -129,6 +149,17 @@ public:
     bool Value() const;
     void SetValue(bool value);
     void OnCommand(WORD code) override;
+    const std::vector<OptionButton*>& Group() const { return *group_; }
+
+protected:
+    LRESULT OnSubclassMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) override;
+
+private:
+    void UpdateTabStops();
+    std::shared_ptr<std::vector<OptionButton*>> group_;
+
+public:
+    ~OptionButton() override;
 };
 
 class Frame : public Control {
@@ -167,6 +198,9 @@ public:
     bool Selected(int index) const;  // the check mark (or selection without check boxes)
     void SetSelected(int index, bool selected);
     void OnCommand(WORD code) override;
+    bool OnNotify(const NMHDR& header, LRESULT& result) override;
+    // A line's check mark changed (by the user or by code): its index.
+    std::function<void(int index)> ItemCheck;
 
 private:
     bool checkBoxes_ = false;
@@ -182,6 +216,32 @@ public:
 
 private:
     static LRESULT CALLBACK PictureProc(HWND, UINT, WPARAM, LPARAM);
+};
+
+// A timer as forms place them: fires its event every Interval milliseconds while it is
+// enabled and its form is loaded. The event runs on the window thread from the message loop.
+class Timer {
+public:
+    Timer() = default;
+    Timer(const Timer&) = delete;
+    Timer& operator=(const Timer&) = delete;
+    ~Timer();
+
+    void Create(Form* form, int intervalMs = 0, bool enabled = false);
+    int Interval() const { return interval_; }
+    void SetInterval(int ms);
+    bool Enabled() const { return enabled_; }
+    void SetEnabled(bool enabled);
+    std::function<void()> TimerEvent;
+
+    void Fire();  // from the form's WM_TIMER
+
+private:
+    void Apply();
+    Form* form_ = nullptr;
+    UINT_PTR id_ = 0;
+    int interval_ = 0;
+    bool enabled_ = false;
 };
 
 }  // namespace kv::win

@@ -35,6 +35,7 @@ protected:
         lblPrompt.Create(c, prompt, {120, 120, 4500, 1080});
         cmdOK.Create(c, L"OK", {4800, 120, 1080, 375}, {}, true);
         cmdCancel.Create(c, L"Cancel", {4800, 600, 1080, 375});
+        cmdCancel.SetCancel();
         txtAnswer.Create(c, proposed, {120, 1320, 5760, 315});
         cmdOK.Click = [this] {
             answer = txtAnswer.Text();
@@ -82,9 +83,15 @@ public:
         case MsgIcon::Critical: type |= MB_ICONERROR; break;
         case MsgIcon::Question: type |= MB_ICONQUESTION; break;
         }
-        HWND owner = ::GetActiveWindow();
+        // Modal to the whole program: owned by its active window, every other window of it
+        // disabled while the box is up (the box itself disables and enables its owner).
+        HWND owner = ActiveProgramWindow();
         if (!owner) type |= MB_TASKMODAL;
-        switch (::MessageBoxW(owner, text.c_str(), title.c_str(), type | MB_SETFOREGROUND)) {
+        const std::vector<HWND> disabled = DisableProgramWindows(owner);
+        const int answer = ::MessageBoxW(owner, text.c_str(), title.c_str(), type | MB_SETFOREGROUND);
+        for (HWND w : disabled)
+            if (::IsWindow(w)) ::EnableWindow(w, TRUE);
+        switch (answer) {
         case IDYES: return MsgResult::Yes;
         case IDNO: return MsgResult::No;
         case IDCANCEL: return MsgResult::Cancel;
@@ -106,11 +113,16 @@ public:
         std::wstring buffer(32768, L'\0');
         OPENFILENAMEW ofn{};
         ofn.lStructSize = sizeof(ofn);
+        if (!owner) owner = ActiveProgramWindow();
         ofn.hwndOwner = owner;
         ofn.lpstrFile = buffer.data();
         ofn.nMaxFile = static_cast<DWORD>(buffer.size());
         ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-        if (!::GetOpenFileNameW(&ofn)) return {};
+        const std::vector<HWND> disabled = DisableProgramWindows(owner);
+        const BOOL chosen = ::GetOpenFileNameW(&ofn);
+        for (HWND w : disabled)
+            if (::IsWindow(w)) ::EnableWindow(w, TRUE);
+        if (!chosen) return {};
         buffer.resize(wcslen(buffer.c_str()));
         return buffer;
     }

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "win/app.h"
+
 namespace kv::win {
 
 class DropTarget final : public IDropTarget {
@@ -26,29 +28,34 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
-        accept_ = Acceptable(data);
-        *effect = accept_ ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+        if (!effect) return E_INVALIDARG;
+        accept_ = data != nullptr;
+        *effect = accept_ ? EffectFor(*effect) : DROPEFFECT_NONE;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override {
-        *effect = accept_ ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+        if (!effect) return E_INVALIDARG;
+        *effect = accept_ ? EffectFor(*effect) : DROPEFFECT_NONE;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE DragLeave() override {
         accept_ = false;
         return S_OK;
     }
+    // The handler copies what it needs out of the data object and returns at once; the
+    // program it came from (Explorer) waits for Drop to return.
     HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
         accept_ = false;
-        *effect = DROPEFFECT_COPY;
+        if (!effect) return E_INVALIDARG;
+        *effect = EffectFor(*effect);
+        if (*effect == DROPEFFECT_NONE) return S_OK;  // only a move offered: the source would delete the files
         if (onDrop_ && data) {
-            data->AddRef();  // the handler may run a long processing run
             try {
                 auto handler = onDrop_;
                 handler(data);
             } catch (...) {
+                ReportFailure(L"Drop");
             }
-            data->Release();
         }
         return S_OK;
     }
@@ -56,12 +63,12 @@ public:
     void Disconnect() { onDrop_ = nullptr; }
 
 private:
-    static bool Has(IDataObject* data, CLIPFORMAT format) {
-        FORMATETC f{format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        return data && data->QueryGetData(&f) == S_OK;
-    }
-    static bool Acceptable(IDataObject* data) {
-        return Has(data, CF_HDROP) || Has(data, CF_UNICODETEXT) || Has(data, CF_TEXT);
+    // The documents are read where they are and never moved by the source: a copy when
+    // the source allows it, else a link, and nothing when it offers only a move.
+    static DWORD EffectFor(DWORD allowed) {
+        if (allowed & DROPEFFECT_COPY) return DROPEFFECT_COPY;
+        if (allowed & DROPEFFECT_LINK) return DROPEFFECT_LINK;
+        return DROPEFFECT_NONE;
     }
 
     ULONG refs_ = 1;

@@ -1,5 +1,6 @@
-// OLE drag and drop onto a window: file lists (as Explorer drops them) and text are
-// accepted; whatever is dropped is handed over as its data object.
+// OLE drag and drop onto a window: every drop is accepted (what it carries is judged by
+// the handler, which must copy what it needs and return at once); whatever is dropped is
+// handed over as its data object.
 #pragma once
 
 #include <windows.h>

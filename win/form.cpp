@@ -77,19 +77,128 @@ void ResetAllForms() {
     // Unload top-level forms first (they own nothing of each other).
     auto forms = LiveForms();
     for (Form* f : forms)
-        if (f->IsLoaded()) ::DestroyWindow(f->hwnd());
+        if (f->IsLoaded()) f->Destroy();
     ++Generation();
+}
+
+struct Form::ModalState {
+    std::vector<HWND> disabled;
+    HWND owner = nullptr;
+    int result = IDCANCEL;
+    bool enabledAgain = false;
+    void EnableAgain() {
+        if (enabledAgain) return;
+        enabledAgain = true;
+        for (HWND w : disabled)
+            if (::IsWindow(w)) ::EnableWindow(w, TRUE);
+    }
+};
+
+Control* ControlFromHandle(HWND hwnd) {
+    return hwnd ? static_cast<Control*>(::GetPropW(hwnd, L"KorvaneControl")) : nullptr;
+}
+
+bool ReflectToControl(HWND parent, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    switch (msg) {
+    case WM_COMMAND: {
+        Control* c = lp ? ControlFromHandle(reinterpret_cast<HWND>(lp)) : nullptr;
+        if (!c) return false;
+        c->OnCommand(HIWORD(wp));
+        result = 0;
+        return true;
+    }
+    case WM_NOTIFY: {
+        auto* header = reinterpret_cast<NMHDR*>(lp);
+        Control* c = header ? ControlFromHandle(header->hwndFrom) : nullptr;
+        return c && c->OnNotify(*header, result);
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORSCROLLBAR: {
+        Control* c = ControlFromHandle(reinterpret_cast<HWND>(lp));
+        if (!c) return false;
+        HBRUSH brush = c->ColorFor(reinterpret_cast<HDC>(wp), msg);
+        if (!brush) return false;
+        result = reinterpret_cast<LRESULT>(brush);
+        return true;
+    }
+    case WM_HSCROLL:
+    case WM_VSCROLL: {
+        Control* c = lp ? ControlFromHandle(reinterpret_cast<HWND>(lp)) : nullptr;
+        if (!c || !c->OnScroll(LOWORD(wp), static_cast<short>(HIWORD(wp)))) return false;
+        result = 0;
+        return true;
+    }
+    case WM_DRAWITEM: {
+        auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
+        if (!item || item->CtlType == ODT_MENU) return false;
+        Control* c = ControlFromHandle(item->hwndItem);
+        if (!c || !c->OnDrawItem(*item)) return false;
+        result = TRUE;
+        return true;
+    }
+    case WM_MEASUREITEM: {
+        auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
+        if (!item || item->CtlType == ODT_MENU) return false;
+        Control* c = ControlFromHandle(::GetDlgItem(parent, static_cast<int>(item->CtlID)));
+        if (!c || !c->OnMeasureItem(*item)) return false;
+        result = TRUE;
+        return true;
+    }
+    case WM_CONTEXTMENU: {
+        HWND target = reinterpret_cast<HWND>(wp);
+        if (target == parent) return false;
+        Control* c = ControlFromHandle(target);
+        if (!c || !c->ContextMenu) return false;
+        POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+        if (at.x == -1 && at.y == -1) {  // from the keyboard: the control's top left corner
+            RECT r{};
+            ::GetWindowRect(target, &r);
+            at = {r.left, r.top};
+        }
+        auto handler = c->ContextMenu;
+        handler(at);
+        result = 0;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+HWND ActiveProgramWindow() {
+    auto ours = [](HWND w) {
+        if (!w || !::IsWindow(w)) return false;
+        DWORD pid = 0;
+        return ::GetWindowThreadProcessId(w, &pid) == ::GetCurrentThreadId();
+    };
+    HWND active = ::GetActiveWindow();
+    if (ours(active) && ::IsWindowVisible(active)) return ::GetAncestor(active, GA_ROOT);
+    const auto& forms = LiveForms();
+    for (auto it = forms.rbegin(); it != forms.rend(); ++it) {
+        HWND w = (*it)->hwnd();
+        if (w && ::IsWindowVisible(w) && ::IsWindowEnabled(w)) return w;
+    }
+    return nullptr;
 }
 
 Form::~Form() {
     if (hwnd_) {
+        if (modal_) modal_->EnableAgain();
+        HandOverOwnedWindows();
         ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         ::DestroyWindow(hwnd_);
     }
 }
 
-void Form::Load() {
-    if (hwnd_) return;
+void Form::Load(Form* owner) {
+    if (hwnd_) {
+        if (owner && owner->hwnd() && owner->hwnd() != hwnd_ && OwnerWindow() != owner->hwnd())
+            ::SetWindowLongPtrW(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner->hwnd()));
+        return;
+    }
     static bool registered = false;
     if (!registered) {
         WNDCLASSEXW wc{sizeof(wc)};
@@ -125,7 +234,9 @@ void Form::Load() {
         x = work.left + (work.right - work.left - w) / 2;
         y = work.top + (work.bottom - work.top - h) / 2;
     }
-    ::CreateWindowExW(ex, kFormClass, design.caption.c_str(), style, x, y, w, h, nullptr, nullptr, Instance(),
+    HWND ownerHwnd = owner ? owner->hwnd() : pendingOwner_;
+    if (!ownerHwnd && !design.showInTaskbar) ownerHwnd = ActiveProgramWindow();
+    ::CreateWindowExW(ex, kFormClass, design.caption.c_str(), style, x, y, w, h, ownerHwnd, nullptr, Instance(),
                       this);
     if (!hwnd_) throw std::runtime_error("CreateWindowEx failed");
     if (menu_) {
@@ -148,45 +259,41 @@ void Form::Load() {
     Form_Load();
 }
 
-void Form::Show() {
-    Load();
+void Form::Show(Form* owner) {
+    Load(owner);
     if (!hwnd_) return;
     ::ShowWindow(hwnd_, SW_SHOW);
     ::SetForegroundWindow(hwnd_);
     ::UpdateWindow(hwnd_);
 }
 
-void Form::ShowModal() {
-    // Disable every other enabled top-level window of this thread while the form is up,
-    // from before it loads: what its loading shows is modal already.
-    struct Collect {
-        HWND self;
-        std::vector<HWND> disabled;
-    } collect{hwnd_, {}};
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND w, LPARAM p) -> BOOL {
-            auto* c = reinterpret_cast<Collect*>(p);
-            if (w != c->self && ::IsWindowVisible(w) && ::IsWindowEnabled(w)) c->disabled.push_back(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&collect));
-    std::vector<HWND>& disabled = collect.disabled;
-    for (HWND w : disabled) ::EnableWindow(w, FALSE);
-    auto enableAgain = [&disabled] {
-        for (HWND w : disabled)
-            if (::IsWindow(w)) ::EnableWindow(w, TRUE);
+int Form::ShowModal(Form* owner) {
+    ModalState state;
+    state.owner = owner && owner->hwnd() ? owner->hwnd() : hwnd_ ? OwnerWindow() : ActiveProgramWindow();
+    if (state.owner == hwnd_) state.owner = nullptr;
+    // Every other enabled window of the program is disabled while the form is up, from
+    // before it loads: what its loading shows is modal already.
+    state.disabled = DisableProgramWindows(hwnd_);
+    modal_ = &state;
+    pendingOwner_ = state.owner;
+    auto finish = [&] {
+        if (modal_ == &state) modal_ = nullptr;
+        state.EnableAgain();
     };
     try {
         Load();
     } catch (...) {
-        enableAgain();
+        pendingOwner_ = nullptr;
+        finish();
         throw;
     }
+    pendingOwner_ = nullptr;
     if (!hwnd_ || unloaded_) {  // it may unload itself while loading
-        enableAgain();
-        return;
+        finish();
+        return state.result;
     }
+    if (state.owner && OwnerWindow() != state.owner)
+        ::SetWindowLongPtrW(hwnd_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(state.owner));
     Show();
     RunModalHook(*this);
     MSG msg;
@@ -196,12 +303,18 @@ void Form::ShowModal() {
             if (got == 0) ::PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
-        if (hwnd_ && ::IsDialogMessageW(hwnd_, &msg)) continue;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
+        DispatchProgramMessage(msg);
     }
-    enableAgain();
+    finish();
+    return state.result;
 }
+
+void Form::EndModal(int result) {
+    if (modal_) modal_->result = result;
+    Unload();
+}
+
+HWND Form::OwnerWindow() const { return hwnd_ ? ::GetWindow(hwnd_, GW_OWNER) : nullptr; }
 
 void Form::Hide() {
     if (hwnd_) ::ShowWindow(hwnd_, SW_HIDE);
@@ -223,9 +336,41 @@ bool Form::TryUnload(int mode) {
     try {
         Form_Unload();
     } catch (...) {
+        ReportFailure(Caption());
     }
-    if (hwnd_) ::DestroyWindow(hwnd_);
+    Destroy();
     return true;
+}
+
+void Form::Destroy() {
+    if (!hwnd_) return;
+    // The windows this one disabled, and its owner, are enabled again before it goes, so
+    // Windows gives the activation back to the program and not to another program.
+    if (modal_) modal_->EnableAgain();
+    HWND owner = OwnerWindow();
+    HandOverOwnedWindows();
+    if (::GetActiveWindow() == hwnd_ && owner && ::IsWindowVisible(owner) && ::IsWindowEnabled(owner))
+        ::SetActiveWindow(owner);
+    if (hwnd_) ::DestroyWindow(hwnd_);
+}
+
+void Form::HandOverOwnedWindows() {
+    // Windows destroys the windows a window owns along with it; forms it owns outlive it
+    // and pass to its own owner.
+    struct Pass {
+        HWND from, to;
+    } pass{hwnd_, OwnerWindow()};
+    ::EnumThreadWindows(
+        ::GetCurrentThreadId(),
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* pass = reinterpret_cast<Pass*>(p);
+            wchar_t cls[32] = {};
+            ::GetClassNameW(w, cls, 32);
+            if (::GetWindow(w, GW_OWNER) == pass->from && wcscmp(cls, kFormClass) == 0)
+                ::SetWindowLongPtrW(w, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(pass->to));
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&pass));
 }
 
 bool Form::Visible() const { return hwnd_ && ::IsWindowVisible(hwnd_); }
@@ -351,9 +496,11 @@ bool Form::ClickMenu(const std::wstring& name) {
     return true;
 }
 
-void Form::RebuildMenu() {
-    menuActions_.clear();
-    UINT nextId = 40000;
+namespace {
+
+// Fills a menu from items; every action gets an id from `nextId` on.
+void BuildMenu(HMENU menu, const std::vector<MenuItem>& items, UINT& nextId,
+               std::map<UINT, std::function<void()>>& actions) {
     std::function<void(HMENU, const std::vector<MenuItem>&)> build = [&](HMENU into,
                                                                          const std::vector<MenuItem>& list) {
         for (const auto& item : list) {
@@ -367,13 +514,41 @@ void Form::RebuildMenu() {
                               item.caption.c_str());
             } else {
                 const UINT id = nextId++;
-                menuActions_[id] = item.onClick;
+                actions[id] = item.onClick;
                 ::AppendMenuW(into, MF_STRING | (item.enabled ? 0 : MF_GRAYED), id, item.caption.c_str());
             }
         }
     };
+    build(menu, items);
+}
+
+}  // namespace
+
+bool Form::PopupMenu(const std::vector<MenuItem>& items, POINT screen) {
+    if (!hwnd_) return false;
+    HMENU menu = ::CreatePopupMenu();
+    UINT nextId = 50000;
+    std::map<UINT, std::function<void()>> actions;
+    BuildMenu(menu, items, nextId, actions);
+    ::SetForegroundWindow(hwnd_);
+    const UINT chosen = static_cast<UINT>(::TrackPopupMenuEx(
+        menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, screen.x, screen.y, hwnd_, nullptr));
+    ::DestroyMenu(menu);
+    ::PostMessageW(hwnd_, WM_NULL, 0, 0);  // lets the menu's loop end cleanly, as the documentation asks
+    auto it = actions.find(chosen);
+    if (chosen == 0 || it == actions.end()) return false;
+    if (it->second) {
+        auto action = it->second;
+        action();
+    }
+    return true;
+}
+
+void Form::RebuildMenu() {
+    menuActions_.clear();
+    UINT nextId = 40000;
     HMENU bar = menuItems_.empty() ? nullptr : ::CreateMenu();
-    if (bar) build(bar, menuItems_);
+    if (bar) BuildMenu(bar, menuItems_, nextId, menuActions_);
     HMENU old = menu_;
     menu_ = bar;
     if (hwnd_) {
@@ -390,17 +565,52 @@ void Form::RebuildMenu() {
 // ---- controls and messages ---------------------------------------------------------
 
 int Form::RegisterControl(Control* control) {
-    const int id = nextControlId_++;
-    controls_[id] = control;
-    return id;
+    controls_.push_back(control);
+    return nextControlId_++;
 }
 
 void Form::UnregisterControl(Control* control) {
-    for (auto it = controls_.begin(); it != controls_.end(); ++it)
-        if (it->second == control) {
-            controls_.erase(it);
+    controls_.erase(std::remove(controls_.begin(), controls_.end(), control), controls_.end());
+    if (defaultButton_ == control) defaultButton_ = nullptr;
+    if (cancelButton_ == control) cancelButton_ = nullptr;
+}
+
+UINT_PTR Form::RegisterTimer(Timer* timer) {
+    const UINT_PTR id = nextTimerId_++;
+    timers_[id] = timer;
+    return id;
+}
+
+void Form::UnregisterTimer(Timer* timer) {
+    for (auto it = timers_.begin(); it != timers_.end(); ++it)
+        if (it->second == timer) {
+            if (hwnd_) ::KillTimer(hwnd_, it->first);
+            timers_.erase(it);
             return;
         }
+}
+
+bool Form::OnDialogCommand(int id) {
+    // Enter and Esc as the dialog manager reports them.
+    auto usable = [](Control* c) { return c && c->Exists() && c->Visible() && c->Enabled(); };
+    if (id == IDOK) {
+        if (usable(defaultButton_)) {
+            defaultButton_->OnCommand(BN_CLICKED);
+            return true;
+        }
+        return false;
+    }
+    if (id == IDCANCEL) {
+        if (usable(cancelButton_)) {
+            cancelButton_->OnCommand(BN_CLICKED);
+            return true;
+        }
+        if (cancelButton_ == nullptr && modal_) {
+            TryUnload(vbFormControlMenu);
+            return true;
+        }
+    }
+    return false;
 }
 
 LRESULT CALLBACK Form::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
@@ -429,7 +639,8 @@ LRESULT CALLBACK Form::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     try {
         return self->Dispatch(msg, wp, lp);
     } catch (...) {
-        // No exception may cross into the window manager.
+        // No exception may cross into the window manager; the user learns what failed.
+        ReportFailure(self->Caption());
         return ::DefWindowProcW(hwnd, msg, wp, lp);
     }
 }
@@ -440,33 +651,82 @@ LRESULT Form::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
     case WM_COMMAND: {
         const int id = LOWORD(wp);
+        LRESULT result = 0;
+        if (lp != 0 && ReflectToControl(hwnd_, msg, wp, lp, result)) return result;
+        if (id == IDOK || id == IDCANCEL) {
+            OnDialogCommand(id);
+            return 0;
+        }
         if (lp == 0) {  // menu or accelerator
             auto it = menuActions_.find(static_cast<UINT>(id));
             if (it != menuActions_.end() && it->second) {
                 auto action = it->second;
                 action();
             }
-            return 0;
         }
-        auto it = controls_.find(id);
-        if (it != controls_.end()) it->second->OnCommand(HIWORD(wp));
         return 0;
+    }
+    case DM_GETDEFID: {
+        // Enter clicks the focused push button, else the default button.
+        HWND focus = ::GetFocus();
+        Control* focused = ControlFromHandle(focus);
+        if (focused && ::IsChild(hwnd_, focus) && (::SendMessageW(focus, WM_GETDLGCODE, 0, 0) &
+                                                   (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)))
+            return MAKELRESULT(focused->Id(), DC_HASDEFID);
+        if (defaultButton_ && defaultButton_->Exists() && ::IsChild(hwnd_, defaultButton_->hwnd()))
+            return MAKELRESULT(defaultButton_->Id(), DC_HASDEFID);
+        return 0;
+    }
+    case WM_NOTIFY:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_CONTEXTMENU: {
+        LRESULT result = 0;
+        if (ReflectToControl(hwnd_, msg, wp, lp, result)) return result;
+        break;
     }
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX: {
-        HWND child = reinterpret_cast<HWND>(lp);
-        auto it = controls_.find(::GetDlgCtrlID(child));
-        if (it != controls_.end()) {
-            if (HBRUSH brush = it->second->ColorFor(reinterpret_cast<HDC>(wp), msg)) return reinterpret_cast<LRESULT>(brush);
-        }
+        LRESULT result = 0;
+        if (ReflectToControl(hwnd_, msg, wp, lp, result)) return result;
         if (msg == WM_CTLCOLORSTATIC || msg == WM_CTLCOLORBTN) {
             ::SetBkColor(reinterpret_cast<HDC>(wp), backColor_);
             return reinterpret_cast<LRESULT>(backBrush_.get());
         }
         break;
     }
+    case WM_TIMER: {
+        auto it = timers_.find(static_cast<UINT_PTR>(wp));
+        if (it != timers_.end()) {
+            it->second->Fire();
+            return 0;
+        }
+        break;
+    }
+    case WM_SETCURSOR:
+        // The hourglass of a run stays over every window of the program until it ends.
+        if (BusyPointer()) {
+            ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+            return TRUE;
+        }
+        break;
+    case WM_SYSCOMMAND:
+        if ((wp & 0xFFF0) == SC_CLOSE) {
+            closeFromUser_ = true;
+            const LRESULT r = ::DefWindowProcW(hwnd_, msg, wp, lp);
+            closeFromUser_ = false;
+            return r;
+        }
+        break;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wp) TryUnload(vbAppWindows);
+        return 0;
     case WM_ERASEBKGND: {
         RECT r{};
         ::GetClientRect(hwnd_, &r);
@@ -493,7 +753,9 @@ LRESULT Form::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         Form_Resize();
         break;
     case WM_CLOSE:
-        TryUnload(vbFormControlMenu);
+        // The close box and the control menu come through WM_SYSCOMMAND; a bare WM_CLOSE
+        // comes from outside the window (the task bar, another program).
+        TryUnload(closeFromUser_ ? vbFormControlMenu : vbAppTaskManager);
         return 0;
     default:
         break;

@@ -17,12 +17,15 @@
 namespace kv::win {
 
 class Control;
+class Timer;
 
 enum class BorderStyle { None, FixedSingle, Sizable, FixedToolWindow, FixedDialog };
 
 // Unload modes passed to Form_QueryUnload, as the classic runtime numbers them.
 inline constexpr int vbFormControlMenu = 0;  // closed from the title bar or control menu
 inline constexpr int vbFormCode = 1;         // unloaded by the program
+inline constexpr int vbAppWindows = 2;       // Windows is ending the session
+inline constexpr int vbAppTaskManager = 3;   // closed from outside (task bar, task manager, another program)
 
 struct FontSpec {
     std::wstring name = L"MS Sans Serif";
@@ -66,12 +69,21 @@ public:
     bool IsLoaded() const { return hwnd_ != nullptr; }
     bool WasUnloaded() const { return unloaded_; }
 
-    void Load();
-    void Show();
-    void ShowModal();
+    // Every top-level window has an owner: the one given, else (for windows without a task
+    // bar button) the program's active window. An owned window stays in front of its owner
+    // and activation returns to the owner when it closes.
+    void Load(Form* owner = nullptr);
+    void Show(Form* owner = nullptr);
+    // Shows the form modally: the program's other windows are disabled until it unloads,
+    // and enabled again (the owner activated) before its window is destroyed. Returns the
+    // result set by EndModal, IDCANCEL when the form was closed otherwise.
+    int ShowModal(Form* owner = nullptr);
+    void EndModal(int result);  // sets the result and unloads
+    bool IsModal() const { return modal_ != nullptr; }
     void Hide();
     void Unload();  // as the program's Unload statement (mode vbFormCode)
     bool Visible() const;
+    HWND OwnerWindow() const;
 
     std::wstring Caption() const;
     void SetCaption(const std::wstring& caption);
@@ -102,9 +114,21 @@ public:
     bool ClickMenu(const std::wstring& name);  // runs the item's action (tests, accelerators)
     HMENU MenuHandle() const { return menu_; }
 
-    // Controls register themselves for command and colour routing.
+    // A pop-up menu at a point on the screen; runs the chosen item's action. Returns
+    // whether an item was chosen.
+    bool PopupMenu(const std::vector<MenuItem>& items, POINT screen);
+
+    // Enter clicks the focused push button, else the default button; Esc clicks the cancel
+    // button, or closes a modal form that has none (as its close box does).
+    void SetDefaultButton(Control* button) { defaultButton_ = button; }
+    void SetCancelButton(Control* button) { cancelButton_ = button; }
+    Control* DefaultButton() const { return defaultButton_; }
+
+    // Controls get a unique id; notifications reach them by their window handle.
     int RegisterControl(Control* control);
     void UnregisterControl(Control* control);
+    UINT_PTR RegisterTimer(Timer* timer);
+    void UnregisterTimer(Timer* timer);
 
     // Program-wide instance bookkeeping (TheForm<T>): the generation it was made in.
     unsigned generation = 0;
@@ -119,10 +143,17 @@ protected:
     virtual void Form_Unload() {}
     virtual LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
 
+    // Closing as Windows asks for it: unload mode, then whether it was cancelled.
+    bool TryUnload(int mode);
+
 private:
+    struct ModalState;
+    friend void ResetAllForms();
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
-    bool TryUnload(int mode);
+    void Destroy();
+    void HandOverOwnedWindows();
+    bool OnDialogCommand(int id);
     void RebuildMenu();
     MenuItem* FindMenu(const std::wstring& name);
     const MenuItem* FindMenu(const std::wstring& name) const;
@@ -135,12 +166,31 @@ private:
     COLORREF backColor_ = 0;
     BrushHandle backBrush_;
     std::map<FontSpec, FontHandle> fonts_;
-    std::map<int, Control*> controls_;
-    int nextControlId_ = 1000;
+    std::vector<Control*> controls_;
+    int nextControlId_ = 100;  // below the ids a combo box gives its own children; above IDOK, IDCANCEL
+    std::map<UINT_PTR, Timer*> timers_;
+    UINT_PTR nextTimerId_ = 1;
+    Control* defaultButton_ = nullptr;
+    Control* cancelButton_ = nullptr;
+    ModalState* modal_ = nullptr;
+    bool closeFromUser_ = false;  // the close box or control menu asked for the WM_CLOSE
+    HWND pendingOwner_ = nullptr;
     std::vector<MenuItem> menuItems_;
     std::map<UINT, std::function<void()>> menuActions_;
     HMENU menu_ = nullptr;
 };
+
+// Finds the control object of a child window (nullptr for windows that are not ours).
+Control* ControlFromHandle(HWND hwnd);
+
+// Routes a child's notification (WM_COMMAND, WM_NOTIFY, WM_CTLCOLOR*, WM_HSCROLL/VSCROLL,
+// WM_DRAWITEM, WM_MEASUREITEM, WM_CONTEXTMENU) to its control object. Used by forms and by
+// container controls alike. Returns true when a control took it; `result` is its answer.
+bool ReflectToControl(HWND parent, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+
+// The program's window that should own a new window or a message box: the active window
+// when it is one of ours, else the most recently shown visible enabled form.
+HWND ActiveProgramWindow();
 
 // Calls fn() with errors ignored, as handlers that run "with every error ignored" do.
 void IgnoreErrors(const std::function<void()>& fn);

@@ -100,7 +100,7 @@ DWORD DropOn(IDropTarget* target, IDataObject* data) {
     target->DragOver(MK_LBUTTON, at, &over);
     DWORD dropped = DROPEFFECT_COPY | DROPEFFECT_MOVE;
     target->Drop(data, 0, at, &dropped);
-    return entered;
+    return dropped;
 }
 
 }  // namespace kvtest

@@ -17,6 +17,8 @@ IDataObject* MakeTextDrop(const std::wstring& text);
 
 // Drops the data object on a registered drop target as a user's drag would: enter, over,
 // drop. Returns the effect the target reported on entering.
+// Drags the data over the target and drops it (copy or move allowed); returns the effect
+// the drop took. The drop only hands the data over: Pump() lets the run happen.
 DWORD DropOn(IDropTarget* target, IDataObject* data);
 
 }  // namespace kvtest

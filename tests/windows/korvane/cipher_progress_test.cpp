@@ -206,7 +206,11 @@ TEST_F(CipherTest, ADocumentGoesRoundTripWithItsProgressReports) {
     for (auto& b : expected) ++b;  // no 0xFF byte: every byte one up, three zeros after
     expected.insert(expected.end(), {0, 0, 0});
     EXPECT_EQ(ReadBytes(plain + L"locked"), expected);
-    EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::wstring>{L"letter.txtlocked"});
+    // The entry was written the moment the encrypted file was in place.
+    EXPECT_EQ(FilesIn(folder.Path()), (std::vector<std::wstring>{L"KVL.txt", L"letter.txtlocked"}));
+    ASSERT_TRUE(encrypted.log.has_value());
+    EXPECT_TRUE(encrypted.log->written);
+    EXPECT_EQ(CrLfLines(folder.File(L"KVL.txt"), true).size(), 1u);
     // Reports after positions 30 and 60 of 60, divided by 57: 52 and 105.
     EXPECT_EQ(form.FilesStarted(), 1);
     EXPECT_EQ(form.CurrentPath(), plain);
@@ -217,7 +221,8 @@ TEST_F(CipherTest, ADocumentGoesRoundTripWithItsProgressReports) {
     ASSERT_EQ(decrypted.outcome, CipherOutcome::kTransformed);
     EXPECT_EQ(decrypted.newPath, plain);
     EXPECT_EQ(ReadBytes(plain), original);
-    EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::wstring>{L"letter.txt"});
+    EXPECT_EQ(FilesIn(folder.Path()), (std::vector<std::wstring>{L"KVL.txt", L"letter.txt"}));
+    EXPECT_EQ(CrLfLines(folder.File(L"KVL.txt"), true).size(), 2u);
     EXPECT_EQ(form.FilesStarted(), 2);
     EXPECT_EQ(form.lblCurrent.Text(), L"Current File (2 of 2)");
     EXPECT_EQ(form.ReportsReceived(), 4u);  // 50 and 100
@@ -256,7 +261,7 @@ TEST_F(CipherTest, AnOlderFileUnderTheNewNameIsReplaced) {
     WriteBytes(plain, {5, 5, 5});  // a newer plain copy appeared meanwhile
     ASSERT_TRUE(kv::DecryptFile(plain + L"locked").Transformed());
     EXPECT_EQ(ReadBytes(plain), (Bytes{0x10, 0x20}));
-    EXPECT_EQ(FilesIn(folder.Path()).size(), 1u);
+    EXPECT_EQ(FilesIn(folder.Path()), (std::vector<std::wstring>{L"KVL.txt", L"x.doc"}));  // and the action log
 }
 
 TEST_F(CipherTest, WithoutShowProgressEncryptionDoesNotReportButDecryptionDoes) {
@@ -419,7 +424,7 @@ TEST_F(ChooserTest, OkWithNothingCheckedAndTheCloseBoxOpenNothing) {
     EXPECT_EQ(LoadedForm<frmDecrypted>(), nullptr);
 
     frmDecrypted& again = Open(L"ALL");
-    ::SendMessageW(again.hwnd(), WM_CLOSE, 0, 0);
+    ::SendMessageW(again.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
     Pump();
     EXPECT_EQ(LoadedForm<frmDecrypted>(), nullptr);
     EXPECT_TRUE(opened.empty());

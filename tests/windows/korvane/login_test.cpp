@@ -140,7 +140,7 @@ TEST_F(LogIn, ClosingTheLogInAndOpeningItAgainGivesAFreshWindow) {
     G::Users = {kv::DefaultAdministrator()};
     frmLogIn& first = Open();
     TypeText(first.txtPassword.hwnd(), L"typed");
-    ::SendMessageW(first.hwnd(), WM_CLOSE, 0, 0);
+    ::SendMessageW(first.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
     Pump();
     EXPECT_EQ(LoadedForm<frmLogIn>(), nullptr);
     frmLogIn& second = Open();

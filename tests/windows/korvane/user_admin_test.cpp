@@ -229,7 +229,7 @@ TEST_F(UsersWindow, CancellingTheConfirmationChangesNothingAtAll) {
     // confirmation.
     G::PasswordConfirmed = true;
     OnConfirmation([](frmConfirmPassword& confirm) {
-        ::SendMessageW(confirm.hwnd(), WM_CLOSE, 0, 0);
+        ::SendMessageW(confirm.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
         Pump();
     });
     Click(form.cmdSave.hwnd());

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/Globals.h"
+#include "core/Pipeline.h"
 #include "data_object.h"
 #include "ui/easydrop_position.h"
 #include "ui/frmEasyDrop.h"
@@ -193,12 +194,17 @@ TEST_F(WorkingWindows, DropsOnBothGreenAreasGoThroughTheRealDropTarget) {
     dialogs.ExpectMessage(L"2 files encrypted.");
     EXPECT_EQ(DropOn(main.DropTargetOfPicture1(), files), static_cast<DWORD>(DROPEFFECT_COPY));
     files->Release();
+    // The drop returned before anything was done: the run starts from the message loop.
+    EXPECT_TRUE(Exists(a) && Exists(b));
+    EXPECT_FALSE(kv::Pipeline::RunInProgress());
+    Pump();
     EXPECT_TRUE(Exists(a + L"locked") && Exists(b + L"locked"));
 
     IDataObject* text = MakeTextDrop(L"just some text");
     dialogs.ExpectMessage(L"Invalid File Type.");
     EXPECT_EQ(DropOn(main.DropTargetOfPicture1(), text), static_cast<DWORD>(DROPEFFECT_COPY));
     text->Release();
+    Pump();
     main.Unload();
 
     frmEasyDrop& easy = OpenEasyDrop();
@@ -207,6 +213,7 @@ TEST_F(WorkingWindows, DropsOnBothGreenAreasGoThroughTheRealDropTarget) {
     dialogs.ExpectMessage(L"1 file decrypted.");  // "Never": the summary only
     DropOn(easy.DropTargetOfPicture1(), back);
     back->Release();
+    Pump();
     EXPECT_TRUE(Exists(a));
 }
 
@@ -261,7 +268,7 @@ TEST_F(WorkingWindows, EasyDropRemembersEachUsersPlace) {
 
 TEST_F(WorkingWindows, ClosingEasyDropBringsTheMainWindowBackUnlessTheUserStartsThere) {
     frmEasyDrop& easy = OpenEasyDrop();
-    ::SendMessageW(easy.hwnd(), WM_CLOSE, 0, 0);
+    ::SendMessageW(easy.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box
     Pump();
     EXPECT_EQ(LoadedForm<frmEasyDrop>(), nullptr);
     ASSERT_NE(LoadedForm<frmMain>(), nullptr);
@@ -271,7 +278,7 @@ TEST_F(WorkingWindows, ClosingEasyDropBringsTheMainWindowBackUnlessTheUserStarts
 
     G::Users[0].StartEasyDrop = true;
     frmEasyDrop& again = OpenEasyDrop();
-    ::SendMessageW(again.hwnd(), WM_CLOSE, 0, 0);
+    ::SendMessageW(again.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);
     Pump();
     EXPECT_EQ(kv::win::LoadedFormCount(), 0);  // the program ends
     EXPECT_EQ(lastFormUnloads, 2);
