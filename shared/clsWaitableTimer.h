@@ -5,9 +5,21 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 namespace kv {
+
+// A failure inside Wait: its description starts with "[clsWaitableTimer.Wait]", then what
+// failed and the system's words; code is the system's error number.
+class TimerError : public std::runtime_error {
+public:
+    TimerError(const std::string& description, unsigned long code);
+    unsigned long code() const { return code_; }
+
+private:
+    unsigned long code_;
+};
 
 class clsWaitableTimer {
 public:
