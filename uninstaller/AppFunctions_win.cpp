@@ -268,7 +268,13 @@ bool FolderExists(const std::wstring& path) {
 void Pause(int ms) {
     if (TheHost().pause) return TheHost().pause(ms);
     const std::int32_t wait = ms;
-    PauseTimer().Wait(wait);
+    try {
+        PauseTimer().Wait(wait);
+    } catch (...) {
+        // The removal ignores errors step by step; a pause that cannot wait only lets the
+        // windows catch up.
+        DoEvents(1);
+    }
 }
 
 std::wstring GetTempFolder() {
