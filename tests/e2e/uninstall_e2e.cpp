@@ -209,6 +209,43 @@ bool WaitGone(const std::vector<std::wstring>& paths, DWORD ms) {
     return false;
 }
 
+// Closes the windows of a running program file (message boxes first shown, then its
+// windows), as its user would before uninstalling, until none is left.
+void CloseProgram(const std::wstring& exe) {
+    struct Found {
+        std::wstring exe;
+        std::vector<HWND> windows;
+    };
+    bool closed = false;
+    for (int round = 0; round < 40; ++round) {
+        Found found{exe, {}};
+        ::EnumWindows(
+            [](HWND w, LPARAM p) -> BOOL {
+                auto* f = reinterpret_cast<Found*>(p);
+                DWORD pid = 0;
+                ::GetWindowThreadProcessId(w, &pid);
+                if (!::IsWindowVisible(w)) return TRUE;
+                HANDLE h = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+                if (!h) return TRUE;
+                wchar_t image[MAX_PATH * 2] = {};
+                DWORD n = MAX_PATH * 2;
+                if (::QueryFullProcessImageNameW(h, 0, image, &n) && lstrcmpiW(image, f->exe.c_str()) == 0)
+                    f->windows.push_back(w);
+                ::CloseHandle(h);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        if (found.windows.empty()) break;
+        for (HWND w : found.windows) ::PostMessageW(w, WM_CLOSE, 0, 0);
+        closed = true;
+        ::Sleep(500);
+    }
+    if (closed) {
+        ::Sleep(1000);  // the process ends after its last window
+        Step(L"closed the running " + exe);
+    }
+}
+
 bool EntryThere() {
     HKEY key = nullptr;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEntry, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
@@ -237,7 +274,10 @@ int main() {
     // An installation that the real Setup.exe made (the Setup test leaves one) is taken as
     // it is; otherwise one is laid out here.
     const bool bySetup = FileThere(install + L"\\KORVANE-InstallLog.txt") && FileThere(install + L"\\KorvaneUninstaller.exe");
-    if (bySetup) Step(L"installation made by Setup.exe in " + install);
+    if (bySetup) {
+        Step(L"installation made by Setup.exe in " + install);
+        CloseProgram(install + L"\\Korvane.exe");  // Setup starts it when it finishes
+    }
 
     if (!bySetup) {
         // Laid out as Setup does it: folder, program files, shortcuts, log, entry.
