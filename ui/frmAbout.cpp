@@ -213,7 +213,8 @@ void frmAbout::OpenInternet(const std::wstring& URL, int WindowStyle) {
     win::IgnoreErrors([&] { Execute(L"Open", URL, WindowStyle); });
 }
 
-void frmAbout::lblWebsite_Click() { OpenInternet(kWebsiteUrl, SW_SHOWNORMAL); }
+// The shell takes the host name as written and hands it to the browser.
+void frmAbout::lblWebsite_Click() { OpenInternet(kWebsiteShown, SW_SHOWNORMAL); }
 
 void frmAbout::lblEmail_Click() {
     win::IgnoreErrors([&] { Execute(L"", kSupportMailUrl, SW_SHOWNORMAL); });

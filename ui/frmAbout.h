@@ -24,7 +24,6 @@ private:
 };
 
 inline constexpr wchar_t kWebsiteShown[] = L"www.korvane.example";
-inline constexpr wchar_t kWebsiteUrl[] = L"https://www.korvane.example/";
 inline constexpr wchar_t kSupportEmail[] = L"support@korvane.example";
 inline constexpr wchar_t kSupportMailUrl[] = L"mailto:support@korvane.example?subject=Korvane";
 inline constexpr COLORREF kLinkColor = RGB(128, 200, 255);

@@ -118,9 +118,17 @@ void frmViewLogFile::Form_Load() {
                        ::GetSystemMetrics(SM_CYSCREEN) - Px(200), SWP_NOZORDER | SWP_NOACTIVATE);
         // Seen with "Loading Log File...Please Be Patient" while the log is read.
         Show();
-        win::DoEvents(14);
-        LoadLog();
     });
+    win::DoEvents(14);
+    if (!IsLoaded()) return;  // closed while it was coming up
+    try {
+        LoadLog();
+    } catch (...) {
+        // Never left saying it is loading: the user learns that the log could not be shown.
+        const std::wstring why = win::DescribeException(std::current_exception());
+        if (IsLoaded()) txtLog.SetText(std::wstring(kLogNotRead));
+        win::MsgBox(Lines(kLogNotRead, why));
+    }
 }
 
 void frmViewLogFile::NoLogFileFound() {
@@ -140,6 +148,8 @@ void frmViewLogFile::LoadLog() {
     raw = {};
     txtLog.SetText(view.text);
     win::DoEvents(14);
+    // A window closed while the log was loading asks nothing and truncates nothing.
+    if (!IsLoaded()) return;
     if (OffersTruncation(view.entries) &&
         win::MsgBox(std::wstring(kLogTruncationOffer), win::MsgButtons::YesNo) == win::MsgResult::Yes)
         TruncateLogFile();
@@ -213,13 +223,15 @@ void frmViewLogFile::Form_Unload() {
 }
 
 void ShowLogViewer() {
-    win::IgnoreErrors([] {
+    try {
         if (frmViewLogFile* open = win::LoadedForm<frmViewLogFile>()) {
             ::SetForegroundWindow(open->hwnd());  // already up (opened again while loading)
             return;
         }
         win::TheForm<frmViewLogFile>().ShowModal();
-    });
+    } catch (...) {
+        win::ReportFailure(L"View Log File");
+    }
 }
 
 }  // namespace kv

@@ -190,6 +190,14 @@ Form::~Form() {
         HandOverOwnedWindows();
         ::SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
         ::DestroyWindow(hwnd_);
+        hwnd_ = nullptr;
+    }
+    // A window destroyed without reaching its procedure must not stay listed as loaded.
+    auto& live = LiveForms();
+    const auto it = std::find(live.begin(), live.end(), this);
+    if (it != live.end()) {
+        live.erase(it);
+        NotifyFormUnloaded(*this);
     }
 }
 

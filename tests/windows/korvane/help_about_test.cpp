@@ -246,7 +246,7 @@ TEST_F(About, LinksOpenTheWebsiteAndAMessageToSupportAndCloseEndsTheModalBox) {
     EXPECT_EQ(LoadedForm<frmAbout>(), nullptr);
     using Opened = std::tuple<std::wstring, std::wstring, int>;
     ASSERT_EQ(opened.size(), 2u);
-    EXPECT_EQ(opened[0], (Opened{L"Open", L"https://www.korvane.example/", SW_SHOWNORMAL}));
+    EXPECT_EQ(opened[0], (Opened{L"Open", L"www.korvane.example", SW_SHOWNORMAL}));
     EXPECT_EQ(opened[1], (Opened{L"", L"mailto:support@korvane.example?subject=Korvane", SW_SHOWNORMAL}));
 }
 
