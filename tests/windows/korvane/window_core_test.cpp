@@ -9,6 +9,8 @@
 #include "win/controls.h"
 #include "win/dialogs.h"
 #include "win/form.h"
+#include "win/process.h"
+#include "win/registry.h"
 #include "win/settings.h"
 
 #include <stdexcept>
@@ -258,6 +260,30 @@ TEST_F(WindowCore, EasyDropSavesItsPlaceWhenWindowsEndsTheSession) {
     EXPECT_EQ(kv::win::LoadedFormCount(), 0);
     kv::win::DeleteSetting(L"Korvane", L"EasyDrop", L"Session User X");
     kv::win::DeleteSetting(L"Korvane", L"EasyDrop", L"Session User Y");
+}
+
+TEST_F(WindowCore, AStartedProgramIsWaitedForWhileMessagesAreHandled) {
+    bool ranMeanwhile = false;
+    kv::win::PostToProgram([&] { ranMeanwhile = true; });
+    const kv::win::ProcessOutcome done = kv::win::RunAndWait(L"cmd.exe /c exit 7", SW_HIDE);
+    EXPECT_TRUE(done.started);
+    EXPECT_EQ(done.exitCode, 7u);
+    EXPECT_TRUE(ranMeanwhile);
+    const kv::win::ProcessOutcome missing = kv::win::RunAndWait(L"\"C:\\no such\\program.exe\"", SW_HIDE);
+    EXPECT_FALSE(missing.started);
+    EXPECT_NE(missing.error, 0u);
+}
+
+TEST_F(WindowCore, MachineWideRegistryValuesAreWrittenReadAndRemovedWithTheirKey) {
+    const std::wstring key = L"Software\\KorvaneTests\\Entry";
+    ASSERT_TRUE(kv::win::SetRegistryText(HKEY_LOCAL_MACHINE, key, L"DisplayName", L"Korvane"));
+    ASSERT_TRUE(kv::win::SetRegistryDword(HKEY_LOCAL_MACHINE, key, L"NoModify", 1));
+    EXPECT_EQ(kv::win::GetRegistryText(HKEY_LOCAL_MACHINE, key, L"DisplayName"), std::optional<std::wstring>(L"Korvane"));
+    EXPECT_EQ(kv::win::GetRegistryDword(HKEY_LOCAL_MACHINE, key, L"NoModify"), std::optional<DWORD>(1));
+    EXPECT_FALSE(kv::win::GetRegistryDword(HKEY_LOCAL_MACHINE, key, L"DisplayName").has_value());  // not a DWORD
+    EXPECT_TRUE(kv::win::DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"Software\\KorvaneTests"));
+    EXPECT_FALSE(kv::win::GetRegistryText(HKEY_LOCAL_MACHINE, key, L"DisplayName").has_value());
+    EXPECT_TRUE(kv::win::DeleteRegistryTree(HKEY_LOCAL_MACHINE, L"Software\\KorvaneTests"));  // already gone
 }
 
 }  // namespace

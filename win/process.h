@@ -1,0 +1,24 @@
+// Starting programs, and waiting for one to end while the windows stay responsive.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace kv::win {
+
+struct ProcessOutcome {
+    bool started = false;
+    DWORD error = 0;     // why it could not be started
+    DWORD exitCode = 0;  // when it was waited for
+};
+
+// Starts `commandLine` (the program's path quoted by the caller when it holds blanks) in a
+// window shown as `show` (SW_SHOWNORMAL, SW_SHOWMINIMIZED, SW_HIDE), with `folder` as its
+// current folder (empty: ours). Does not wait.
+ProcessOutcome StartProcess(const std::wstring& commandLine, int show, const std::wstring& folder = {});
+
+// Starts it and waits until it has ended, handling window messages meanwhile.
+ProcessOutcome RunAndWait(const std::wstring& commandLine, int show, const std::wstring& folder = {});
+
+}  // namespace kv::win
