@@ -157,7 +157,8 @@ void TextBox::Create(const Container& where, const std::wstring& text, const Rec
     DWORD style = WS_VISIBLE | WS_TABSTOP;
     if (options.multiline) {
         style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
-        if (options.scrollBars) style |= WS_VSCROLL | WS_HSCROLL | ES_AUTOHSCROLL;
+        if (options.wrap) style |= WS_VSCROLL;
+        else if (options.scrollBars) style |= WS_VSCROLL | WS_HSCROLL | ES_AUTOHSCROLL;
     } else {
         style |= ES_AUTOHSCROLL;
     }

@@ -106,6 +106,7 @@ struct TextBoxOptions {
     bool multiline = false;
     bool readOnly = false;
     bool scrollBars = false;  // both, for multi-line boxes
+    bool wrap = false;        // multi-line: lines wrap at the right edge, only a vertical bar
 };
 
 class TextBox : public Control {

@@ -8,7 +8,8 @@
 namespace kv::win {
 namespace {
 
-ProcessOutcome Start(const std::wstring& commandLine, int show, const std::wstring& folder, KernelHandle* process) {
+ProcessOutcome Start(const std::wstring& commandLine, int show, const std::wstring& folder,
+                     const std::wstring& application, KernelHandle* process) {
     ProcessOutcome outcome;
     STARTUPINFOW si{};
     si.cb = sizeof(si);
@@ -17,7 +18,7 @@ ProcessOutcome Start(const std::wstring& commandLine, int show, const std::wstri
     PROCESS_INFORMATION pi{};
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());  // CreateProcessW may write to it
     line.push_back(L'\0');
-    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+    if (!::CreateProcessW(application.empty() ? nullptr : application.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                           folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
         outcome.error = ::GetLastError();
         return outcome;
@@ -30,14 +31,16 @@ ProcessOutcome Start(const std::wstring& commandLine, int show, const std::wstri
 
 }  // namespace
 
-ProcessOutcome StartProcess(const std::wstring& commandLine, int show, const std::wstring& folder) {
+ProcessOutcome StartProcess(const std::wstring& commandLine, int show, const std::wstring& folder,
+                            const std::wstring& application) {
     KernelHandle process;
-    return Start(commandLine, show, folder, &process);
+    return Start(commandLine, show, folder, application, &process);
 }
 
-ProcessOutcome RunAndWait(const std::wstring& commandLine, int show, const std::wstring& folder) {
+ProcessOutcome RunAndWait(const std::wstring& commandLine, int show, const std::wstring& folder,
+                          const std::wstring& application) {
     KernelHandle process;
-    ProcessOutcome outcome = Start(commandLine, show, folder, &process);
+    ProcessOutcome outcome = Start(commandLine, show, folder, application, &process);
     if (!outcome.started) return outcome;
     WaitHandlingMessages(process.get());
     ::GetExitCodeProcess(process.get(), &outcome.exitCode);

@@ -1,0 +1,101 @@
+// Setup's module AppFunctions: the program-wide state of an installation and the procedures
+// the wizard pages call: the special folders, component registration, folder creation,
+// shortcuts, the write test of the package folder, the installed-items list and the
+// install log, the access rights of the installation folder and the installed-programs
+// entry.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kv::setup {
+
+// The six shell folders Setup uses, each without a trailing "\" ("" when unknown).
+struct SpecialFolders {
+    std::wstring SystemFolder, ProgramFilesFolder, DesktopFolder, ProgramsFolder, CommonDesktopFolder,
+        CommonProgramsFolder;
+};
+
+// What Setup takes from the computer, replaceable for tests. Empty members mean the real
+// thing.
+struct Host {
+    std::wstring setupFolder;                       // the folder Setup runs from
+    std::optional<SpecialFolders> specialFolders;   // the shell's
+    // Creates "Scripting.FileSystemObject"; whether that worked.
+    std::function<bool()> createScriptingObject;
+    // Starts a command line in a minimized window with the focus and waits for its end;
+    // whether it could be started.
+    std::function<bool(const std::wstring& commandLine)> runAndWait;
+    // Starts the installed program in a normal window with the focus.
+    std::function<bool(const std::wstring& exe)> startProgram;
+    std::function<void(int ms)> pause;  // PauseTimer().Wait
+    std::function<void()> beep;
+    // The installed-programs entry.
+    HKEY entryRoot = HKEY_LOCAL_MACHINE;
+    std::wstring entryKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvane";
+    // Setup ends: every window unloaded and the message loop told to end.
+    std::function<void()> endProgram;
+};
+Host& TheHost();
+
+// Module-level state.
+struct ModuleState {
+    std::wstring SourceFolder;  // Setup's folder & "\Support"
+    SpecialFolders Folders;
+    bool HaveFileSystem = false;  // the scripting file-system object could be created
+    std::wstring InstallPath;
+    bool StartMenuAllUsers = false, StartMenuThisUser = false, DesktopAllUsers = false, DesktopThisUser = false;
+    std::vector<std::wstring> InstalledItems{L""};
+    bool Ended = false;  // Setup has ended
+};
+ModuleState& Module();
+void ResetModule();  // back to a fresh start (tests)
+
+std::wstring SetupFolder();
+
+// Called when the welcome page loads: SourceFolder, the pause timer and the one-element
+// InstalledItems.
+void PrepareInstallation();
+
+std::wstring GetSpecialFolder(int csidl);
+void FillSpecialFolders();
+
+bool RegisterComponent(const std::wstring& path);
+void CreateFolderPath(const std::wstring& path);
+void DeleteFileQuietly(const std::wstring& path);
+bool MakeShortcut(const std::wstring& linkPath, const std::wstring& description, const std::wstring& targetPath,
+                  int windowStyle, const std::wstring& iconLocation, const std::wstring& workingDirectory);
+// The write test of the package folder: true when it passed.
+bool TestInstallRights();
+void AddInstalledItem(const std::wstring& path);
+void WriteInstallLog();
+
+// The prerequisite phase (special folders, scripting runtime, the two controls, the write
+// test). False when Setup has ended with one of its two messages.
+bool RunPrerequisites();
+// The scripting runtime step: false when it stays unusable.
+bool EnsureScriptingRuntime();
+
+// Users may create files in the installation folder and change the files created there
+// (Korvane keeps its accounts and action log beside itself); the installed program files
+// may only be read and run by them.
+bool GrantUsersDataAccess(const std::wstring& folder);
+bool ProtectInstalledFile(const std::wstring& path);
+
+// The entry among the installed programs, and its removal with the installation.
+bool WriteUninstallEntry();
+
+bool FolderExists(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+// Copies over an existing destination.
+bool CopyFileOver(const std::wstring& from, const std::wstring& to);
+
+void Pause(int ms);
+void EndSetup();
+
+}  // namespace kv::setup

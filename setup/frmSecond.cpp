@@ -1,0 +1,121 @@
+// The options page: the installation folder and where shortcuts go.
+#include "setup/AppFunctions.h"
+#include "setup/forms.h"
+#include "setup/setup_rules.h"
+#include "win/app.h"
+#include "win/dialogs.h"
+
+namespace kv::setup {
+
+win::FormDesign frmSecond::Design() const {
+    win::FormDesign d;
+    d.caption = L"Oranvel Installer";
+    d.clientWidth = 7200;
+    d.clientHeight = 3600;
+    d.border = win::BorderStyle::FixedSingle;
+    d.minButton = true;
+    return d;
+}
+
+void frmSecond::CreateControls() {
+    const win::Container here{this, hwnd(), 0, 0};
+    frameInstallPath.Create(here, L"Installation Folder", {120, 60, 6960, 735});
+    const win::Container path = frameInstallPath.Inside();
+    txtInstallPath.Create(path, L"", {120, 300, 6180, 315});
+    txtInstallPath.Change = [this] { txtInstallPath_Change(); };
+    cmdBrowse.Create(path, L"...", {6360, 285, 480, 345});
+    cmdBrowse.Click = [this] { cmdBrowse_Click(); };
+
+    frameStartMenu.Create(here, L"Add to Start Menu", {120, 900, 3420, 1455});
+    const win::Container menu = frameStartMenu.Inside();
+    optStartAllUsers.Create(menu, L"All Users", {240, 300, 3000, 300}, {}, true);
+    optStartThisUser.Create(menu, L"This User Only", {240, 660, 3000, 300});
+    optStartNone.Create(menu, L"Do not add to the Start Menu", {240, 1020, 3000, 300});
+
+    frameDesktop.Create(here, L"Create Desktop Icon", {3660, 900, 3420, 1455});
+    const win::Container desk = frameDesktop.Inside();
+    optIconAllUsers.Create(desk, L"All Users", {240, 300, 3000, 300}, {}, true);
+    optIconThisUser.Create(desk, L"This User Only", {240, 660, 3000, 300});
+    optIconNone.Create(desk, L"Do not add a Desktop Icon", {240, 1020, 3000, 300});
+
+    cmdContinue.Create(here, L"Continue >", {5745, 3000, 1335, 375}, {}, true);
+    cmdContinue.Click = [this] { cmdContinue_Click(); };
+    cmdCancel.Create(here, L"Cancel", {4245, 3000, 1335, 375});
+    cmdCancel.Click = [this] { cmdCancel_Click(); };
+    SetDefaultButton(&cmdContinue);
+    SetCancelButton(&cmdCancel);
+}
+
+void frmSecond::Form_Load() {
+    const auto& f = Module().Folders;
+    txtInstallPath.SetText(DefaultInstallPath(f.ProgramFilesFolder, FolderExists(f.ProgramFilesFolder),
+                                              FolderExists(L"C:\\Program Files"), FolderExists(L"C:\\"),
+                                              SetupFolder()));
+    optStartAllUsers.SetEnabled(FolderExists(f.CommonProgramsFolder));
+    optStartThisUser.SetEnabled(FolderExists(f.ProgramsFolder));
+    optIconAllUsers.SetEnabled(FolderExists(f.CommonDesktopFolder));
+    optIconThisUser.SetEnabled(FolderExists(f.DesktopFolder));
+    auto choose = [](win::OptionButton& all, win::OptionButton& mine, win::OptionButton& none) {
+        if (all.Enabled()) all.SetValue(true);
+        else if (mine.Enabled()) mine.SetValue(true);
+        else none.SetValue(true);
+    };
+    choose(optStartAllUsers, optStartThisUser, optStartNone);
+    choose(optIconAllUsers, optIconThisUser, optIconNone);
+}
+
+void frmSecond::txtInstallPath_Change() {
+    win::IgnoreErrors([this] {
+        const std::wstring text = txtInstallPath.Text();
+        const std::wstring changed = InstallPathAfterChange(text);
+        if (changed == text) return;
+        // Where the user was typing before the product folder was added.
+        DWORD caret = 0;
+        ::SendMessageW(txtInstallPath.hwnd(), EM_GETSEL, reinterpret_cast<WPARAM>(&caret), 0);
+        txtInstallPath.SetText(changed);
+        ::SendMessageW(txtInstallPath.hwnd(), EM_SETSEL, caret, caret);
+    });
+}
+
+void frmSecond::cmdBrowse_Click() { win::TheForm<frmBrowseFolders>().Show(this); }
+
+void frmSecond::cmdContinue_Click() {
+    txtInstallPath.SetText(TrimBlanks(txtInstallPath.Text()));
+    std::wstring folder = txtInstallPath.Text();
+    if (folder.empty()) {
+        win::MsgBox(NoFolderMessage());
+        return;
+    }
+    if (folder.back() == L'\\') folder.pop_back();
+    // Only a folder that names its drive or share is created: a relative one would land
+    // under whatever the current folder is.
+    if (IsAbsoluteFolder(folder)) {
+        CreateFolderPath(folder);
+        win::DoEvents(4);
+    }
+    if (!IsAbsoluteFolder(folder) || !FolderExists(folder)) {
+        win::MsgBox(FolderNotCreatedMessage(folder));
+        return;
+    }
+    auto& m = Module();
+    m.InstallPath = folder;
+    m.StartMenuAllUsers = optStartAllUsers.Value();
+    m.StartMenuThisUser = optStartThisUser.Value();
+    m.DesktopAllUsers = optIconAllUsers.Value();
+    m.DesktopThisUser = optIconThisUser.Value();
+    win::SetBusyPointer(true);
+    win::DoEvents(3);
+    if (auto* chooser = win::LoadedForm<frmBrowseFolders>()) chooser->Unload();
+    Hide();
+    auto& progress = win::TheForm<frmThird>();
+    progress.Show();
+    win::DoEvents(6);
+    progress.StartInstall();
+}
+
+void frmSecond::cmdCancel_Click() {
+    Unload();
+    EndSetup();
+}
+
+}  // namespace kv::setup

@@ -1,0 +1,53 @@
+// Setup's rules that need no window: the installation folder's change rule and the test
+// that a folder is absolute, the levels a folder path is created in, the default folder,
+// the progress bar's panel position, the registration command line, the shortcut name
+// rule and the texts of Setup's messages.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kv::setup {
+
+// The product folder name every installation folder ends in.
+inline constexpr const wchar_t* kProductFolder = L"Korvane";
+
+// txtInstallPath's change rule: an empty text, or one that ends in "Korvane" (case
+// matters), is left alone; otherwise "Korvane" is appended after a trailing "\" and
+// "\Korvane" after anything else.
+std::wstring InstallPathAfterChange(const std::wstring& text);
+
+// A folder that names where it is without a current folder: a drive letter, colon and
+// backslash ("C:\..."), or a network share ("\\server\share..."). "D\Korvane", "D:Korvane"
+// and "\Korvane" are not.
+bool IsAbsoluteFolder(const std::wstring& path);
+
+// The paths CreateFolderPath tests and creates, in order: the first piece of the path
+// (the drive, "C:"), then each further level. A network path starts at its share
+// ("\\server\share"), which can be tested but never created.
+std::vector<std::wstring> FolderLevels(const std::wstring& path);
+
+// The options page's default folder, by which of the candidates exists.
+std::wstring DefaultInstallPath(const std::wstring& programFilesFolder, bool programFilesExists,
+                                bool cProgramFilesExists, bool cRootExists, const std::wstring& setupFolder);
+
+// Picture2.Left for a bar value: Picture1's width / 100 x value, to the nearest twip,
+// for a value above 0; else 0.
+int ScrollBarLeft(int trackWidth, int value);
+
+// "regsvr32 /s " and the quoted path.
+std::wstring RegisterCommandLine(const std::wstring& componentPath);
+
+// A link path ends in ".lnk" or ".url" (any case); ".lnk" is appended otherwise.
+std::wstring ShortcutFileName(const std::wstring& linkPath);
+
+// Removes blanks at both ends.
+std::wstring TrimBlanks(const std::wstring& text);
+
+// Message texts, with a carriage return between lines as the message boxes show them.
+std::wstring NoFolderMessage();
+std::wstring FolderNotCreatedMessage(const std::wstring& folder);
+std::wstring ScriptingRuntimeMessage(const std::wstring& systemFolder);
+std::wstring InstallRightsMessage();
+
+}  // namespace kv::setup
