@@ -4,155 +4,28 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "e2e_windows.h"
+
 namespace {
 
-DWORD g_pid = 0;
-HANDLE g_process = nullptr;
+using namespace e2e;
 
-[[noreturn]] void Fail(const std::wstring& what) {
-    std::fwprintf(stdout, L"FAIL: %ls\n", what.c_str());
-    std::fflush(stdout);
-    if (g_process) ::TerminateProcess(g_process, 1);
-    std::exit(1);
-}
-
-void Step(const std::wstring& what) {
-    std::fwprintf(stdout, L"ok: %ls\n", what.c_str());
-    std::fflush(stdout);
-}
-
-std::wstring TextOf(HWND hwnd) {
-    const LRESULT n = ::SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-    ::SendMessageW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(wcslen(text.c_str()));
-    return text;
-}
-
-std::wstring ClassOf(HWND hwnd) {
-    wchar_t name[256] = {};
-    ::GetClassNameW(hwnd, name, 256);
-    return name;
-}
-
-std::vector<HWND> TopWindows() {
-    std::vector<HWND> found;
-    ::EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(w, &pid);
-            if (pid == g_pid && ::IsWindowVisible(w)) reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-std::vector<HWND> Children(HWND parent) {
-    std::vector<HWND> found;
-    ::EnumChildWindows(
-        parent,
-        [](HWND w, LPARAM p) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-HWND WaitFor(const std::wstring& what, const std::function<bool(HWND)>& match, DWORD ms = 20000) {
-    const DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < ms) {
-        for (HWND w : TopWindows())
-            if (match(w)) return w;
-        ::Sleep(50);
-    }
-    Fail(L"timed out waiting for " + what);
-}
-
-bool IsMessageBox(HWND w) { return ClassOf(w) == L"#32770" && TextOf(w) == L"Korvane"; }
-
-// The message text of a message box: its longest static text.
-std::wstring MessageText(HWND box) {
-    std::wstring best;
-    for (HWND c : Children(box))
-        if (_wcsicmp(ClassOf(c).c_str(), L"Static") == 0) {
-            std::wstring t = TextOf(c);
-            if (t.size() > best.size()) best = t;
-        }
-    return best;
-}
-
-void Press(HWND parent, HWND button) {
-    ::PostMessageW(parent, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED), reinterpret_cast<LPARAM>(button));
-}
+bool IsMessageBox(HWND w) { return e2e::IsMessageBox(w, L"Korvane"); }
 
 // Waits for a message box with this exact text and answers it with the button id.
 void Answer(const std::wstring& expected, int buttonId) {
     HWND box = WaitFor(L"message \"" + expected + L"\"", [](HWND w) { return IsMessageBox(w); });
     ::Sleep(100);
-    const std::wstring text = MessageText(box);
-    std::wstring flat = text;
-    for (auto& c : flat)
-        if (c == L'\r' || c == L'\n') c = L'|';
-    std::wstring want = expected;
-    for (auto& c : want)
-        if (c == L'\r' || c == L'\n') c = L'|';
+    const std::wstring flat = Flat(MessageText(box)), want = Flat(expected);
     if (flat != want) Fail(L"message box said \"" + flat + L"\", expected \"" + want + L"\"");
-    HWND button = ::GetDlgItem(box, buttonId);
-    if (!button) Fail(L"message box has no button " + std::to_wstring(buttonId));
-    Press(box, button);
-    const DWORD start = ::GetTickCount();
-    while (::IsWindow(box) && ::GetTickCount() - start < 10000) ::Sleep(30);
+    if (!::GetDlgItem(box, buttonId)) Fail(L"message box has no button " + std::to_wstring(buttonId));
+    AnswerBox(box, buttonId);
     Step(L"answered \"" + flat + L"\"");
 }
 
-HWND Child(HWND parent, const std::wstring& cls, const std::wstring& text = L"\x1") {
-    for (HWND c : Children(parent))
-        if (_wcsicmp(ClassOf(c).c_str(), cls.c_str()) == 0 && (text == L"\x1" || TextOf(c) == text)) return c;
-    Fail(L"no " + cls + L" \"" + text + L"\" in window \"" + TextOf(parent) + L"\"");
-}
-
-void Key(WORD vk) {
-    INPUT in[2] = {};
-    in[0].type = in[1].type = INPUT_KEYBOARD;
-    in[0].ki.wVk = in[1].ki.wVk = vk;
-    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    ::SendInput(2, in, sizeof(INPUT));
-    ::Sleep(150);
-}
-
-// Chooses an item of the window's first menu with the keyboard, as a person would: Alt to
-// reach the menu bar, Enter to open it, Down to the item (`downs` steps below the first).
-void ChooseMenu(HWND window, int downs) {
-    ::SetForegroundWindow(window);
-    ::Sleep(300);
-    Key(VK_MENU);
-    Key(VK_RETURN);
-    for (int i = 0; i < downs; ++i) Key(VK_DOWN);
-    Key(VK_RETURN);
-}
-
-std::vector<unsigned char> ReadAll(const std::wstring& path) {
-    std::vector<unsigned char> bytes;
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                             0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return bytes;
-    unsigned char buffer[4096];
-    DWORD got = 0;
-    while (::ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got) bytes.insert(bytes.end(), buffer, buffer + got);
-    ::CloseHandle(h);
-    return bytes;
-}
-
-bool FileThere(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-// The log's lines decoded by halving every byte (plain ASCII entries).
 std::vector<std::string> LogLines(const std::wstring& path) {
     std::vector<std::string> lines;
     std::string line;
@@ -216,8 +89,8 @@ int main() {
     std::wstring command = L"\"" + exe + L"\"";
     if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, docs.c_str(), &si, &pi))
         Fail(L"cannot start Korvane.exe");
-    g_pid = pi.dwProcessId;
-    g_process = pi.hProcess;
+    Watched().pid = pi.dwProcessId;
+    Watched().process = pi.hProcess;
     ::CloseHandle(pi.hThread);
     ::WaitForInputIdle(pi.hProcess, 10000);
     Step(L"started Korvane.exe");
@@ -273,14 +146,14 @@ int main() {
         shown.find(L"DECRYPTED FILE: " + doc) == std::wstring::npos)
         Fail(L"the log viewer does not show both entries");
     ::PostMessageW(viewer, WM_CLOSE, 0, 0);
-    const DWORD closing = ::GetTickCount();
-    while (::IsWindow(viewer) && ::GetTickCount() - closing < 10000) ::Sleep(30);
+    if (!WaitClosed(viewer)) Fail(L"the log viewer did not close");
     Step(L"the log viewer shows both entries");
 
     ChooseMenu(main, 2);
-    if (::WaitForSingleObject(g_process, 15000) != WAIT_OBJECT_0) Fail(L"Korvane did not end after Quit");
+    if (::WaitForSingleObject(Watched().process, 15000) != WAIT_OBJECT_0) Fail(L"Korvane did not end after Quit");
     Step(L"Quit ended the program");
-    ::CloseHandle(g_process);
+    ::CloseHandle(Watched().process);
+    Watched().process = nullptr;
 
     for (const wchar_t* f : {L"\\Program\\Korvane.exe", L"\\Program\\KVU.txt", L"\\Program\\KVL.txt",
                              L"\\Documents\\report.txt"})

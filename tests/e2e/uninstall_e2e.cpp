@@ -14,27 +14,18 @@
 #include <objbase.h>
 
 #include <algorithm>
-#include <cstdio>
-#include <functional>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "e2e_windows.h"
+
 namespace {
 
+using namespace e2e;
+
 const wchar_t kEntry[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvane";
-
-[[noreturn]] void Fail(const std::wstring& what) {
-    std::fwprintf(stdout, L"FAIL: %ls\n", what.c_str());
-    std::fflush(stdout);
-    std::exit(1);
-}
-
-void Step(const std::wstring& what) {
-    std::fwprintf(stdout, L"ok: %ls\n", what.c_str());
-    std::fflush(stdout);
-}
 
 std::wstring ShellPath(int csidl) {
     wchar_t buffer[MAX_PATH + 1] = {};
@@ -42,48 +33,6 @@ std::wstring ShellPath(int csidl) {
     std::wstring f = buffer;
     if (!f.empty() && f.back() == L'\\') f.pop_back();
     return f;
-}
-
-bool FileThere(const std::wstring& p) {
-    const DWORD a = ::GetFileAttributesW(p.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
-}
-bool FolderThere(const std::wstring& p) {
-    const DWORD a = ::GetFileAttributesW(p.c_str());
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-void WriteText(const std::wstring& path, const std::string& bytes) {
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) Fail(L"cannot write " + path);
-    DWORD done = 0;
-    ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
-    ::CloseHandle(h);
-}
-
-std::string Ansi(const std::wstring& w) {
-    const int n = ::WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
-    return s;
-}
-
-std::wstring Wide(const std::string& s) {
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), w.data(), n);
-    return w;
-}
-
-std::string ReadText(const std::wstring& path) {
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return {};
-    std::string s;
-    char b[4096];
-    DWORD got = 0;
-    while (::ReadFile(h, b, sizeof b, &got, nullptr) && got) s.append(b, got);
-    ::CloseHandle(h);
-    return s;
 }
 
 void MakeShortcut(const std::wstring& link, const std::wstring& target, const std::wstring& icon,
@@ -125,78 +74,13 @@ void Snapshot(const std::wstring& folder, std::map<std::wstring, std::wstring>& 
     ::FindClose(f);
 }
 
-std::wstring TextOf(HWND w) {
-    wchar_t b[4096] = {};
-    ::GetWindowTextW(w, b, 4096);
-    return b;
-}
-std::wstring ClassOf(HWND w) {
-    wchar_t b[256] = {};
-    ::GetClassNameW(w, b, 256);
-    return b;
-}
-
-std::vector<HWND> VisibleTopWindows() {
-    std::vector<HWND> found;
-    ::EnumWindows(
-        [](HWND w, LPARAM p) -> BOOL {
-            if (::IsWindowVisible(w)) reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-std::vector<HWND> Children(HWND parent) {
-    std::vector<HWND> found;
-    ::EnumChildWindows(
-        parent,
-        [](HWND w, LPARAM p) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
-}
-
-HWND WaitFor(const std::wstring& what, const std::function<bool(HWND)>& match, DWORD ms = 30000) {
-    const DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < ms) {
-        for (HWND w : VisibleTopWindows())
-            if (match(w)) return w;
-        ::Sleep(50);
-    }
-    Fail(L"timed out waiting for " + what);
-}
-
-// The text of a message box: its longest static text.
-std::wstring MessageText(HWND box) {
-    std::wstring best;
-    for (HWND c : Children(box))
-        if (ClassOf(c) == L"Static" && TextOf(c).size() > best.size()) best = TextOf(c);
-    return best;
-}
-
 HWND WaitForMessage(const std::wstring& startsWith) {
-    HWND box = WaitFor(L"the message \"" + startsWith + L"\"", [](HWND w) {
-        return ClassOf(w) == L"#32770" && TextOf(w) == L"KorvaneUninstaller";
-    });
+    HWND box = WaitFor(
+        L"the message \"" + startsWith + L"\"", [](HWND w) { return IsMessageBox(w, L"KorvaneUninstaller"); }, 30000);
     const std::wstring text = MessageText(box);
     if (text.rfind(startsWith, 0) != 0) Fail(L"message box says: " + text);
     Step(L"message: " + text.substr(0, text.find(L'\r')));
     return box;
-}
-
-void Answer(HWND box, int id) {
-    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
-    const DWORD start = ::GetTickCount();
-    while (::IsWindow(box) && ::IsWindowVisible(box) && ::GetTickCount() - start < 10000) ::Sleep(50);
-}
-
-HWND Button(HWND form, const std::wstring& caption) {
-    for (HWND c : Children(form))
-        if (ClassOf(c) == L"Button" && TextOf(c) == caption) return c;
-    Fail(L"no button " + caption);
 }
 
 bool WaitGone(const std::vector<std::wstring>& paths, DWORD ms) {
@@ -260,13 +144,7 @@ int main() {
     wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
     if (argc < 2) Fail(L"usage: uninstall_e2e <KorvaneUninstaller.exe> [<installed folder>]");
     ::CoInitialize(nullptr);
-    const std::wstring temp = [] {
-        wchar_t b[MAX_PATH + 1] = {};
-        ::GetTempPathW(MAX_PATH + 1, b);
-        std::wstring t = b;
-        if (!t.empty() && t.back() == L'\\') t.pop_back();
-        return t;
-    }();
+    const std::wstring temp = TempFolder();
     const std::wstring commonPrograms = ShellPath(CSIDL_COMMON_PROGRAMS);
     const std::wstring desktop = ShellPath(CSIDL_DESKTOPDIRECTORY);
     const std::wstring programFiles = ShellPath(CSIDL_PROGRAM_FILES);
@@ -368,20 +246,23 @@ int main() {
     Step(L"the installed uninstaller started its copy and ended");
     if (!FileThere(copy) || !FileThere(copyLog)) Fail(L"no copy in " + temp);
 
-    HWND form = WaitFor(L"the copy's window", [](HWND w) {
-        if (TextOf(w) != L"Uninstall...") return false;
-        for (HWND c : Children(w))
-            if (ClassOf(c) == L"Button" && TextOf(c) == L"Continue" && ::IsWindowEnabled(c)) return true;
-        return false;
-    });
+    HWND form = WaitFor(
+        L"the copy's window",
+        [](HWND w) {
+            if (TextOf(w) != L"Uninstall...") return false;
+            for (HWND c : Children(w))
+                if (ClassOf(c) == L"Button" && TextOf(c) == L"Continue" && ::IsWindowEnabled(c)) return true;
+            return false;
+        },
+        30000);
     Step(L"the copy waits: Continue");
     ::PostMessageW(Button(form, L"Continue"), BM_CLICK, 0, 0);
-    Answer(WaitForMessage(L"Are you sure you want to uninstall Korvane?"), IDYES);
+    AnswerBox(WaitForMessage(L"Are you sure you want to uninstall Korvane?"), IDYES);
     HWND done = WaitForMessage(L"Korvane was successfully uninstalled.\r\rYou may need to restart your computer");
     if (MessageText(done) !=
         L"Korvane was successfully uninstalled.\r\rYou may need to restart your computer before all changes take effect.")
         Fail(L"success message differs");
-    Answer(done, IDOK);
+    AnswerBox(done, IDOK);
 
     if (!WaitGone({copy, copyLog, batch}, 8000)) Fail(L"the copy, its log or killmyself.bat is still in " + temp);
     Step(L"the copy, its log and killmyself.bat are gone");

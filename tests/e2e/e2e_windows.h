@@ -1,0 +1,248 @@
+// What every end-to-end driver needs to drive a real program's windows as a person would:
+// report steps and failures, find windows and their controls, read their texts, press
+// buttons, answer message boxes, type keys, and look at files. Header only: each driver is
+// one console program built from its own .cpp (see cmake/windows.cmake).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// The program under test. When `pid` is set only its windows are looked at; when `process`
+// is set a failure ends it, so that a failed run leaves nothing behind.
+struct Watch {
+    DWORD pid = 0;
+    HANDLE process = nullptr;
+};
+inline Watch& Watched() {
+    static Watch w;
+    return w;
+}
+
+[[noreturn]] inline void Fail(const std::wstring& what) {
+    std::fwprintf(stdout, L"FAIL: %ls\n", what.c_str());
+    std::fflush(stdout);
+    if (Watched().process) ::TerminateProcess(Watched().process, 1);
+    std::exit(1);
+}
+
+inline void Step(const std::wstring& what) {
+    std::fwprintf(stdout, L"ok: %ls\n", what.c_str());
+    std::fflush(stdout);
+}
+
+// ---- Windows -------------------------------------------------------------------------
+
+// A window's text as the window itself answers it (an edit box's contents, a custom
+// control's text), asked across the process boundary; a window that does not answer within
+// two seconds gives its stored caption instead of stalling the driver.
+inline std::wstring TextOf(HWND hwnd) {
+    DWORD_PTR length = 0;
+    if (!::SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 2000, &length)) {
+        wchar_t caption[4096] = {};
+        ::GetWindowTextW(hwnd, caption, 4096);
+        return caption;
+    }
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    DWORD_PTR got = 0;
+    if (!::SendMessageTimeoutW(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG,
+                               2000, &got))
+        return {};
+    text.resize(std::wcslen(text.c_str()));
+    return text;
+}
+
+inline std::wstring ClassOf(HWND hwnd) {
+    wchar_t name[256] = {};
+    ::GetClassNameW(hwnd, name, 256);
+    return name;
+}
+
+inline bool SameClass(HWND hwnd, const std::wstring& cls) { return _wcsicmp(ClassOf(hwnd).c_str(), cls.c_str()) == 0; }
+
+// Visible top-level windows, only the watched program's when one is watched.
+inline std::vector<HWND> VisibleTopWindows() {
+    std::vector<HWND> found;
+    ::EnumWindows(
+        [](HWND w, LPARAM p) -> BOOL {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(w, &pid);
+            if ((Watched().pid == 0 || pid == Watched().pid) && ::IsWindowVisible(w))
+                reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// Every descendant of a window.
+inline std::vector<HWND> Children(HWND parent) {
+    std::vector<HWND> found;
+    ::EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM p) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(p)->push_back(w);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// The first visible top-level window that matches, or a failure after `ms`.
+inline HWND WaitFor(const std::wstring& what, const std::function<bool(HWND)>& match, DWORD ms = 20000) {
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < ms) {
+        for (HWND w : VisibleTopWindows())
+            if (match(w)) return w;
+        ::Sleep(50);
+    }
+    Fail(L"timed out waiting for " + what);
+}
+
+// Waits until a window is destroyed or hidden; false if it is still shown after `ms`.
+inline bool WaitClosed(HWND hwnd, DWORD ms = 10000) {
+    const DWORD start = ::GetTickCount();
+    while (::IsWindow(hwnd) && ::IsWindowVisible(hwnd)) {
+        if (::GetTickCount() - start >= ms) return false;
+        ::Sleep(30);
+    }
+    return true;
+}
+
+// The first child of this class (and this text, when given).
+inline HWND Child(HWND parent, const std::wstring& cls, const std::wstring* text = nullptr) {
+    for (HWND c : Children(parent))
+        if (SameClass(c, cls) && (!text || TextOf(c) == *text)) return c;
+    Fail(L"no " + cls + (text ? L" \"" + *text + L"\"" : std::wstring()) + L" in window \"" + TextOf(parent) + L"\"");
+}
+inline HWND Child(HWND parent, const std::wstring& cls, const std::wstring& text) { return Child(parent, cls, &text); }
+
+inline HWND Button(HWND parent, const std::wstring& caption) { return Child(parent, L"Button", caption); }
+
+// A button pressed the way its parent learns of a click.
+inline void Press(HWND parent, HWND button) {
+    ::PostMessageW(parent, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(button), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(button));
+}
+
+// ---- Message boxes -------------------------------------------------------------------
+
+// A message box of this program (its title is the program's title).
+inline bool IsMessageBox(HWND w, const std::wstring& title) { return ClassOf(w) == L"#32770" && TextOf(w) == title; }
+
+// The message of a message box: its longest static text.
+inline std::wstring MessageText(HWND box) {
+    std::wstring best;
+    for (HWND c : Children(box))
+        if (SameClass(c, L"Static")) {
+            std::wstring t = TextOf(c);
+            if (t.size() > best.size()) best = t;
+        }
+    return best;
+}
+
+// Line ends shown as '|', for comparing and printing messages.
+inline std::wstring Flat(std::wstring text) {
+    for (auto& c : text)
+        if (c == L'\r' || c == L'\n') c = L'|';
+    return text;
+}
+
+// Presses the box's button `id` (IDOK, IDYES, ...) and waits for the box to go.
+inline void AnswerBox(HWND box, int id) {
+    HWND button = ::GetDlgItem(box, id);
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    if (!WaitClosed(box)) Fail(L"the message box \"" + Flat(MessageText(box)) + L"\" stayed open");
+}
+
+// ---- Keyboard ------------------------------------------------------------------------
+
+// One key pressed and released, sent to whichever window has the focus.
+inline void Key(WORD vk) {
+    INPUT in[2] = {};
+    in[0].type = in[1].type = INPUT_KEYBOARD;
+    in[0].ki.wVk = in[1].ki.wVk = vk;
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    ::SendInput(2, in, sizeof(INPUT));
+    ::Sleep(150);
+}
+
+// Chooses an item of the window's first menu with the keyboard, as a person would: Alt to
+// reach the menu bar, Enter to open it, Down to the item (`downs` steps below the first).
+inline void ChooseMenu(HWND window, int downs) {
+    ::SetForegroundWindow(window);
+    ::Sleep(300);
+    Key(VK_MENU);
+    Key(VK_RETURN);
+    for (int i = 0; i < downs; ++i) Key(VK_DOWN);
+    Key(VK_RETURN);
+}
+
+// ---- Files ---------------------------------------------------------------------------
+
+inline bool FileThere(const std::wstring& p) {
+    const DWORD a = ::GetFileAttributesW(p.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+inline bool FolderThere(const std::wstring& p) {
+    const DWORD a = ::GetFileAttributesW(p.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A whole file's bytes; empty when it cannot be read.
+inline std::string ReadText(const std::wstring& path) {
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                             nullptr);
+    if (h == INVALID_HANDLE_VALUE) return {};
+    std::string s;
+    char b[4096];
+    DWORD got = 0;
+    while (::ReadFile(h, b, sizeof b, &got, nullptr) && got) s.append(b, got);
+    ::CloseHandle(h);
+    return s;
+}
+inline std::vector<unsigned char> ReadAll(const std::wstring& path) {
+    const std::string s = ReadText(path);
+    return std::vector<unsigned char>(s.begin(), s.end());
+}
+
+inline void WriteText(const std::wstring& path, const std::string& bytes) {
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) Fail(L"cannot write " + path);
+    DWORD done = 0;
+    ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    ::CloseHandle(h);
+    if (done != bytes.size()) Fail(L"cannot write all of " + path);
+}
+
+// The ANSI code page's bytes of a text, and back.
+inline std::string Ansi(const std::wstring& w) {
+    const int n = ::WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, w.c_str(), static_cast<int>(w.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+inline std::wstring Wide(const std::string& s) {
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), w.data(), n);
+    return w;
+}
+
+// The temporary folder without its trailing back slash.
+inline std::wstring TempFolder() {
+    wchar_t b[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH + 1, b);
+    std::wstring t = b;
+    if (!t.empty() && t.back() == L'\\') t.pop_back();
+    return t;
+}
+
+}  // namespace e2e
