@@ -86,6 +86,10 @@ bool EnsureScriptingRuntime();
 // may only be read and run by them.
 bool GrantUsersDataAccess(const std::wstring& folder);
 bool ProtectInstalledFile(const std::wstring& path);
+// The access lists those two apply (LocalFree the result): the folder's list with the
+// users' grants added, and the protected list of an installed file.
+PACL DataAccessAcl(PACL existing);
+PACL ProtectedFileAcl();
 
 // The entry among the installed programs, and its removal with the installation.
 bool WriteUninstallEntry();

@@ -280,14 +280,8 @@ bool RunPrerequisites() {
     return true;
 }
 
-bool GrantUsersDataAccess(const std::wstring& folder) {
+PACL DataAccessAcl(PACL existing) {
     WellKnownSid users(WinBuiltinUsersSid);
-    PACL old = nullptr;
-    PSECURITY_DESCRIPTOR sd = nullptr;
-    std::wstring path = folder;
-    if (::GetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &old,
-                                nullptr, &sd) != ERROR_SUCCESS)
-        return false;
     EXPLICIT_ACCESSW entries[] = {
         // Create files in the folder itself (not folders, not in subfolders).
         Access(users.sid(), FILE_ADD_FILE | SYNCHRONIZE, NO_INHERITANCE),
@@ -295,8 +289,32 @@ bool GrantUsersDataAccess(const std::wstring& folder) {
         Access(users.sid(), kUserModify, OBJECT_INHERIT_ACE | INHERIT_ONLY_ACE),
     };
     PACL updated = nullptr;
-    DWORD rc = ::SetEntriesInAclW(2, entries, old, &updated);
-    if (rc == ERROR_SUCCESS)
+    if (::SetEntriesInAclW(2, entries, existing, &updated) != ERROR_SUCCESS) return nullptr;
+    return updated;
+}
+
+PACL ProtectedFileAcl() {
+    WellKnownSid system(WinLocalSystemSid), admins(WinBuiltinAdministratorsSid), users(WinBuiltinUsersSid);
+    EXPLICIT_ACCESSW entries[] = {
+        Access(system.sid(), FILE_ALL_ACCESS, NO_INHERITANCE, SET_ACCESS),
+        Access(admins.sid(), FILE_ALL_ACCESS, NO_INHERITANCE, SET_ACCESS),
+        Access(users.sid(), FILE_GENERIC_READ | FILE_GENERIC_EXECUTE, NO_INHERITANCE, SET_ACCESS),
+    };
+    PACL acl = nullptr;
+    if (::SetEntriesInAclW(3, entries, nullptr, &acl) != ERROR_SUCCESS) return nullptr;
+    return acl;
+}
+
+bool GrantUsersDataAccess(const std::wstring& folder) {
+    PACL old = nullptr;
+    PSECURITY_DESCRIPTOR sd = nullptr;
+    std::wstring path = folder;
+    if (::GetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &old,
+                                nullptr, &sd) != ERROR_SUCCESS)
+        return false;
+    PACL updated = DataAccessAcl(old);
+    DWORD rc = ERROR_INVALID_ACL;
+    if (updated)
         rc = ::SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, updated,
                                      nullptr);
     if (updated) ::LocalFree(updated);
@@ -305,21 +323,14 @@ bool GrantUsersDataAccess(const std::wstring& folder) {
 }
 
 bool ProtectInstalledFile(const std::wstring& path) {
-    WellKnownSid system(WinLocalSystemSid), admins(WinBuiltinAdministratorsSid), users(WinBuiltinUsersSid);
-    EXPLICIT_ACCESSW entries[] = {
-        Access(system.sid(), FILE_ALL_ACCESS, NO_INHERITANCE, SET_ACCESS),
-        Access(admins.sid(), FILE_ALL_ACCESS, NO_INHERITANCE, SET_ACCESS),
-        Access(users.sid(), FILE_GENERIC_READ | FILE_GENERIC_EXECUTE, NO_INHERITANCE, SET_ACCESS),
-    };
-    PACL acl = nullptr;
-    DWORD rc = ::SetEntriesInAclW(3, entries, nullptr, &acl);
+    PACL acl = ProtectedFileAcl();
+    if (!acl) return false;
     std::wstring p = path;
     // Protected: the folder's grants to users do not reach the program files.
-    if (rc == ERROR_SUCCESS)
-        rc = ::SetNamedSecurityInfoW(p.data(), SE_FILE_OBJECT,
-                                     DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                     acl, nullptr);
-    if (acl) ::LocalFree(acl);
+    const DWORD rc = ::SetNamedSecurityInfoW(p.data(), SE_FILE_OBJECT,
+                                             DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                                             nullptr, acl, nullptr);
+    ::LocalFree(acl);
     return rc == ERROR_SUCCESS;
 }
 

@@ -1,0 +1,168 @@
+#include "fixture.h"
+
+#include <atomic>
+
+#include "setup/forms.h"
+#include "win/app.h"
+#include "win/dialogs.h"
+#include "win/form.h"
+
+namespace kvtest {
+
+bool FileThere(const std::wstring& path) {
+    const DWORD a = ::GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool FolderThere(const std::wstring& path) {
+    const DWORD a = ::GetFileAttributesW(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void MakeFolder(const std::wstring& path) {
+    for (size_t i = 3; i <= path.size(); ++i)
+        if (i == path.size() || path[i] == L'\\') ::CreateDirectoryW(path.substr(0, i).c_str(), nullptr);
+}
+
+void RemoveAll(const std::wstring& path) {
+    WIN32_FIND_DATAW d{};
+    HANDLE f = ::FindFirstFileW((path + L"\\*").c_str(), &d);
+    if (f != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring n = d.cFileName;
+            if (n == L"." || n == L"..") continue;
+            const std::wstring p = path + L"\\" + n;
+            ::SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveAll(p);
+            else ::DeleteFileW(p.c_str());
+        } while (::FindNextFileW(f, &d));
+        ::FindClose(f);
+    }
+    ::RemoveDirectoryW(path.c_str());
+}
+
+void WriteAll(const std::wstring& path, const std::string& bytes) {
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE) << Narrow(path);
+    DWORD done = 0;
+    ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    ::CloseHandle(h);
+}
+
+std::string ReadAll(const std::wstring& path) {
+    std::string bytes;
+    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(h, buffer, sizeof buffer, &got, nullptr) && got) bytes.append(buffer, got);
+    ::CloseHandle(h);
+    return bytes;
+}
+
+void PumpMessages() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+}
+
+void SetupTest::SetUp() {
+    static std::atomic<int> counter{0};
+    wchar_t t[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH + 1, t);
+    root = std::wstring(t) + L"kvsetup-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+           std::to_wstring(++counter);
+    RemoveAll(root);
+    package = root + L"\\Package";
+    support = package + L"\\Support";
+    system = root + L"\\Windows\\system32";
+    programFiles = root + L"\\Program Files";
+    desktop = root + L"\\Users\\ann\\Desktop";
+    programs = root + L"\\Users\\ann\\Start Menu\\Programs";
+    commonDesktop = root + L"\\Users\\Public\\Desktop";
+    commonPrograms = root + L"\\ProgramData\\Start Menu\\Programs";
+    for (const auto& f : {support, system, programFiles, desktop, programs, commonDesktop, commonPrograms}) MakeFolder(f);
+    for (const wchar_t* name : {L"Korvane.exe", L"KorvaneUninstaller.exe", L"Beacon.ico", L"Skull.ico", L"MSINET.ocx",
+                                L"RICHTX32.ocx", L"COMDLG32.OCX", L"scrrun.dll"})
+        WriteAll(support + L"\\" + name, "content of " + Narrow(name));
+
+    folders = {system, programFiles, desktop, programs, commonDesktop, commonPrograms};
+    kv::setup::ResetModule();
+    auto& host = kv::setup::TheHost();
+    host = {};
+    host.setupFolder = package;
+    host.specialFolders = folders;
+    host.runAndWait = [this](const std::wstring& line) {
+        registered.push_back(line);
+        return true;
+    };
+    host.startProgram = [this](const std::wstring& exe) {
+        started.push_back(exe);
+        return true;
+    };
+    host.pause = [this](int ms) {
+        pauses.push_back(ms);
+        kv::win::DoEvents(1);
+    };
+    host.beep = [this] { ++beeps; };
+    host.entryRoot = HKEY_CURRENT_USER;
+    host.entryKey = kEntryKey;
+    kv::win::SetAppTitle(L"Setup");
+    kv::win::SetLastFormUnloadedHandler([this] { ++lastUnloads; });
+}
+
+void SetupTest::TearDown() {
+    kv::win::ResetAllForms();
+    kv::win::SetBusyPointer(false);
+    kv::win::SetAppTitle(L"Korvane");
+    kv::win::SetLastFormUnloadedHandler([] {});
+    kv::setup::TheHost() = {};
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\KorvaneTests");
+    RemoveAll(root);
+    EXPECT_TRUE(dialogs.AllConsumed()) << "a scripted message was never shown";
+}
+
+void SetupTest::StartAndAcceptLicence() {
+    using namespace kv::setup;
+    auto& licence = kv::win::TheForm<frmLicense>();
+    licence.Show();
+    PumpMessages();
+    licence.chkAccept.SetValue(1);
+    ::SendMessageW(licence.cmdContinue.hwnd(), BM_CLICK, 0, 0);
+    PumpMessages();
+}
+
+void SetupTest::ContinueWelcome() {
+    auto* first = kv::win::LoadedForm<kv::setup::frmFirst>();
+    ASSERT_NE(first, nullptr);
+    ::SendMessageW(first->cmdContinue.hwnd(), BM_CLICK, 0, 0);
+    PumpMessages();
+}
+
+void SetupTest::ContinueOptions() {
+    auto* second = kv::win::LoadedForm<kv::setup::frmSecond>();
+    ASSERT_NE(second, nullptr);
+    // The completion window closes itself on its timer; let it go at once.
+    kv::win::SetModalHook([](kv::win::Form& form) {
+        if (auto* done = dynamic_cast<kv::setup::frmMessage*>(&form)) done->Timer1.SetInterval(10);
+    });
+    ::SendMessageW(second->cmdContinue.hwnd(), BM_CLICK, 0, 0);
+    kv::win::SetModalHook(nullptr);
+    PumpMessages();
+}
+
+void SetupTest::InstallInto(const std::wstring& folder) {
+    StartAndAcceptLicence();
+    ContinueWelcome();
+    if (!folder.empty()) {
+        auto* second = kv::win::LoadedForm<kv::setup::frmSecond>();
+        ASSERT_NE(second, nullptr);
+        second->txtInstallPath.SetText(folder);
+    }
+    ContinueOptions();
+}
+
+}  // namespace kvtest
