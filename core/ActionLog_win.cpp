@@ -2,8 +2,10 @@
 
 #include <string>
 
+#include "core/DataLock.h"
 #include "core/Globals.h"
 #include "core/action_log.h"
+#include "win/files.h"
 #include "win/handle.h"
 #include "win/text.h"
 
@@ -30,7 +32,7 @@ HANDLE OpenLog(const std::wstring& path) {
     for (int attempt = 0;; ++attempt) {
         // Others may read the log meanwhile, nobody may write it: seeking to the end and
         // writing there is then one step.
-        h = ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+        h = ::CreateFileW(win::LongPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                           FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) return h;
         const DWORD err = ::GetLastError();
@@ -48,7 +50,16 @@ std::wstring LogStampFor(const SYSTEMTIME& time) {
 }
 
 LogWriteResult AppendLogEntry(std::wstring_view action, std::wstring_view path) {
+    return AppendLogEntry(Globals::CurrentUserRecord().UserName, action, path);
+}
+
+LogWriteResult AppendLogEntry(std::wstring_view userName, std::wstring_view action, std::wstring_view path) {
     LogWriteResult result;
+    if (userName.empty()) {
+        result.written = false;
+        result.reason = L"No user is logged in.";
+        return result;
+    }
     auto fail = [&](DWORD err) {
         result.written = false;
         result.reason = win::SystemErrorText(err);
@@ -57,10 +68,11 @@ LogWriteResult AppendLogEntry(std::wstring_view action, std::wstring_view path) 
     try {
         SYSTEMTIME now{};
         ::GetLocalTime(&now);
-        const std::wstring entry =
-            ComposeLogEntry(LogStampFor(now), Globals::CurrentUserRecord().UserName, action, path);
+        const std::wstring entry = ComposeLogEntry(LogStampFor(now), userName, action, path);
         const std::string line = StoredLogLine(entry);
 
+        const DataFileLock lock(Globals::LogFilePath, kLogLockPatienceMs);
+        if (!lock.Acquired()) return fail(ERROR_LOCK_VIOLATION);
         win::FileHandle file(OpenLog(Globals::LogFilePath));
         if (!file) return fail(::GetLastError());
         LARGE_INTEGER end{};

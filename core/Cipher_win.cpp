@@ -32,8 +32,14 @@ FileSystem*& OverrideFs() {
 // gets the reports and the outcome back through posted tasks.
 class DocumentJob : public std::enable_shared_from_this<DocumentJob> {
 public:
-    DocumentJob(std::wstring path, bool decrypt, bool report, std::wstring_view action, std::wstring logged)
-        : path_(std::move(path)), decrypt_(decrypt), report_(report), action_(action), logged_(std::move(logged)) {}
+    DocumentJob(std::wstring path, bool decrypt, bool report, std::wstring user, std::wstring_view action,
+                std::wstring logged)
+        : path_(std::move(path)),
+          decrypt_(decrypt),
+          report_(report),
+          user_(std::move(user)),
+          action_(action),
+          logged_(std::move(logged)) {}
 
     CipherResult Run() {
         auto self = shared_from_this();
@@ -108,12 +114,15 @@ private:
 
     void WriteLogEntry() {
         if (log_ || !finished_.load() || !InPlace()) return;
-        log_ = AppendLogEntry(action_, logged_);
+        // Recorded for the user whose right let the document change, even if the account
+        // was changed or deleted while it was processed.
+        log_ = AppendLogEntry(user_, action_, logged_);
     }
 
     std::wstring path_;
     bool decrypt_;
     bool report_;
+    std::wstring user_;
     std::wstring_view action_;
     std::wstring logged_;
     CipherResult result_;
@@ -139,10 +148,10 @@ void PauseAfterTransform() {
     for (int stage = 0; stage < 4; ++stage) win::DoEvents(kPausePasses);
 }
 
-CipherRun Transform(const std::wstring& path, bool decrypt, bool report) {
+CipherRun Transform(const std::wstring& path, bool decrypt, bool report, const std::wstring& user) {
     const std::wstring logged = decrypt ? PlainPathOf(path) : path;
-    auto job = std::make_shared<DocumentJob>(path, decrypt, report, decrypt ? kActionDecrypted : kActionEncrypted,
-                                             logged);
+    auto job = std::make_shared<DocumentJob>(path, decrypt, report, user,
+                                             decrypt ? kActionDecrypted : kActionEncrypted, logged);
     CipherResult result = job->Run();
     CipherRun run;
     run.newPath = std::move(result.new_path);
@@ -183,20 +192,25 @@ FileSystem* SetCipherFileSystem(FileSystem* fs) {
 }
 
 CipherRun EncryptFile(const std::wstring& path) {
-    if (!Globals::CurrentUserRecord().AllowEncrypt) {
+    const UserRecord& user = Globals::CurrentUserRecord();
+    // A session whose account has been deleted has no rights left.
+    if (user.UserName.empty() || !user.AllowEncrypt) {
         Refuse(path, L"encrypt");
         return Refused(path);
     }
+    const std::wstring userName = user.UserName;
     const bool report = Globals::ShowProgress;
     if (report) StartNewFile(path);
-    return Transform(path, false, report);
+    return Transform(path, false, report, userName);
 }
 
 CipherRun DecryptFile(const std::wstring& path) {
-    if (!Globals::CurrentUserRecord().AllowDecrypt) {
+    const UserRecord& user = Globals::CurrentUserRecord();
+    if (user.UserName.empty() || !user.AllowDecrypt) {
         Refuse(path, L"decrypt");
         return Refused(path);
     }
+    const std::wstring userName = user.UserName;
     StartNewFile(path);
     if (!IsLockedPath(path)) {
         // Only the pipeline calls this, and only for such names; anything else is not an
@@ -206,7 +220,7 @@ CipherRun DecryptFile(const std::wstring& path) {
         run.failure = CipherFailure{CipherStep::kOpenDocument, path, {FsErrorKind::kOther, L"The file name does not end in \"locked\"."}};
         return run;
     }
-    return Transform(path, true, true);
+    return Transform(path, true, true, userName);
 }
 
 void DeleteFileQuietly(const std::wstring& path) { DeleteFileQuietly(CipherFileSystem(), path); }
@@ -216,7 +230,7 @@ std::wstring CipherFailureMessage(const std::wstring& document, const CipherFail
     // The temporary file beside the document means nothing to the user: name the
     // document instead.
     if (failure.step == CipherStep::kCreateTemporary || failure.step == CipherStep::kWrite ||
-        failure.step == CipherStep::kFlush)
+        failure.step == CipherStep::kFlush || failure.step == CipherStep::kNotEncrypted)
         shown.path = document;
     return std::wstring(L"Error Processing File: ") + win::CR + DescribeCipherFailure(shown);
 }

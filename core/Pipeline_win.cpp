@@ -116,6 +116,13 @@ void RunOnce(const std::vector<std::wstring>& paths) {
 
     for (const std::wstring& path : paths) {
         if (!Globals::FileSystem || !Globals::FileSystem->FileExists(path)) continue;
+        if (IsWorkingFileName(path)) {
+            // Left by a run that could not finish (a power cut): never a document of the
+            // user, and the next run of its document removes it.
+            win::MsgBox(std::wstring(L"Error Processing File: ") + win::CR + path + win::CR +
+                        L"This is a temporary file of Korvane, not a document. It was left as it is.");
+            continue;
+        }
         const bool locked = IsLockedPath(path);
         const CipherRun run = locked ? DecryptFile(path) : EncryptFile(path);
         if (run.failure) win::MsgBox(CipherFailureMessage(path, *run.failure));

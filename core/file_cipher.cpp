@@ -28,29 +28,56 @@ FsStatus WithRetries(const CipherOptions& options, Call call) {
     return status;
 }
 
-std::wstring Hex(std::uint64_t v) {
+std::wstring Hex8(std::uint32_t v) {
     static const wchar_t kDigits[] = L"0123456789abcdef";
-    std::wstring out;
-    do {
-        out.insert(out.begin(), kDigits[v & 15]);
-        v >>= 4;
-    } while (v != 0);
+    std::wstring out(8, L'0');
+    for (int i = 7; i >= 0; --i, v >>= 4) out[std::size_t(i)] = kDigits[v & 15];
     return out;
 }
 
-// Creates a fresh temporary file beside `target`.
-FsStatus CreateTemporary(FileSystem& fs, const std::wstring& target, const CipherOptions& options,
-                         std::wstring* temp_path, std::unique_ptr<FileHandle>* file) {
+bool IsHexDigit(wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'); }
+
+std::size_t NameStart(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? 0 : slash + 1;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    const std::size_t start = NameStart(path);
+    if (start == 0) return L".";
+    std::wstring folder = path.substr(0, start - 1);
+    if (folder.empty() || folder.back() == L':') folder = path.substr(0, start);  // "/" or "C:\"
+    return folder;
+}
+
+// The temporary file beside `target`, marked so that the system removes it if the
+// program dies before it is complete.
+FsStatus CreateTemporary(FileSystem& fs, const std::wstring& target, const std::wstring& plain_path,
+                         const CipherOptions& options, std::wstring* temp_path, std::unique_ptr<FileHandle>* file) {
     static std::atomic<std::uint64_t> counter{0};
     const auto now = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    const std::wstring folder_part = target.substr(0, NameStart(target));
+    const std::wstring prefix = WorkingFilePrefix(plain_path);
     FsStatus status;
     for (int attempt = 0; attempt < 32; ++attempt) {
-        const std::uint64_t tag = (now ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull)) & 0xFFFFFFFFull;
-        *temp_path = target + L".~kv" + Hex(tag) + L".tmp";
-        status = WithRetries(options, [&] { return fs.Open(*temp_path, OpenMode::kCreateNew, file); });
+        const std::uint64_t mixed = now ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
+        *temp_path = folder_part + prefix + Hex8(std::uint32_t(mixed ^ (mixed >> 32))) + L".tmp";
+        status = WithRetries(options, [&] { return fs.Open(*temp_path, OpenMode::kCreateTemporary, file); });
         if (status.kind != FsErrorKind::kAlreadyExists) break;
     }
     return status;
+}
+
+// Working files of this document that a run which died left behind (after a power
+// cut; the system removes them when only the program died). Files of a run still
+// going on in another copy of the program are open and cannot be removed.
+void RemoveStaleWorkingFiles(FileSystem& fs, const std::wstring& plain_path) {
+    try {
+        const std::wstring folder_part = plain_path.substr(0, NameStart(plain_path));
+        for (const std::wstring& name : fs.FilesStartingWith(FolderOf(plain_path), WorkingFilePrefix(plain_path)))
+            if (IsWorkingFileName(name)) fs.Remove(folder_part + name);
+    } catch (...) {
+    }
 }
 
 FsStatus Changed() {
@@ -65,6 +92,8 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
         result.failure = CipherFailure{step, path, std::move(status)};
         return result;
     };
+    const bool encrypt = direction == Direction::kEncrypt;
+    const std::wstring& plain_path = encrypt ? source : target;
 
     // The source is opened for reading and writing, as the transform in place
     // once did: a read-only document, or one another program has open, fails
@@ -75,11 +104,19 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
     std::uint64_t length = 0;
     status = in->Size(&length);
     if (!status.ok()) return fail(CipherStep::kRead, source, status);
+    FileStamp stamp;
+    if (!in->GetStamp(&stamp).ok()) stamp.valid = false;
+
+    status = fs.CheckName(target);
+    if (!status.ok()) return fail(CipherStep::kNewName, target, status);
+
+    RemoveStaleWorkingFiles(fs, plain_path);
 
     std::wstring temp_path;
     std::unique_ptr<FileHandle> out;
-    status = CreateTemporary(fs, target, options, &temp_path, &out);
+    status = CreateTemporary(fs, target, plain_path, options, &temp_path, &out);
     if (!status.ok()) return fail(CipherStep::kCreateTemporary, temp_path, status);
+    // Closing the working file before PutInPlace removes it.
     auto fail_and_clean = [&](CipherStep step, const std::wstring& path, FsStatus s) {
         out.reset();
         in.reset();
@@ -87,10 +124,9 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
         return fail(step, path, std::move(s));
     };
 
-    // Encryption transforms all n bytes and appends three. Decryption reads the
-    // first n = L - 3 and never needs the last three; fewer than three bytes are
-    // copied as they are.
-    const bool encrypt = direction == Direction::kEncrypt;
+    // Encryption transforms all n bytes and appends three. Decryption transforms
+    // the first n = L - 3 and checks that the last three come out as zeros; fewer
+    // than three bytes are copied as they are.
     const bool transform = encrypt || length >= 3;
     const std::uint64_t payload = encrypt || !transform ? length : length - 3;
     ProgressRhythm rhythm = !transform ? ProgressRhythm(0, 0)
@@ -120,13 +156,33 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
         rhythm.Advance(done, progress);
     }
 
+    if (!encrypt && transform) {
+        std::uint8_t tail[3] = {};
+        std::uint8_t cut[3] = {};
+        std::size_t got = 0;
+        status = in->Read(tail, 3, &got);
+        if (status.ok() && got != 3) status = Changed();
+        if (!status.ok()) return fail_and_clean(CipherStep::kRead, source, status);
+        backward.Finish(tail, cut);
+        if (cut[0] != 0 || cut[1] != 0 || cut[2] != 0)
+            return fail_and_clean(CipherStep::kNotEncrypted, source, {FsErrorKind::kOther, {}});
+    }
+
     status = out->Flush();
     if (!status.ok()) return fail_and_clean(CipherStep::kFlush, temp_path, status);
-    out.reset();
+    // The new file is the old document in another form: it keeps its attributes and time.
+    if (stamp.valid) out->SetStamp(stamp);
     in.reset();
 
-    status = WithRetries(options, [&] { return fs.Replace(temp_path, target); });
+    // An older file of the new name is replaced; where the volume has a Recycle Bin it
+    // goes there first, so a user who replaced the wrong file can get it back.
+    if (fs.Exists(target)) {
+        bool recycled = false;
+        fs.Recycle(target, &recycled);
+    }
+    status = WithRetries(options, [&] { return out->PutInPlace(target); });
     if (!status.ok()) return fail_and_clean(CipherStep::kReplace, target, status);
+    out.reset();
 
     // Both names now hold a complete document. A source that cannot be removed
     // is reported: for encryption, a plain copy would otherwise stay behind
@@ -138,6 +194,25 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
 }
 
 }  // namespace
+
+bool IsWorkingFileName(const std::wstring& path) {
+    // "~kv" 8 hex "-" 8 hex ".tmp": 24 characters.
+    const std::wstring_view name = std::wstring_view(path).substr(NameStart(path));
+    if (name.size() != 24 || name.substr(0, 3) != L"~kv" || name[11] != L'-' || name.substr(20) != L".tmp") return false;
+    for (std::size_t i = 3; i < 20; ++i)
+        if (i != 11 && !IsHexDigit(name[i])) return false;
+    return true;
+}
+
+std::wstring WorkingFilePrefix(const std::wstring& plain_path) {
+    // FNV-1a of the document's name, letters folded as the file system folds them.
+    std::uint32_t hash = 2166136261u;
+    for (wchar_t c : std::wstring_view(plain_path).substr(NameStart(plain_path))) {
+        if (c >= L'A' && c <= L'Z') c = wchar_t(c - L'A' + L'a');
+        hash = (hash ^ std::uint32_t(c)) * 16777619u;
+    }
+    return L"~kv" + Hex8(hash) + L"-";
+}
 
 std::wstring LockedPathOf(const std::wstring& path) {
     std::wstring locked;
@@ -207,6 +282,11 @@ std::wstring DescribeCipherFailure(const CipherFailure& failure) {
         case CipherStep::kWrite: what = L"The new file could not be written."; break;
         case CipherStep::kFlush: what = L"The new file could not be saved to the disk."; break;
         case CipherStep::kReplace: what = L"The new file could not be given its name."; break;
+        case CipherStep::kNewName: what = L"The file could not be given its new name."; break;
+        case CipherStep::kNotEncrypted:
+            return failure.path + L'\r' +
+                   L"This file is not an encrypted document: its name ends in \"locked\", but its content was "
+                   L"never encrypted. It was left as it is.";
         case CipherStep::kDeleteOriginal: what = L"The file could not be removed after it was processed; both files are kept."; break;
     }
     std::wstring why;
@@ -215,6 +295,7 @@ std::wstring DescribeCipherFailure(const CipherFailure& failure) {
         case FsErrorKind::kAccessDenied: why = L"The file or its folder is read-only, or access is denied."; break;
         case FsErrorKind::kSharingViolation: why = L"The file is open in another program."; break;
         case FsErrorKind::kDiskFull: why = L"The disk is full."; break;
+        case FsErrorKind::kNameTooLong: why = L"The name is too long for the file system."; break;
         default: break;
     }
     std::wstring text = what + L'\r' + failure.path;

@@ -40,6 +40,16 @@ public:
     virtual void FileProgress(std::int32_t percent, std::uint64_t times) = 0;
 };
 
+// Working files. The cipher writes a document's new content to a file
+// "~kv" + 8 hex digits naming the document + "-" + 8 hex digits + ".tmp" in the
+// document's folder, which the system removes if the program dies before it is
+// complete. Such a name is never a user's document.
+bool IsWorkingFileName(const std::wstring& path);
+// The start of the names of the working files of the document whose plain (not
+// encrypted) path is given: "~kv" + 8 hex digits + "-", without the folder. Both
+// directions of one document use the same ones.
+std::wstring WorkingFilePrefix(const std::wstring& plain_path);
+
 // The report rhythm of one document: a report after positions 30, 60, ... up
 // to `positions`, each of value floor(position * 100 / divisor). Encryption:
 // positions = n, divisor = n - 3 (so the last values can exceed 100).
@@ -66,6 +76,8 @@ enum class CipherStep {
     kWrite,
     kFlush,
     kReplace,          // moving the temporary file onto the new name
+    kNewName,          // the new name cannot exist on the volume (too long); checked before anything is written
+    kNotEncrypted,     // a name ending in "locked" whose content was never encrypted; left as it is
     kDeleteOriginal,   // the new file is in place but the source could not be removed: both are kept
 };
 
@@ -91,13 +103,18 @@ struct CipherOptions {
 };
 
 // Encrypts `path` into LockedPathOf(path) and removes `path`. Progress goes to
-// `progress` (null: no reports).
+// `progress` (null: no reports). Working files that an earlier run of the same
+// document left behind are removed first. The new file keeps the attributes and
+// the last-write time of the old one. An older file of the new name goes to the
+// Recycle Bin where the volume has one; otherwise it is replaced.
 CipherResult EncryptDocument(FileSystem& fs, const std::wstring& path, ProgressSink* progress,
                              const CipherOptions& options = {});
 
 // Decrypts `locked_path` (its name must end in "locked"; std::invalid_argument
-// otherwise) into PlainPathOf(locked_path) and removes `locked_path`. A file of
-// fewer than 3 bytes is only renamed.
+// otherwise) into PlainPathOf(locked_path) and removes `locked_path`, as
+// EncryptDocument does. A file of fewer than 3 bytes is only renamed. A file whose
+// content was never encrypted (its three last bytes do not decrypt to zeros) is
+// left as it is: failure kNotEncrypted.
 CipherResult DecryptDocument(FileSystem& fs, const std::wstring& locked_path, ProgressSink* progress,
                              const CipherOptions& options = {});
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kv {
 
@@ -18,6 +19,7 @@ enum class FsErrorKind {
     kSharingViolation,  // open in another program
     kDiskFull,
     kAlreadyExists,
+    kNameTooLong,       // a name longer than the file system allows
     kOther,
 };
 
@@ -27,6 +29,15 @@ struct FsStatus {
 
     bool ok() const { return kind == FsErrorKind::kNone; }
     static FsStatus Ok() { return {}; }
+};
+
+// What a document keeps when it is rewritten: its attributes (hidden, system,
+// archive; never read-only) and the time it was last written, in the platform's
+// own terms.
+struct FileStamp {
+    bool valid = false;
+    std::uint32_t attributes = 0;
+    std::int64_t last_write = 0;
 };
 
 // An open file. Closed when destroyed.
@@ -40,11 +51,20 @@ public:
     virtual FsStatus Write(const std::uint8_t* data, std::size_t size) = 0;
     // Pushes what was written to the disk itself.
     virtual FsStatus Flush() = 0;
+    virtual FsStatus GetStamp(FileStamp* stamp) = 0;
+    // Gives the file those attributes and that last-write time (after the last write).
+    virtual FsStatus SetStamp(const FileStamp& stamp) = 0;
+    // Only for a file opened with kCreateTemporary: keeps it, and gives it the name
+    // `target` in one step, replacing a file of that name.
+    virtual FsStatus PutInPlace(const std::wstring& target) = 0;
 };
 
 enum class OpenMode {
     kReadWriteExisting,  // an existing file, read and write access, others may only read
     kCreateNew,          // a new file for writing; fails with kAlreadyExists if the name is taken
+    // As kCreateNew, but the file is removed by the system when it is closed, or when the
+    // program dies, unless PutInPlace has kept it.
+    kCreateTemporary,
 };
 
 class FileSystem {
@@ -57,6 +77,13 @@ public:
     // True for an existing file (not a folder).
     virtual bool Exists(const std::wstring& path) = 0;
     virtual FsStatus Size(const std::wstring& path, std::uint64_t* size) = 0;
+    // Moves the file to the Recycle Bin, from where the user can restore it, when its
+    // volume has one (*recycled true). Where there is none, nothing is changed.
+    virtual FsStatus Recycle(const std::wstring& path, bool* recycled) = 0;
+    // The names (without folder) of the files in `folder` whose names start with `prefix`.
+    virtual std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) = 0;
+    // kNameTooLong when a file could not carry this name on its volume.
+    virtual FsStatus CheckName(const std::wstring& path) = 0;
 };
 
 // The file system of the platform the program runs on: Win32 in Korvane.exe,

@@ -1,22 +1,34 @@
 // Win32 file system for Korvane.exe: wide paths throughout, big-block reads and
 // writes, FlushFileBuffers, and MoveFileExW for the one-step replace.
 #include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <vector>
 
 #include "core/file_system.h"
+#include "win/files.h"
 
 namespace kv {
 namespace {
 
-// Paths at or beyond MAX_PATH need the \\?\ form; paths already in it pass
-// through unchanged.
-std::wstring Win32Path(const std::wstring& path) {
-    if (path.size() < MAX_PATH - 12 || path.rfind(L"\\\\?\\", 0) == 0) return path;
-    std::wstring p = path;
-    for (wchar_t& c : p)
-        if (c == L'/') c = L'\\';
-    if (p.size() > 2 && p[1] == L':' && p[2] == L'\\') return L"\\\\?\\" + p;
-    if (p.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + p.substr(2);
-    return path;  // relative: left to the system
+std::wstring Win32Path(const std::wstring& path) { return win::LongPath(path); }
+
+// The form a file's new name takes when it is given through the file's handle: the
+// full path behind "\??\".
+std::wstring NtPath(const std::wstring& path) {
+    std::wstring full = win::LongPath(path);
+    if (full.rfind(L"\\\\?\\", 0) != 0) {
+        const DWORD n = ::GetFullPathNameW(full.c_str(), 0, nullptr, nullptr);
+        if (n != 0) {
+            std::wstring buffer(n, L'\0');
+            const DWORD m = ::GetFullPathNameW(full.c_str(), n, buffer.data(), nullptr);
+            if (m != 0 && m < n) full.assign(buffer.data(), m);
+        }
+        if (full.rfind(L"\\\\", 0) == 0) return L"\\??\\UNC\\" + full.substr(2);
+        return L"\\??\\" + full;
+    }
+    return L"\\??\\" + full.substr(4);
 }
 
 FsStatus FromWin32(DWORD err) {
@@ -35,6 +47,8 @@ FsStatus FromWin32(DWORD err) {
         case ERROR_HANDLE_DISK_FULL: s.kind = FsErrorKind::kDiskFull; break;
         case ERROR_FILE_EXISTS:
         case ERROR_ALREADY_EXISTS: s.kind = FsErrorKind::kAlreadyExists; break;
+        case ERROR_FILENAME_EXCED_RANGE:
+        case ERROR_BUFFER_OVERFLOW: s.kind = FsErrorKind::kNameTooLong; break;
         default: s.kind = FsErrorKind::kOther; break;
     }
     wchar_t* text = nullptr;
@@ -57,10 +71,80 @@ FsStatus LastError() { return FromWin32(GetLastError()); }
 // ReadFile and WriteFile take 32-bit counts.
 constexpr DWORD kMaxIo = DWORD(1) << 30;
 
+// Attributes a document keeps when it is rewritten; read-only never comes along (such a
+// document cannot be opened for writing in the first place).
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+bool MarkForDeletion(HANDLE handle, bool remove) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = remove ? TRUE : FALSE;
+    return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
+// The longest name one folder entry may have on the volume of `path`.
+DWORD MaxNameLength(const std::wstring& path) {
+    std::wstring volume(MAX_PATH + 1, L'\0');
+    DWORD max = 0;
+    if (::GetVolumePathNameW(Win32Path(path).c_str(), volume.data(), DWORD(volume.size())) &&
+        ::GetVolumeInformationW(volume.c_str(), nullptr, 0, nullptr, &max, nullptr, nullptr, 0) && max > 0)
+        return max;
+    return 255;  // what every file system Windows writes documents to allows
+}
+
+std::size_t NameStart(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? 0 : slash + 1;
+}
+
 class Win32File final : public FileHandle {
 public:
-    Win32File(HANDLE handle, bool durable) : handle_(handle), durable_(durable) {}
+    Win32File(HANDLE handle, bool durable, bool temporary = false)
+        : handle_(handle), durable_(durable), temporary_(temporary) {}
+    // A working file not kept is still marked for deletion: closing it removes it.
     ~Win32File() override { CloseHandle(handle_); }
+
+    FsStatus GetStamp(FileStamp* stamp) override {
+        FILE_BASIC_INFO info{};
+        if (!::GetFileInformationByHandleEx(handle_, FileBasicInfo, &info, sizeof info)) return LastError();
+        stamp->valid = true;
+        stamp->attributes = info.FileAttributes & kKeptAttributes;
+        stamp->last_write = info.LastWriteTime.QuadPart;
+        return {};
+    }
+
+    FsStatus SetStamp(const FileStamp& stamp) override {
+        if (!stamp.valid) return {};
+        FILE_BASIC_INFO info{};  // zero: left as it is
+        if (!::GetFileInformationByHandleEx(handle_, FileBasicInfo, &info, sizeof info)) return LastError();
+        FILE_BASIC_INFO change{};
+        change.LastWriteTime.QuadPart = stamp.last_write;
+        change.FileAttributes = (info.FileAttributes & ~kKeptAttributes) | stamp.attributes;
+        if (change.FileAttributes == 0) change.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        if (!::SetFileInformationByHandle(handle_, FileBasicInfo, &change, sizeof change)) return LastError();
+        return {};
+    }
+
+    FsStatus PutInPlace(const std::wstring& target) override {
+        if (!temporary_) return FromWin32(ERROR_INVALID_FUNCTION);
+        if (!MarkForDeletion(handle_, false)) return LastError();
+        const std::wstring name = NtPath(target);
+        std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+        auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+        rename->ReplaceIfExists = TRUE;
+        rename->RootDirectory = nullptr;
+        rename->FileNameLength = DWORD(name.size() * sizeof(wchar_t));
+        std::copy(name.begin(), name.end(), rename->FileName);
+        if (!::SetFileInformationByHandle(handle_, FileRenameInfo, rename, DWORD(buffer.size()))) {
+            DWORD err = ::GetLastError();
+            if (err == ERROR_SUCCESS) err = ERROR_WRITE_FAULT;
+            MarkForDeletion(handle_, true);  // still ours to remove
+            return FromWin32(err);
+        }
+        temporary_ = false;
+        if (durable_) ::FlushFileBuffers(handle_);
+        return {};
+    }
     Win32File(const Win32File&) = delete;
     Win32File& operator=(const Win32File&) = delete;
 
@@ -107,6 +191,7 @@ public:
 private:
     HANDLE handle_;
     bool durable_;
+    bool temporary_;
 };
 
 class Win32FileSystem final : public FileSystem {
@@ -116,6 +201,21 @@ public:
     FsStatus Open(const std::wstring& path, OpenMode mode, std::unique_ptr<FileHandle>* file) override {
         const std::wstring p = Win32Path(path);
         HANDLE h;
+        if (mode == OpenMode::kCreateTemporary) {
+            // Marked for deletion from the first moment: if the program dies while the file
+            // is written, the system removes it. PutInPlace lifts the mark.
+            h = CreateFileW(p.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+            if (h == INVALID_HANDLE_VALUE) return LastError();
+            if (!MarkForDeletion(h, true)) {
+                const FsStatus status = LastError();
+                CloseHandle(h);
+                DeleteFileW(p.c_str());
+                return status;
+            }
+            *file = std::make_unique<Win32File>(h, durable_, true);
+            return {};
+        }
         if (mode == OpenMode::kCreateNew) {
             h = CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -151,6 +251,57 @@ public:
         WIN32_FILE_ATTRIBUTE_DATA data{};
         if (!GetFileAttributesExW(Win32Path(path).c_str(), GetFileExInfoStandard, &data)) return LastError();
         *size = std::uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+        return {};
+    }
+
+    FsStatus Recycle(const std::wstring& path, bool* recycled) override {
+        *recycled = false;
+        // The shell's delete takes short paths only; local fixed disks have a Recycle Bin,
+        // removable and network drives none (there the file is replaced as it always was).
+        const std::wstring full = Win32Path(path);
+        if (full.size() >= MAX_PATH || full.rfind(L"\\\\?\\", 0) == 0) return {};
+        std::wstring root(MAX_PATH + 1, L'\0');
+        if (!::GetVolumePathNameW(full.c_str(), root.data(), DWORD(root.size()))) return {};
+        if (::GetDriveTypeW(root.c_str()) != DRIVE_FIXED) return {};
+        std::wstring from = full;
+        from.push_back(L'\0');  // the list ends with an empty name
+        const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+        SHFILEOPSTRUCTW op{};
+        op.wFunc = FO_DELETE;
+        op.pFrom = from.c_str();
+        op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI | FOF_NOCONFIRMMKDIR;
+        const int result = ::SHFileOperationW(&op);
+        if (SUCCEEDED(com)) ::CoUninitialize();
+        if (result != 0 || op.fAnyOperationsAborted) return FromWin32(ERROR_ACCESS_DENIED);
+        *recycled = !Exists(path);
+        return {};
+    }
+
+    std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {
+        std::vector<std::wstring> names;
+        std::wstring pattern = folder;
+        if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
+        pattern += prefix + L"*";
+        WIN32_FIND_DATAW data{};
+        const HANDLE find =
+            ::FindFirstFileExW(Win32Path(pattern).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
+        if (find == INVALID_HANDLE_VALUE) return names;
+        do {
+            const std::wstring name = data.cFileName;
+            // The pattern also matches short 8.3 names: only long names that start so count.
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() >= prefix.size() &&
+                ::CompareStringOrdinal(name.c_str(), int(prefix.size()), prefix.c_str(), int(prefix.size()), TRUE) ==
+                    CSTR_EQUAL)
+                names.push_back(name);
+        } while (::FindNextFileW(find, &data));
+        ::FindClose(find);
+        return names;
+    }
+
+    FsStatus CheckName(const std::wstring& path) override {
+        const std::size_t start = NameStart(path);
+        if (path.size() - start > MaxNameLength(path.substr(0, start)) || path.size() >= 32000)
+            return FromWin32(ERROR_FILENAME_EXCED_RANGE);
         return {};
     }
 

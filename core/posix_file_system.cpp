@@ -4,7 +4,10 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,6 +56,7 @@ FsStatus FromErrno(int err) {
         case EBUSY: s.kind = FsErrorKind::kSharingViolation; break;
         case ENOSPC:
         case EDQUOT: s.kind = FsErrorKind::kDiskFull; break;
+        case ENAMETOOLONG: s.kind = FsErrorKind::kNameTooLong; break;
         case EEXIST: s.kind = FsErrorKind::kAlreadyExists; break;
         default: s.kind = FsErrorKind::kOther; break;
     }
@@ -67,10 +71,64 @@ std::string Folder(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::wstring FromUtf8(const std::string& text) {
+    std::wstring out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const std::size_t len = b < 0x80 ? 1 : b >= 0xF0 ? 4 : b >= 0xE0 ? 3 : b >= 0xC0 ? 2 : 1;
+        std::uint32_t c = len == 1 ? b : b & (0x7F >> len);
+        for (std::size_t k = 1; k < len && i + k < text.size(); ++k) c = c << 6 | (text[i + k] & 0x3F);
+        out += wchar_t(c);
+        i += len;
+    }
+    return out;
+}
+
+void SyncFolder(const std::string& path) {
+    const int fd = ::open(Folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
 class PosixFile final : public FileHandle {
 public:
-    PosixFile(int fd, bool durable) : fd_(fd), durable_(durable) {}
-    ~PosixFile() override { ::close(fd_); }
+    PosixFile(int fd, bool durable, std::string temporary = {})
+        : fd_(fd), durable_(durable), temporary_(std::move(temporary)) {}
+    // POSIX has no file that removes itself when its program dies; a working file
+    // is at least removed when it is closed without being kept.
+    ~PosixFile() override {
+        ::close(fd_);
+        if (!temporary_.empty()) ::unlink(temporary_.c_str());
+    }
+
+    FsStatus GetStamp(FileStamp* stamp) override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) return FromErrno(errno);
+        stamp->valid = true;
+        stamp->attributes = 0;
+        stamp->last_write = std::int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+        return {};
+    }
+
+    FsStatus SetStamp(const FileStamp& stamp) override {
+        if (!stamp.valid) return {};
+        struct timespec times[2] = {};
+        times[0].tv_nsec = UTIME_OMIT;
+        times[1].tv_sec = stamp.last_write / 1000000000;
+        times[1].tv_nsec = stamp.last_write % 1000000000;
+        if (::futimens(fd_, times) != 0) return FromErrno(errno);
+        return {};
+    }
+
+    FsStatus PutInPlace(const std::wstring& target) override {
+        if (temporary_.empty()) return FromErrno(EINVAL);
+        const std::string to = ToUtf8(target);
+        if (::rename(temporary_.c_str(), to.c_str()) != 0) return FromErrno(errno);
+        temporary_.clear();
+        if (durable_) SyncFolder(to);
+        return {};
+    }
 
     FsStatus Size(std::uint64_t* size) override {
         struct stat st {};
@@ -116,6 +174,7 @@ public:
 private:
     int fd_;
     bool durable_;
+    std::string temporary_;  // the name of a working file not yet kept
 };
 
 class PosixFileSystem final : public FileSystem {
@@ -124,7 +183,8 @@ public:
 
     FsStatus Open(const std::wstring& path, OpenMode mode, std::unique_ptr<FileHandle>* file) override {
         const std::string p = ToUtf8(path);
-        const int flags = mode == OpenMode::kCreateNew ? O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC : O_RDWR | O_CLOEXEC;
+        const int flags =
+            mode == OpenMode::kReadWriteExisting ? O_RDWR | O_CLOEXEC : O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC;
         int fd;
         do fd = ::open(p.c_str(), flags, 0666);
         while (fd < 0 && errno == EINTR);
@@ -139,7 +199,7 @@ public:
             ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
         }
-        *file = std::make_unique<PosixFile>(fd, durable_);
+        *file = std::make_unique<PosixFile>(fd, durable_, mode == OpenMode::kCreateTemporary ? p : std::string());
         return {};
     }
 
@@ -171,14 +231,39 @@ public:
         return {};
     }
 
+    // No Recycle Bin here.
+    FsStatus Recycle(const std::wstring&, bool* recycled) override {
+        *recycled = false;
+        return {};
+    }
+
+    std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {
+        std::vector<std::wstring> names;
+        const std::string start = ToUtf8(prefix);
+        DIR* dir = ::opendir(ToUtf8(folder).c_str());
+        if (!dir) return names;
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name.compare(0, start.size(), start) == 0) names.push_back(FromUtf8(name));
+        }
+        ::closedir(dir);
+        return names;
+    }
+
+    FsStatus CheckName(const std::wstring& path) override {
+        const std::string p = ToUtf8(path);
+        const auto slash = p.find_last_of('/');
+        const std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
+        long max = ::pathconf(Folder(p).c_str(), _PC_NAME_MAX);
+        if (max <= 0) max = 255;
+        if (name.size() > std::size_t(max)) return FromErrno(ENAMETOOLONG);
+        return {};
+    }
+
 private:
     // A rename or unlink is durable once the folder itself is synced.
     void SyncFolderOf(const std::string& path) {
-        if (!durable_) return;
-        const int fd = ::open(Folder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (fd < 0) return;
-        ::fsync(fd);
-        ::close(fd);
+        if (durable_) SyncFolder(path);
     }
 
     bool durable_;

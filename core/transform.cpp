@@ -296,6 +296,27 @@ void BackwardWordStream::Process(const std::uint8_t* in, std::uint8_t* out, std:
     borrows_ = Run<false>(*tables_, delta_, borrows_, in, out, size);
 }
 
+void BackwardWordStream::Finish(const std::uint8_t* in3, std::uint8_t* out3) {
+    std::uint32_t state = borrows_;
+    for (int k = 0; k < 3; ++k) {
+        std::uint32_t v = in3[k];
+        std::uint32_t next = 0;
+        // The borrows of the three positions below pass in the order their steps ran.
+        for (int b = 0; b <= 2; ++b) {
+            if (!(state >> b & 1)) continue;
+            if (v == 0) {
+                v = 0xFF;
+                if (b < 2) next |= 1u << (b + 1);
+            } else {
+                --v;
+            }
+        }
+        out3[k] = std::uint8_t(v);
+        state = next;
+    }
+    borrows_ = 0;
+}
+
 std::vector<std::uint8_t> AddWordsForward(std::span<const std::uint8_t> plain, std::uint32_t delta) {
     if (delta == 0 || delta > 0xFF) return AddWordsEveryPosition(plain, delta);
     if (plain.empty()) return {};

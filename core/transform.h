@@ -69,6 +69,12 @@ public:
 
     void Process(const std::uint8_t* in, std::uint8_t* out, std::size_t size);
     void Process(std::uint8_t* data, std::size_t size) { Process(data, data, size); }
+    // Given the three stored bytes that follow those fed, writes what the full
+    // backward pass leaves in them (the borrows still travelling pass through; they
+    // are no positions of their own). A stored text made by the forward transform
+    // always leaves three zero bytes there; anything else was never encoded. The
+    // stream is then reset for a new text.
+    void Finish(const std::uint8_t* in3, std::uint8_t* out3);
 
 private:
     const WordStepTables* tables_;

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/ActionLog.h"
+#include "core/DataLock.h"
 #include "core/Globals.h"
 #include "core/action_log.h"
 #include "ui/log_text.h"
@@ -40,43 +42,28 @@ std::optional<win::FileError> ReadLog(std::string& raw) {
     return std::nullopt;
 }
 
-// Puts content in the log's place through KVLTEMP.txt beside it: written, flushed to disk,
-// then moved over the log in one step. On failure the log is untouched, the temporary file
-// is gone and the reason is returned.
-std::optional<std::wstring> ReplaceLogThroughTemp(const std::wstring& logPath, const std::string& content) {
+}  // namespace
+
+std::optional<std::wstring> KeepNewestLogEntries(const std::wstring& logPath, bool* truncated) {
+    *truncated = false;
+    const DataFileLock lock(logPath, kLogLockPatienceMs);
+    if (!lock.Acquired()) return win::FileError{ERROR_LOCK_VIOLATION, logPath + L" is in use"}.Describe();
+    std::vector<std::uint8_t> bytes;
+    if (auto error = win::ReadWholeFile(logPath, bytes)) return error->Describe();
+    const std::optional<std::string> kept = TruncatedLogContent(std::string_view(
+        reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    if (!kept) return std::nullopt;
+    bytes.assign(kept->begin(), kept->end());
     const std::wstring temp = LogTempPath(logPath);
-    auto failed = [&](const std::wstring& what, DWORD code, bool removeTemp) {
-        if (removeTemp) ::DeleteFileW(temp.c_str());
-        return win::FileError{code, what}.Describe();
-    };
-    {
-        win::FileHandle file(
-            ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        // Whatever stands at the temporary path when it cannot be created is not ours to delete.
-        if (!file) return failed(temp + L" could not be written", ::GetLastError(), false);
-        std::size_t done = 0;
-        while (done < content.size()) {
-            const DWORD want = static_cast<DWORD>(std::min<std::size_t>(content.size() - done, 1u << 24));
-            DWORD put = 0;
-            if (!::WriteFile(file.get(), content.data() + done, want, &put, nullptr) || put == 0) {
-                const DWORD code = ::GetLastError();
-                file.reset();
-                return failed(temp + L" could not be written", code ? code : ERROR_WRITE_FAULT, true);
-            }
-            done += put;
-        }
-        if (!::FlushFileBuffers(file.get())) {
-            const DWORD code = ::GetLastError();
-            file.reset();
-            return failed(temp + L" could not be written", code, true);
-        }
+    if (auto error = win::WriteFileAtomically(logPath, bytes, temp)) {
+        // Name the file that failed: the temporary one while it is written, else the log.
+        const bool replacing = error->what == L"could not be replaced";
+        error->what = (replacing ? logPath : temp) + L" " + error->what;
+        return error->Describe();
     }
-    if (!::MoveFileExW(temp.c_str(), logPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return failed(logPath + L" could not be replaced", ::GetLastError(), true);
+    *truncated = true;
     return std::nullopt;
 }
-
-}  // namespace
 
 std::wstring GeneralDateNow() {
     SYSTEMTIME now{};
@@ -163,13 +150,13 @@ void frmViewLogFile::TruncateLogFile() {
     win::DoEvents(7);
     if (count <= kLogKeptEntries) return void(win::MsgBox(std::wstring(kNoTruncationNecessary)));
 
-    // Read once more: an entry may have been appended while messages were processed. From
-    // here to the replacement nothing else runs, so no entry written meanwhile is lost.
-    if (auto error = ReadLog(raw)) return void(win::MsgBox(Lines(kLogNotTruncated, error->Describe())));
-    const std::optional<std::string> kept = TruncatedLogContent(raw);
-    if (!kept) return void(win::MsgBox(std::wstring(kNoTruncationNecessary)));
-    if (auto error = ReplaceLogThroughTemp(Globals::LogFilePath, *kept))
+    // Read once more under the log's lock: an entry may have been appended while messages
+    // were processed, and one appended by another copy from now on waits for the lock.
+    raw = {};
+    bool truncated = false;
+    if (auto error = KeepNewestLogEntries(Globals::LogFilePath, &truncated))
         return void(win::MsgBox(Lines(kLogNotTruncated, *error)));
+    if (!truncated) return void(win::MsgBox(std::wstring(kNoTruncationNecessary)));
     win::DoEvents(21);
 
     win::MsgBox(std::wstring(kTruncationComplete));

@@ -3,6 +3,7 @@
 // working windows' "View Log File" items.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "win/controls.h"
@@ -35,6 +36,13 @@ protected:
 private:
     void NoLogFileFound();
 };
+
+// Keeps the 300 newest entries of the log at `logPath`: reads it and puts the kept lines
+// in its place through KVLTEMP.txt, all under the log's lock, so an entry that another
+// copy of the program appends meanwhile waits and lands in the shortened log. Returns the
+// reason when it failed (the log is then as it was); *truncated is false when the log
+// held no more than 300 entries.
+std::optional<std::wstring> KeepNewestLogEntries(const std::wstring& logPath, bool* truncated);
 
 // Opens the log viewer modally over the calling window and returns once it is closed.
 void ShowLogViewer();

@@ -19,6 +19,19 @@ bool LoadUserFile();
 // the file on disk is then unchanged.
 bool SaveUserFile();
 
+enum class SaveOutcome {
+    Saved,
+    NotSaved,  // the user was told; the file is unchanged and memory may go back to it
+    // Another copy of Korvane changed the file since this one read or wrote it: nothing
+    // was saved, the user was told, and Users now holds the file's accounts (indexes
+    // may have moved; CurrentUser still names the logged-in user, or an empty record
+    // without rights when that account is gone). Windows showing accounts refill.
+    Reloaded,
+};
+// SaveUserFile, telling the three outcomes apart. The check against the file and the
+// write happen under the store's lock, so two copies cannot both pass the check.
+SaveOutcome SaveUsers();
+
 // The encoding pass over a whole file and its inverse (crash-safe rewrites).
 bool EncodeUsersFile(const std::wstring& path);
 bool DecodeUsersFile(const std::wstring& path);

@@ -1,5 +1,6 @@
 #include "users/AppFunctions.h"
 
+#include "core/DataLock.h"
 #include "core/Globals.h"
 #include "win/app.h"
 #include "win/dialogs.h"
@@ -11,10 +12,78 @@ namespace {
 
 using win::CR;
 
+constexpr DWORD kStoreLockPatienceMs = 10000;
+
 std::vector<std::uint8_t> ToBytes(const std::string& s) { return {s.begin(), s.end()}; }
 
 void ReportStoreProblem(const std::wstring& what, const std::wstring& detail) {
     win::MsgBox(what + CR + Globals::UsersFilePath + CR + detail, win::MsgButtons::OK, win::MsgIcon::Critical);
+}
+
+// Words for a failure to read or write the store; the system has none for a file over
+// the size limit.
+std::wstring StoreErrorText(const win::FileError& error) {
+    if (error.code == ERROR_FILE_TOO_LARGE)
+        return L"The file is too large to be a user file (larger than 1 GiB).";
+    return win::SystemErrorText(error.code);
+}
+
+// KVU.txt as this copy of the program last read or wrote it.
+struct StoreState {
+    std::wstring path;
+    bool exists = false;
+    std::uint64_t size = 0;
+    FILETIME written{};
+    std::vector<std::uint8_t> bytes;
+
+    bool SameAs(const StoreState& other) const {
+        return exists == other.exists && size == other.size &&
+               ::CompareFileTime(&written, &other.written) == 0 && bytes == other.bytes;
+    }
+};
+
+StoreState g_known;
+
+// Size and last-write time of the store as it stands; false when it is not there.
+bool StampOf(const std::wstring& path, StoreState* state) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    state->path = path;
+    state->exists = ::GetFileAttributesExW(win::LongPath(path).c_str(), GetFileExInfoStandard, &data) != FALSE;
+    if (!state->exists) return false;
+    state->size = std::uint64_t(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    state->written = data.ftLastWriteTime;
+    return true;
+}
+
+std::vector<UserRecord> LiveRecords(const std::vector<std::uint8_t>& stored) {
+    const auto plain = DecodeUsersBytes(stored);
+    std::vector<UserRecord> loaded;
+    for (auto& user : ParseUsersText(win::FromAnsi(std::string(plain.begin(), plain.end()))))
+        if (!user.UserName.empty()) loaded.push_back(std::move(user));
+    return loaded;
+}
+
+// Takes the accounts another copy saved, keeping the logged-in user logged in by name.
+void TakeStoredAccounts(const StoreState& now) {
+    std::vector<UserRecord> loaded = LiveRecords(now.bytes);
+    g_known = now;
+    if (loaded.empty()) return;  // nothing usable there: memory stays as it was
+    const std::wstring current = Globals::CurrentUserRecord().UserName;
+    Globals::Users = std::move(loaded);
+    const int index = FindUserIndex(Globals::Users, current);
+    if (index >= 0) {
+        Globals::CurrentUser = index;
+    } else {
+        // The account is gone: the session goes on without a name and without rights.
+        Globals::Users.push_back(UserRecord{});
+        Globals::CurrentUser = static_cast<std::int32_t>(Globals::Users.size() - 1);
+    }
+}
+
+std::wstring ChangedElsewhere() {
+    return std::wstring(L"The user list was changed by another copy of Korvane after this one read it.") + CR +
+           L"Your change was not saved. The accounts are shown again as they are stored now;" + CR +
+           L"make the change again if it is still needed.";
 }
 
 std::wstring Welcome() {
@@ -29,7 +98,7 @@ bool LoadUserFile() {
     Users.assign(1, UserRecord{});
     const std::wstring& path = Globals::UsersFilePath;
 
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const DWORD attributes = ::GetFileAttributesW(win::LongPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD why = ::GetLastError();
         if (why != ERROR_FILE_NOT_FOUND && why != ERROR_PATH_NOT_FOUND) {
@@ -48,17 +117,15 @@ bool LoadUserFile() {
         return false;
     }
 
-    std::vector<std::uint8_t> stored;
-    if (auto error = win::ReadWholeFile(path, stored)) {
-        ReportStoreProblem(L"The user file could not be read:", win::SystemErrorText(error->code));
+    StoreState state;
+    StampOf(path, &state);
+    if (auto error = win::ReadWholeFile(path, state.bytes)) {
+        ReportStoreProblem(L"The user file could not be read:", StoreErrorText(*error));
         return false;
     }
-    const auto plain = DecodeUsersBytes(stored);
+    std::vector<UserRecord> loaded = LiveRecords(state.bytes);
     win::DoEvents(1);
 
-    std::vector<UserRecord> loaded;
-    for (auto& user : ParseUsersText(win::FromAnsi(std::string(plain.begin(), plain.end()))))
-        if (!user.UserName.empty()) loaded.push_back(std::move(user));
     if (loaded.empty()) {
         ReportStoreProblem(L"The user file holds no valid account:",
                            L"Korvane cannot start. Restore the file from a backup, or remove it to start afresh "
@@ -66,20 +133,51 @@ bool LoadUserFile() {
         return false;
     }
     Users = std::move(loaded);
+    g_known = std::move(state);
     return true;
 }
 
-bool SaveUserFile() {
-    const auto plain = ToBytes(win::ToAnsi(FormatUsersText(Globals::Users)));
+SaveOutcome SaveUsers() {
+    const std::wstring& path = Globals::UsersFilePath;
+    const auto stored = EncodeUsersBytes(ToBytes(win::ToAnsi(FormatUsersText(Globals::Users))));
     win::DoEvents(1);
-    if (auto error = win::WriteFileAtomically(Globals::UsersFilePath, EncodeUsersBytes(plain))) {
-        ReportStoreProblem(L"The user file could not be saved; nothing was changed:",
-                           win::SystemErrorText(error->code));
-        return false;
+    {
+        const DataFileLock lock(path, kStoreLockPatienceMs);
+        if (!lock.Acquired()) {
+            ReportStoreProblem(L"The user file could not be saved; nothing was changed:",
+                               L"Another copy of Korvane is saving it. Try again in a moment.");
+            return SaveOutcome::NotSaved;
+        }
+        // Only a store this copy has read or written can have been changed behind its back.
+        if (g_known.path == path) {
+            StoreState now;
+            if (StampOf(path, &now)) {
+                if (auto error = win::ReadWholeFile(path, now.bytes)) {
+                    ReportStoreProblem(L"The user file could not be saved; nothing was changed:",
+                                       StoreErrorText(*error));
+                    return SaveOutcome::NotSaved;
+                }
+            }
+            if (!now.SameAs(g_known)) {
+                TakeStoredAccounts(now);
+                win::MsgBox(ChangedElsewhere(), win::MsgButtons::OK, win::MsgIcon::Exclamation);
+                return SaveOutcome::Reloaded;
+            }
+        }
+        if (auto error = win::WriteFileAtomically(path, stored)) {
+            ReportStoreProblem(L"The user file could not be saved; nothing was changed:", StoreErrorText(*error));
+            return SaveOutcome::NotSaved;
+        }
+        StoreState saved;
+        StampOf(path, &saved);
+        saved.bytes = stored;
+        g_known = std::move(saved);
     }
     win::DoEvents(1);
-    return true;
+    return SaveOutcome::Saved;
 }
+
+bool SaveUserFile() { return SaveUsers() == SaveOutcome::Saved; }
 
 bool EncodeUsersFile(const std::wstring& path) {
     std::vector<std::uint8_t> bytes;

@@ -137,10 +137,13 @@ void frmControl::cmdSave_Click() {
     UserRecord& user = Users[static_cast<size_t>(SelectedUser)];
     const UserRecord before = user;
     StoreSettings(user, ReadSettings(), Rights::Store);
-    if (!AppFunctions::SaveUserFile()) {
-        // The user has been told; memory goes back to what the file still holds.
-        Users[static_cast<size_t>(SelectedUser)] = before;
-        return;
+    switch (AppFunctions::SaveUsers()) {
+        case AppFunctions::SaveOutcome::Saved: break;
+        case AppFunctions::SaveOutcome::NotSaved:
+            // The user has been told; memory goes back to what the file still holds.
+            Users[static_cast<size_t>(SelectedUser)] = before;
+            return;
+        case AppFunctions::SaveOutcome::Reloaded: return LoadUsers();
     }
     win::MsgBox(kSavedMessage);
 }
@@ -163,9 +166,10 @@ void frmControl::mnuAddNew_Click() {
             }
         }
         Users.push_back(NewUserRecord(answer));
-        if (!AppFunctions::SaveUserFile()) {
-            Users.pop_back();
-            return;
+        switch (AppFunctions::SaveUsers()) {
+            case AppFunctions::SaveOutcome::Saved: break;
+            case AppFunctions::SaveOutcome::NotSaved: Users.pop_back(); return;
+            case AppFunctions::SaveOutcome::Reloaded: return LoadUsers();
         }
         txtUser.AddItem(answer);
         SelectListItem(txtUser, answer);
@@ -185,9 +189,10 @@ void frmControl::mnuDelete_Click() {
     const size_t index = static_cast<size_t>(SelectedUser);
     const std::wstring stored = Users[index].UserName;
     Users[index].UserName.clear();
-    if (!AppFunctions::SaveUserFile()) {
-        Users[index].UserName = stored;
-        return;
+    switch (AppFunctions::SaveUsers()) {
+        case AppFunctions::SaveOutcome::Saved: break;
+        case AppFunctions::SaveOutcome::NotSaved: Users[index].UserName = stored; return;
+        case AppFunctions::SaveOutcome::Reloaded: return LoadUsers();
     }
     win::MsgBox(DeletedMessage(name));
     LoadUsers();

@@ -93,11 +93,17 @@ void frmSingleUser::cmdSave_Click() {
     UserRecord& user = CurrentUserRecord();
     const UserRecord before = user;
     StoreSettings(user, ReadSettings(), Rights::Keep);
-    if (!AppFunctions::SaveUserFile()) {
-        // The user has been told; memory goes back to what the file still holds and the
-        // window stays open with the edits.
-        CurrentUserRecord() = before;
-        return;
+    switch (AppFunctions::SaveUsers()) {
+        case AppFunctions::SaveOutcome::Saved: break;
+        case AppFunctions::SaveOutcome::NotSaved:
+            // The user has been told; memory goes back to what the file still holds and the
+            // window stays open with the edits.
+            CurrentUserRecord() = before;
+            return;
+        case AppFunctions::SaveOutcome::Reloaded:
+            // Shows the account as stored now; an account deleted elsewhere has nothing to show.
+            if (CurrentUserRecord().UserName.empty()) return Unload();
+            return Form_Load();
     }
     win::MsgBox(kSavedMessage);
     win::DoEvents(1);

@@ -5,7 +5,11 @@
 
 namespace kv::win {
 
-std::wstring FileError::Describe() const { return what + L": " + SystemErrorText(code); }
+std::wstring FileError::Describe() const {
+    // The system has no words of its own for this one.
+    if (code == ERROR_FILE_TOO_LARGE) return what + L": the file is larger than 1 GiB.";
+    return what + L": " + SystemErrorText(code);
+}
 
 std::wstring LongPath(const std::wstring& path) {
     if (path.size() < MAX_PATH - 12 || path.rfind(L"\\\\?\\", 0) == 0) return path;
@@ -44,8 +48,9 @@ std::optional<FileError> ReadWholeFile(const std::wstring& path, std::vector<std
     return std::nullopt;
 }
 
-std::optional<FileError> WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
-    const std::wstring temp = LongPath(path + L".kvtmp");
+std::optional<FileError> WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_t>& bytes,
+                                             const std::wstring& tempPath) {
+    const std::wstring temp = LongPath(tempPath.empty() ? path + L".kvtmp" : tempPath);
     {
         FileHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                                       nullptr));

@@ -26,10 +26,11 @@ bool FileExists(const std::wstring& path);
 // Reads the whole file into memory; never writes.
 std::optional<FileError> ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes);
 
-// Writes the bytes to a temporary file beside `path`, flushes it to disk and puts it in
-// place of `path` in one step. On failure the old file is untouched and no temporary
-// file remains.
-std::optional<FileError> WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_t>& bytes);
+// Writes the bytes to a temporary file beside `path` (`tempPath`, or path + ".kvtmp"
+// when empty), flushes it to disk and puts it in place of `path` in one step. On
+// failure the old file is untouched and no temporary file remains.
+std::optional<FileError> WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_t>& bytes,
+                                             const std::wstring& tempPath = {});
 
 // Folder of the running program file; a drive root keeps its separator ("C:\").
 std::wstring ProgramFolder();

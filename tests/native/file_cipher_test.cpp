@@ -72,7 +72,7 @@ public:
     }
 
     kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) override {
-        auto s = Call(mode == kv::OpenMode::kCreateNew ? Op::kCreate : Op::kOpenDocument);
+        auto s = Call(mode == kv::OpenMode::kReadWriteExisting ? Op::kOpenDocument : Op::kCreate);
         if (!s.ok()) return s;
         std::unique_ptr<kv::FileHandle> inner;
         s = real_.Open(path, mode, &inner);
@@ -89,6 +89,11 @@ public:
     }
     bool Exists(const std::wstring& path) override { return real_.Exists(path); }
     kv::FsStatus Size(const std::wstring& path, std::uint64_t* size) override { return real_.Size(path, size); }
+    kv::FsStatus Recycle(const std::wstring& path, bool* recycled) override { return real_.Recycle(path, recycled); }
+    std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {
+        return real_.FilesStartingWith(folder, prefix);
+    }
+    kv::FsStatus CheckName(const std::wstring& path) override { return real_.CheckName(path); }
 
 private:
     struct File final : kv::FileHandle {
@@ -105,6 +110,12 @@ private:
         kv::FsStatus Flush() override {
             auto s = owner.Call(Op::kFlush);
             return s.ok() ? inner->Flush() : s;
+        }
+        kv::FsStatus GetStamp(kv::FileStamp* stamp) override { return inner->GetStamp(stamp); }
+        kv::FsStatus SetStamp(const kv::FileStamp& stamp) override { return inner->SetStamp(stamp); }
+        kv::FsStatus PutInPlace(const std::wstring& target) override {
+            auto s = owner.Call(Op::kReplace);
+            return s.ok() ? inner->PutInPlace(target) : s;
         }
         FaultyFileSystem& owner;
         std::unique_ptr<kv::FileHandle> inner;
@@ -211,9 +222,15 @@ TEST_F(FileCipherTest, EmptyAndShortFiles) {
         EXPECT_TRUE(sink.values.empty());
         fs::remove(Path("s.bin"));
     }
-    Put("three.binlocked", {0x01, 0x00, 0x00});
+    // Three bytes: what decryption cuts must be the three zeros encryption appended.
+    Put("three.binlocked", {0x00, 0x00, 0x00});
     ASSERT_TRUE(kv::DecryptDocument(*fs_, WPath("three.binlocked"), nullptr, options_).ok());
     EXPECT_TRUE(Get("three.bin").empty());
+    Put("abc.binlocked", {0x01, 0x00, 0x00});
+    auto refused = kv::DecryptDocument(*fs_, WPath("abc.binlocked"), nullptr, options_);
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.failure->step, kv::CipherStep::kNotEncrypted);
+    EXPECT_EQ(Get("abc.binlocked"), (Bytes{0x01, 0x00, 0x00}));
 }
 
 TEST_F(FileCipherTest, ReplacesAnExistingFileOfTheNewName) {
@@ -316,7 +333,8 @@ TEST_F(FileCipherTest, FailureAtAnyStepLeavesTheSourceAndNoTemporaryFile) {
         const std::string source = encrypt ? "r.doc" : "r.doclocked";
         const std::string target = encrypt ? "r.doclocked" : "r.doc";
         for (const Case& c : cases) {
-            const Bytes content = CarryRich(100, rng);
+            // What is decrypted must be an encrypted document, or it is refused before the move.
+            const Bytes content = encrypt ? CarryRich(100, rng) : kv::AddWordsForward(CarryRich(97, rng), 1);
             const Bytes older = CarryRich(50, rng);
             Put(source, content);
             Put(target, older);

@@ -292,13 +292,19 @@ public:
 
     kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) override {
         kv::FsStatus s = real_.Open(path, mode, file);
-        if (s.ok() && mode == kv::OpenMode::kCreateNew && failWrites) *file = std::make_unique<Full>(std::move(*file));
+        if (s.ok() && mode != kv::OpenMode::kReadWriteExisting && failWrites)
+            *file = std::make_unique<Full>(std::move(*file));
         return s;
     }
     kv::FsStatus Replace(const std::wstring& from, const std::wstring& to) override { return real_.Replace(from, to); }
     kv::FsStatus Remove(const std::wstring& path) override { return real_.Remove(path); }
     bool Exists(const std::wstring& path) override { return real_.Exists(path); }
     kv::FsStatus Size(const std::wstring& path, std::uint64_t* size) override { return real_.Size(path, size); }
+    kv::FsStatus Recycle(const std::wstring& path, bool* recycled) override { return real_.Recycle(path, recycled); }
+    std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {
+        return real_.FilesStartingWith(folder, prefix);
+    }
+    kv::FsStatus CheckName(const std::wstring& path) override { return real_.CheckName(path); }
 
 private:
     struct Full final : kv::FileHandle {
@@ -307,6 +313,9 @@ private:
         kv::FsStatus Read(std::uint8_t* d, std::size_t n, std::size_t* got) override { return inner->Read(d, n, got); }
         kv::FsStatus Write(const std::uint8_t*, std::size_t) override { return {kv::FsErrorKind::kDiskFull, L""}; }
         kv::FsStatus Flush() override { return inner->Flush(); }
+        kv::FsStatus GetStamp(kv::FileStamp* stamp) override { return inner->GetStamp(stamp); }
+        kv::FsStatus SetStamp(const kv::FileStamp& stamp) override { return inner->SetStamp(stamp); }
+        kv::FsStatus PutInPlace(const std::wstring& target) override { return inner->PutInPlace(target); }
         std::unique_ptr<kv::FileHandle> inner;
     };
     kv::FileSystem& real_;

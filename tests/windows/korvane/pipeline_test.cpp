@@ -143,6 +143,11 @@ public:
     }
     bool Exists(const std::wstring& path) override { return real_.Exists(path); }
     kv::FsStatus Size(const std::wstring& path, std::uint64_t* size) override { return real_.Size(path, size); }
+    kv::FsStatus Recycle(const std::wstring& path, bool* recycled) override { return real_.Recycle(path, recycled); }
+    std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {
+        return real_.FilesStartingWith(folder, prefix);
+    }
+    kv::FsStatus CheckName(const std::wstring& path) override { return real_.CheckName(path); }
 
 private:
     kv::FileSystem& real_;
