@@ -37,6 +37,16 @@ std::wstring Hex8(std::uint32_t v) {
 
 bool IsHexDigit(wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'); }
 
+// The end of a working file's name as earlier versions made it, after the document's
+// new name: ".~kv", 1 to 8 hex digits, ".tmp".
+bool IsLegacyWorkingName(std::wstring_view tail) {
+    if (tail.size() < 9 || tail.size() > 16 || tail.substr(0, 4) != L".~kv" || tail.substr(tail.size() - 4) != L".tmp")
+        return false;
+    for (std::size_t i = 4; i < tail.size() - 4; ++i)
+        if (!IsHexDigit(tail[i])) return false;
+    return true;
+}
+
 std::size_t NameStart(const std::wstring& path) {
     const std::size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? 0 : slash + 1;
@@ -73,9 +83,16 @@ FsStatus CreateTemporary(FileSystem& fs, const std::wstring& target, const std::
 // going on in another copy of the program are open and cannot be removed.
 void RemoveStaleWorkingFiles(FileSystem& fs, const std::wstring& plain_path) {
     try {
+        const std::wstring folder = FolderOf(plain_path);
         const std::wstring folder_part = plain_path.substr(0, NameStart(plain_path));
-        for (const std::wstring& name : fs.FilesStartingWith(FolderOf(plain_path), WorkingFilePrefix(plain_path)))
+        for (const std::wstring& name : fs.FilesStartingWith(folder, WorkingFilePrefix(plain_path)))
             if (IsWorkingFileName(name)) fs.Remove(folder_part + name);
+        // Earlier versions named them after the new name of the document.
+        const std::wstring plain_name = plain_path.substr(folder_part.size());
+        for (const std::wstring& target : {plain_name, plain_name + std::wstring(LockedSuffix)})
+            for (const std::wstring& name : fs.FilesStartingWith(folder, target + L".~kv"))
+                if (name.size() > target.size() && IsLegacyWorkingName(std::wstring_view(name).substr(target.size())))
+                    fs.Remove(folder_part + name);
     } catch (...) {
     }
 }
@@ -196,8 +213,13 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
 }  // namespace
 
 bool IsWorkingFileName(const std::wstring& path) {
-    // "~kv" 8 hex "-" 8 hex ".tmp": 24 characters.
     const std::wstring_view name = std::wstring_view(path).substr(NameStart(path));
+    // A name of an earlier version: the document's new name, ".~kv", hex digits, ".tmp".
+    for (std::size_t digits = 1; digits <= 8; ++digits) {
+        const std::size_t tail = 8 + digits;
+        if (name.size() > tail && IsLegacyWorkingName(name.substr(name.size() - tail))) return true;
+    }
+    // "~kv" 8 hex "-" 8 hex ".tmp": 24 characters.
     if (name.size() != 24 || name.substr(0, 3) != L"~kv" || name[11] != L'-' || name.substr(20) != L".tmp") return false;
     for (std::size_t i = 3; i < 20; ++i)
         if (i != 11 && !IsHexDigit(name[i])) return false;

@@ -43,7 +43,9 @@ public:
 // Working files. The cipher writes a document's new content to a file
 // "~kv" + 8 hex digits naming the document + "-" + 8 hex digits + ".tmp" in the
 // document's folder, which the system removes if the program dies before it is
-// complete. Such a name is never a user's document.
+// complete. Such a name is never a user's document. Earlier versions named their
+// working files after the document's new name + ".~kv" + hex digits + ".tmp"; those
+// are recognised too.
 bool IsWorkingFileName(const std::wstring& path);
 // The start of the names of the working files of the document whose plain (not
 // encrypted) path is given: "~kv" + 8 hex digits + "-", without the folder. Both

@@ -300,7 +300,10 @@ public:
 
     FsStatus CheckName(const std::wstring& path) override {
         const std::size_t start = NameStart(path);
-        if (path.size() - start > MaxNameLength(path.substr(0, start)) || path.size() >= 32000)
+        const std::size_t length = path.size() - start;
+        // Every file system documents live on takes 255; only a longer name needs the
+        // volume asked (which may be slow, on a network).
+        if (path.size() >= 32000 || (length > 255 && length > MaxNameLength(path.substr(0, start))))
             return FromWin32(ERROR_FILENAME_EXCED_RANGE);
         return {};
     }

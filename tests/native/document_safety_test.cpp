@@ -138,6 +138,12 @@ TEST(WorkingFiles, NamesAreRecognisedAndShareOnePrefixPerDocument) {
     EXPECT_FALSE(kv::IsWorkingFileName(L"C:\\Papers\\" + prefix + L"0123ABCG.tmp"));
     EXPECT_FALSE(kv::IsWorkingFileName(L"C:\\Papers\\report.doc"));
     EXPECT_FALSE(kv::IsWorkingFileName(L"C:\\Papers\\~kvnotes.tmp"));
+    // Earlier versions' names: the new name, ".~kv", 1 to 8 hex digits, ".tmp".
+    EXPECT_TRUE(kv::IsWorkingFileName(L"C:\\Papers\\report.doc.~kv1a2b.tmp"));
+    EXPECT_TRUE(kv::IsWorkingFileName(L"C:\\Papers\\report.doclocked.~kv0123abcd.tmp"));
+    EXPECT_FALSE(kv::IsWorkingFileName(L"C:\\Papers\\report.doc.~kv0123abcd9.tmp"));
+    EXPECT_FALSE(kv::IsWorkingFileName(L"C:\\Papers\\.~kv12.tmp"));
+    EXPECT_FALSE(kv::IsWorkingFileName(L"C:\\Papers\\report.doc.~kvxyz.tmp"));
 }
 
 TEST_F(DocumentSafety, StaleWorkingFilesOfTheDocumentGoWhenItIsProcessedAgain) {
@@ -147,16 +153,19 @@ TEST_F(DocumentSafety, StaleWorkingFilesOfTheDocumentGoWhenItIsProcessedAgain) {
     const std::string staleToo = Narrow(mine) + "12345678.tmp";
     const std::string others = Narrow(other) + "0badf00d.tmp";
     const std::string lookalike = Narrow(mine) + "notours.tmp";
-    for (const auto& name : {stale, staleToo, others, lookalike}) Put(name, {'p', 'l', 'a', 'i', 'n'});
+    const std::string legacy = "r.doc.~kv1f2e.tmp", legacyLocked = "r.doclocked.~kvabcdef01.tmp";
+    const std::string legacyOther = "s.doc.~kv1f2e.tmp";
+    for (const auto& name : {stale, staleToo, others, lookalike, legacy, legacyLocked, legacyOther})
+        Put(name, {'p', 'l', 'a', 'i', 'n'});
 
     Put("r.doc", {1, 2, 3});
     ASSERT_TRUE(kv::EncryptDocument(*fs_, WPath("r.doc"), nullptr).ok());
-    EXPECT_EQ(Names(), (std::set<std::string>{"r.doclocked", others, lookalike}));
+    EXPECT_EQ(Names(), (std::set<std::string>{"r.doclocked", others, lookalike, legacyOther}));
 
     // The same document on its way back uses, and cleans, the same names.
     Put(stale, {'p'});
     ASSERT_TRUE(kv::DecryptDocument(*fs_, WPath("r.doclocked"), nullptr).ok());
-    EXPECT_EQ(Names(), (std::set<std::string>{"r.doc", others, lookalike}));
+    EXPECT_EQ(Names(), (std::set<std::string>{"r.doc", others, lookalike, legacyOther}));
 }
 
 TEST_F(DocumentSafety, TheNewFileKeepsTheLastWriteTime) {
