@@ -14,21 +14,23 @@ namespace {
 
 std::wstring Win32Path(const std::wstring& path) { return win::LongPath(path); }
 
+// The path with its folder spelt out (relative paths are taken from the current folder).
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return path;
+    std::wstring buffer(n, L'\0');
+    const DWORD m = ::GetFullPathNameW(path.c_str(), n, buffer.data(), nullptr);
+    return m != 0 && m < n ? buffer.substr(0, m) : path;
+}
+
 // The form a file's new name takes when it is given through the file's handle: the
 // full path behind "\??\".
 std::wstring NtPath(const std::wstring& path) {
     std::wstring full = win::LongPath(path);
-    if (full.rfind(L"\\\\?\\", 0) != 0) {
-        const DWORD n = ::GetFullPathNameW(full.c_str(), 0, nullptr, nullptr);
-        if (n != 0) {
-            std::wstring buffer(n, L'\0');
-            const DWORD m = ::GetFullPathNameW(full.c_str(), n, buffer.data(), nullptr);
-            if (m != 0 && m < n) full.assign(buffer.data(), m);
-        }
-        if (full.rfind(L"\\\\", 0) == 0) return L"\\??\\UNC\\" + full.substr(2);
-        return L"\\??\\" + full;
-    }
-    return L"\\??\\" + full.substr(4);
+    if (full.rfind(L"\\\\?\\", 0) == 0) return L"\\??\\" + full.substr(4);
+    full = FullPath(full);
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\??\\UNC\\" + full.substr(2);
+    return L"\\??\\" + full;
 }
 
 FsStatus FromWin32(DWORD err) {
@@ -204,7 +206,7 @@ public:
         if (mode == OpenMode::kCreateTemporary) {
             // Marked for deletion from the first moment: if the program dies while the file
             // is written, the system removes it. PutInPlace lifts the mark.
-            h = CreateFileW(p.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+            h = CreateFileW(p.c_str(), GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
             if (h == INVALID_HANDLE_VALUE) return LastError();
             if (!MarkForDeletion(h, true)) {
@@ -258,7 +260,7 @@ public:
         *recycled = false;
         // The shell's delete takes short paths only; local fixed disks have a Recycle Bin,
         // removable and network drives none (there the file is replaced as it always was).
-        const std::wstring full = Win32Path(path);
+        const std::wstring full = FullPath(Win32Path(path));
         if (full.size() >= MAX_PATH || full.rfind(L"\\\\?\\", 0) == 0) return {};
         std::wstring root(MAX_PATH + 1, L'\0');
         if (!::GetVolumePathNameW(full.c_str(), root.data(), DWORD(root.size()))) return {};
