@@ -25,6 +25,7 @@
 #include "ui/frmViewLogFile.h"
 #include "users/AppFunctions.h"
 #include "users/frmControl.h"
+#include "users/frmSingleUser.h"
 #include "win/files.h"
 #include "win/form.h"
 #include "win/text.h"
@@ -341,6 +342,47 @@ TEST_F(DataFaults, ACopyThatSavesAfterAnotherNeverBringsBackWhatTheOtherDeleted)
     EXPECT_TRUE(G::CurrentUserRecord().UserName.empty());
     EXPECT_FALSE(G::CurrentUserRecord().AllowEncrypt);
     EXPECT_EQ(StoredUsers(), L"Carol||FALSE|TRUE|TRUE|FALSE|0|ALL\r\n");
+}
+
+TEST_F(DataFaults, TheOwnAccountWindowShowsWhatAnotherCopySavedAndClosesWhenTheAccountIsGone) {
+    const kv::UserRecord admin = kv::DefaultAdministrator();
+    kv::UserRecord bob = kv::NewUserRecord(L"Bob");
+    SaveAsAnotherCopy({admin, bob});
+    ASSERT_TRUE(kv::AppFunctions::LoadUserFile());
+    G::CurrentUser = 1;  // Bob is logged in here
+
+    // Elsewhere Bob's preference becomes "Always".
+    ::Sleep(20);
+    bob.AfterDecrypt = kv::kAfterDecryptAlways;
+    SaveAsAnotherCopy({admin, bob});
+    auto& own = kv::win::TheForm<kv::frmSingleUser>();
+    own.Show();
+    Pump();
+    EXPECT_EQ(own.txtAfterDecrypt.Text(), L"Prompt Me");
+    Click(own.chkStartEasyDrop.hwnd());
+    dialogs.ExpectMessageStartingWith(L"The user list was changed by another copy of Korvane");
+    Click(own.cmdSave.hwnd());
+    ASSERT_TRUE(own.IsLoaded());
+    EXPECT_EQ(own.txtAfterDecrypt.Text(), L"Always");
+    EXPECT_EQ(own.chkStartEasyDrop.Value(), 0);
+    EXPECT_EQ(G::CurrentUserRecord().AfterDecrypt, kv::kAfterDecryptAlways);
+
+    // Elsewhere Bob is deleted: the window has nothing left to show, and Bob no rights.
+    ::Sleep(20);
+    SaveAsAnotherCopy({admin});
+    Click(own.chkStartEasyDrop.hwnd());
+    dialogs.ExpectMessageStartingWith(L"The user list was changed by another copy of Korvane");
+    Click(own.cmdSave.hwnd());
+    EXPECT_FALSE(own.IsLoaded());
+    EXPECT_TRUE(G::CurrentUserRecord().UserName.empty());
+    EXPECT_EQ(StoredUsers(), L"Admin||TRUE|TRUE|TRUE|FALSE|0|ALL\r\n");
+
+    const std::wstring doc = Doc(L"c.txt", Letters(4));
+    dialogs.ExpectMessage(L"Error Processing File: \r" + doc + L"\rYou do not have permission to encrypt files.");
+    dialogs.ExpectMessage(L"0 files precessed.");
+    kv::Pipeline::ProcessFiles({doc});
+    EXPECT_TRUE(dialogs.AllConsumed());
+    EXPECT_FALSE(Exists(G::LogFilePath));
 }
 
 // ---- An entry appended while the log is truncated ----
