@@ -2,7 +2,7 @@
 enable_language(RC)
 set(KV_WIN_DEFS UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 set(KV_WARN -Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type -Wno-missing-field-initializers)
-set(KV_WIN_LIBS ole32 oleaut32 uuid comctl32 comdlg32 shell32 shlwapi gdi32 user32 advapi32 version winspool)
+set(KV_WIN_LIBS ole32 oleaut32 uuid comctl32 comdlg32 shell32 shlwapi gdi32 user32 advapi32)
 
 add_link_options(-static -static-libgcc -static-libstdc++)
 
@@ -64,5 +64,6 @@ if(KV_INSTALL_PORTABLE_SOURCES)
   target_compile_options(kvinstall_portable PRIVATE ${KV_WARN})
 endif()
 
+include(${CMAKE_SOURCE_DIR}/cmake/components.cmake)
 include(${CMAKE_SOURCE_DIR}/cmake/setup.cmake OPTIONAL)
 include(${CMAKE_SOURCE_DIR}/cmake/uninstaller.cmake OPTIONAL)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "win/handle.h"
+#include "win/system_library.h"
 
 namespace kv {
 
@@ -131,14 +132,20 @@ std::wstring ProgramHardVersion() {
         }
         path.resize(path.size() * 2);
     }
+    // The version functions live in version.dll, which is not a known DLL: taken from the
+    // system folder on demand rather than imported, so no file beside the program is loaded.
+    const auto getSize = win::SystemProc<decltype(&::GetFileVersionInfoSizeW)>(L"version.dll", "GetFileVersionInfoSizeW");
+    const auto getInfo = win::SystemProc<decltype(&::GetFileVersionInfoW)>(L"version.dll", "GetFileVersionInfoW");
+    const auto queryValue = win::SystemProc<decltype(&::VerQueryValueW)>(L"version.dll", "VerQueryValueW");
+    if (!getSize || !getInfo || !queryValue) return {};
     DWORD ignored = 0;
-    const DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    const DWORD size = getSize(path.c_str(), &ignored);
     if (size == 0) return {};
     std::vector<BYTE> data(size);
-    if (!::GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return {};
+    if (!getInfo(path.c_str(), 0, size, data.data())) return {};
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
-    if (!::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
+    if (!queryValue(data.data(), L"\\", reinterpret_cast<void**>(&info), &length) || !info ||
         length < sizeof(VS_FIXEDFILEINFO))
         return {};
     return std::to_wstring(HIWORD(info->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(info->dwFileVersionMS)) +

@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "win/handle.h"
+#include "win/system_library.h"
 #include "win/text.h"
 
 namespace kv::win {
@@ -224,10 +225,17 @@ PrintDeviceFactory& Factory() {
 }  // namespace
 
 std::unique_ptr<PrintDevice> OpenDefaultPrintDevice(std::wstring& whyNot) {
+    // The spooler's functions live in winspool.drv, which is not a known DLL: taken from the
+    // system folder on demand rather than imported, so no file beside the program is loaded.
+    const auto getDefaultPrinter = SystemProc<decltype(&::GetDefaultPrinterW)>(L"winspool.drv", "GetDefaultPrinterW");
+    if (!getDefaultPrinter) {
+        whyNot = L"The printing service could not be loaded. " + SystemErrorText(::GetLastError());
+        return nullptr;
+    }
     DWORD size = 0;
-    ::GetDefaultPrinterW(nullptr, &size);
+    getDefaultPrinter(nullptr, &size);
     std::wstring name(size ? size : 1, L'\0');
-    if (size == 0 || !::GetDefaultPrinterW(name.data(), &size)) {
+    if (size == 0 || !getDefaultPrinter(name.data(), &size)) {
         const DWORD code = ::GetLastError();
         if (code == ERROR_FILE_NOT_FOUND || code == ERROR_INVALID_NAME || code == ERROR_SUCCESS)
             whyNot = L"No printer is installed.";
