@@ -4,7 +4,7 @@
 KV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 KV_BUILD=${KV_BUILD:-$KV_ROOT/build}
 KV_PACKAGES="mingw-w64 wine wine64 xvfb openbox cmake ninja-build googletest libgtest-dev
-  libbenchmark-dev clang libclang-rt-14-dev imagemagick x11-utils"
+  libbenchmark-dev clang libclang-rt-14-dev imagemagick x11-utils zip"
 
 kv_install_packages() {
   local missing=()
