@@ -42,10 +42,11 @@ struct CipherRun {
 };
 
 // Encrypts the document at `path` into path + "locked" after checking AllowEncrypt of
-// the logged-in user (refusal: a message box, nothing else). Reports to the loaded
+// the logged-in user (refusal: a message box, nothing else; a session whose account has
+// been deleted is refused too). Reports to the loaded
 // progress window while ShowProgress is set. The file work runs on a worker thread while
 // the window thread keeps handling messages; the action-log entry ("ENCRYPTED", path) is
-// written the moment the encrypted file is in place.
+// written the moment the encrypted file is in place, in the name of the user who started it.
 CipherRun EncryptFile(const std::wstring& path);
 
 // Decrypts `path` (its name ends in "locked") into the path without the suffix after
