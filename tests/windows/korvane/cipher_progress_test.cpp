@@ -1,6 +1,7 @@
 // The cipher as the program runs it (rights, progress window, real Win32 files), the
 // progress window's layouts and the decrypted-files chooser.
 #include "harness.h"
+#include "recycle_bin.h"
 
 #include <commctrl.h>
 
@@ -252,7 +253,8 @@ TEST_F(CipherTest, CarriesAndShortFilesOnDisk) {
 }
 
 TEST_F(CipherTest, AnOlderFileUnderTheNewNameIsReplaced) {
-    const std::wstring plain = folder.File(L"x.doc");
+    const std::wstring name = UniqueName(L"x") + L".doc";  // the older files go to the Recycle Bin
+    const std::wstring plain = folder.File(name);
     WriteBytes(plain, {0x10, 0x20});
     WriteBytes(plain + L"locked", {1, 1, 1, 1, 1, 1, 1, 1, 1});
     ASSERT_TRUE(kv::EncryptFile(plain).Transformed());
@@ -261,7 +263,9 @@ TEST_F(CipherTest, AnOlderFileUnderTheNewNameIsReplaced) {
     WriteBytes(plain, {5, 5, 5});  // a newer plain copy appeared meanwhile
     ASSERT_TRUE(kv::DecryptFile(plain + L"locked").Transformed());
     EXPECT_EQ(ReadBytes(plain), (Bytes{0x10, 0x20}));
-    EXPECT_EQ(FilesIn(folder.Path()), (std::vector<std::wstring>{L"KVL.txt", L"x.doc"}));  // and the action log
+    EXPECT_EQ(FilesIn(folder.Path()), (std::vector<std::wstring>{L"KVL.txt", name}));  // and the action log
+    RemoveFromTrash(name);
+    RemoveFromTrash(name + L"locked");
 }
 
 TEST_F(CipherTest, WithoutShowProgressEncryptionDoesNotReportButDecryptionDoes) {

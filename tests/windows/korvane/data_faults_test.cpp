@@ -3,14 +3,12 @@
 // data files, a deleted account still logged in, attributes and times, the words of two
 // failures, and paths past the old length limit.
 #include "harness.h"
-
-#include <shellapi.h>
-#include <shlobj.h>
-#include <shlwapi.h>
+#include "recycle_bin.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <cwchar>
 #include <functional>
 #include <string>
 #include <thread>
@@ -51,10 +49,6 @@ Bytes Encrypted(Bytes plain) {
     for (auto& b : plain) ++b;
     plain.insert(plain.end(), {0, 0, 0});
     return plain;
-}
-
-std::wstring Unique(const std::wstring& stem) {
-    return stem + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::GetTickCount64());
 }
 
 class DataFaults : public KorvaneTest {
@@ -213,56 +207,8 @@ TEST_F(DataFaults, APlainFileWhoseNameEndsInLockedIsLeftIntactAndNotRecorded) {
 
 // ---- A replaced file can be restored from the Recycle Bin ----
 
-// Names of the items in the Recycle Bin as the shell shows them.
-std::vector<std::wstring> RecycleBinNames() {
-    std::vector<std::wstring> names;
-    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    IShellFolder* desktop = nullptr;
-    LPITEMIDLIST bin = nullptr;
-    IShellFolder* folder = nullptr;
-    IEnumIDList* items = nullptr;
-    if (SUCCEEDED(::SHGetDesktopFolder(&desktop)) &&
-        SUCCEEDED(::SHGetSpecialFolderLocation(nullptr, CSIDL_BITBUCKET, &bin)) &&
-        SUCCEEDED(desktop->BindToObject(bin, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder))) &&
-        folder->EnumObjects(nullptr, SHCONTF_NONFOLDERS | SHCONTF_FOLDERS, &items) == S_OK) {
-        LPITEMIDLIST item = nullptr;
-        ULONG got = 0;
-        while (items->Next(1, &item, &got) == S_OK) {
-            STRRET name{};
-            wchar_t text[MAX_PATH] = {};
-            if (SUCCEEDED(folder->GetDisplayNameOf(item, SHGDN_INFOLDER, &name)) &&
-                SUCCEEDED(::StrRetToBufW(&name, item, text, MAX_PATH)))
-                names.push_back(text);
-            ::CoTaskMemFree(item);
-        }
-    }
-    if (items) items->Release();
-    if (folder) folder->Release();
-    if (bin) ::CoTaskMemFree(bin);
-    if (desktop) desktop->Release();
-    if (SUCCEEDED(com)) ::CoUninitialize();
-    return names;
-}
-
-bool InRecycleBin(const std::wstring& name) {
-    for (const std::wstring& item : RecycleBinNames())
-        if (item == name) return true;
-    return false;
-}
-
-// Under Wine the Recycle Bin is the desktop's trash folder: empty our items out again.
-void RemoveFromTrash(const std::wstring& name) {
-    wchar_t home[MAX_PATH] = {};
-    if (!::GetEnvironmentVariableW(L"HOME", home, MAX_PATH) || home[0] != L'/') return;
-    std::wstring base = L"Z:" + std::wstring(home) + L"/.local/share/Trash/";
-    for (wchar_t& c : base)
-        if (c == L'/') c = L'\\';
-    ::DeleteFileW((base + L"files\\" + name).c_str());
-    ::DeleteFileW((base + L"info\\" + name + L".trashinfo").c_str());
-}
-
 TEST_F(DataFaults, AReplacedFileGoesToTheRecycleBin) {
-    const std::wstring stem = Unique(L"replaced");
+    const std::wstring stem = UniqueName(L"replaced");
     // Encrypting over an older encrypted copy, and decrypting over a plain file.
     const std::wstring doc = Doc(stem + L".doc", Letters(20));
     const std::wstring older = Doc(stem + L".doclocked", Encrypted(Letters(7)));
