@@ -347,10 +347,10 @@ TEST_F(DataFaults, EntriesAppendedWhileTheLogIsTruncatedAreNeverLost) {
         done = true;
     });
     int truncations = 0;
-    while (!done) {
+    do {
         bool truncated = false;
         if (!kv::KeepNewestLogEntries(G::LogFilePath, &truncated) && truncated) ++truncations;
-    }
+    } while (!done);
     appender.join();
     EXPECT_EQ(failed.load(), 0);
     EXPECT_GT(truncations, 0);
