@@ -7,7 +7,7 @@ namespace kv::setup {
 win::FormDesign frmMessage::Design() const {
     win::FormDesign d;
     d.caption = L"Complete...";
-    d.clientWidth = 4800;
+    d.clientWidth = 6000;
     d.clientHeight = 1440;
     d.border = win::BorderStyle::FixedDialog;
     d.showInTaskbar = false;
@@ -18,7 +18,7 @@ void frmMessage::CreateControls() {
     const win::Container here{this, hwnd(), 0, 0};
     Picture1.Create(here, {240, 240, 960, 960}, RGB(24, 40, 72));
     Picture1.Paint = [](HDC dc, const RECT& r) { PaintPicture(dc, r, kBeaconIcon); };
-    Label1.Create(here, L"Installation Complete", {1440, 480, 3240, 600}, {L"Garamond", 18, true});
+    Label1.Create(here, L"Installation Complete", {1440, 420, 4440, 600}, {L"Garamond", 18, true});
     Timer1.Create(this);
     Timer1.TimerEvent = [this] { Timer1_Timer(); };
 }
