@@ -72,5 +72,5 @@ TEST(SetupRules, CommandLinesShortcutNamesAndTexts) {
     EXPECT_NE(rights.find(L"computer.  This is usually the C:\\\r\rIf the package"), std::wstring::npos);
     EXPECT_NE(rights.find(L"other write-protected drive, please move the installation package to the root folder of"),
               std::wstring::npos);
-    EXPECT_EQ(rights.substr(rights.size() - 30), L"register .dll and .ocx files");
+    EXPECT_EQ(rights.substr(rights.size() - 49), L"install programs and register .dll and .ocx files");
 }
