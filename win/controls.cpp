@@ -521,25 +521,13 @@ LRESULT CALLBACK PictureBox::PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
         ::EndPaint(hwnd, &ps);
         return 0;
     }
-    case WM_COMMAND:
-    case WM_NOTIFY:
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_HSCROLL:
-    case WM_VSCROLL:
-    case WM_DRAWITEM:
-    case WM_MEASUREITEM:
-    case WM_CONTEXTMENU: {
+    default: {
         // Controls inside a picture box report to it; it reflects them as a form does.
         LRESULT result = 0;
         if (ReflectToControl(hwnd, msg, wp, lp, result)) return result;
-        if (msg == WM_CONTEXTMENU) return ::DefWindowProcW(hwnd, msg, wp, lp);
         if (msg == WM_COMMAND || msg == WM_NOTIFY) return 0;
         return ::DefWindowProcW(hwnd, msg, wp, lp);
     }
-    default: return ::DefWindowProcW(hwnd, msg, wp, lp);
     }
 }
 
