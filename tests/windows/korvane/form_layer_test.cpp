@@ -1,6 +1,7 @@
 // The window layer itself: program-wide instances, modal forms, menus rebuilt by
 // visibility, frames beneath their controls, and focus on activation.
 #include "harness.h"
+#include "layout_checks.h"
 
 #include "win/app.h"
 #include "win/controls.h"
@@ -140,13 +141,15 @@ TEST_F(FormLayer, FramesLieBeneathTheirControlsAndFocusGoesToTheFirstControl) {
     HWND last = nullptr;
     for (HWND w = ::GetWindow(owner.hwnd(), GW_CHILD); w; w = ::GetWindow(w, GW_HWNDNEXT)) last = w;
     EXPECT_EQ(last, owner.frame.hwnd());
-    // The text box in the frame sits at the frame's offset.
-    RECT box{};
+    // The text box placed in the frame is positioned from the frame's corner, and is seen
+    // wholly inside it, below the frame's caption.
+    RECT box{}, frame{};
     ::GetWindowRect(owner.first.hwnd(), &box);
-    POINT corner{box.left, box.top};
-    ::ScreenToClient(owner.hwnd(), &corner);
-    EXPECT_EQ(corner.x, owner.Px(120 + 240));
-    EXPECT_EQ(corner.y, owner.Px(120 + 360));
+    ::GetWindowRect(owner.frame.hwnd(), &frame);
+    EXPECT_EQ(box.left - frame.left, owner.Px(240));
+    EXPECT_EQ(box.top - frame.top, owner.Px(360));
+    EXPECT_TRUE(Contains(frame, box)) << RectText(box) << " outside the frame " << RectText(frame);
+    EXPECT_TRUE(LaidOutWhole(owner.hwnd()));
     EXPECT_TRUE(owner.first.HasFocus());
 }
 

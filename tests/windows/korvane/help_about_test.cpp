@@ -1,5 +1,6 @@
 // The help window and the about box, driven through window messages.
 #include "harness.h"
+#include "layout_checks.h"
 
 #include <string>
 #include <tuple>
@@ -149,12 +150,15 @@ TEST_F(Help, TheTextBoxFillsTheWindowBelowTheTopicList) {
     ::GetClientRect(form.hwnd(), &client);
     POINT bottomRight{box.right, box.bottom};
     ::ScreenToClient(form.hwnd(), &bottomRight);
-    EXPECT_EQ(box.right - box.left, form.Px(6000 - 200));
-    // Starting 600 twips down, it ends at the bottom of the window's client area: the whole
-    // box, scroll bar included, stays visible.
-    EXPECT_EQ(box.bottom - box.top, form.Px(form.ClientHeight() - 600));
+    // Below the topic list and apart from it, it ends at the bottom of the window's client
+    // area and nearly at its right: the whole box, scroll bar included, stays visible.
+    EXPECT_TRUE(LaidOutWhole(form.hwnd()));
     EXPECT_LE(bottomRight.y, client.bottom);
     EXPECT_GE(bottomRight.y, client.bottom - 1);
+    EXPECT_LE(bottomRight.x, client.right);
+    EXPECT_GE(bottomRight.x, client.right - form.Px(300));
+    const RECT list = WindowRect(form.txtTopic.hwnd());
+    EXPECT_GE(box.top, list.bottom - 1);
 }
 
 class About : public KorvaneTest {

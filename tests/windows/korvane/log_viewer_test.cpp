@@ -1,6 +1,7 @@
 // The action log viewer on real files in a fresh data folder: loading, the truncation offer,
 // truncation (through the menu and the offer), its failures, printing and the window itself.
 #include "harness.h"
+#include "layout_checks.h"
 
 #include <winspool.h>
 
@@ -165,12 +166,22 @@ TEST_F(LogViewer, ShowsEveryEntryDecodedInAFullWidthWindowWithItsMenu) {
     EXPECT_EQ(caption(file, 2), L"Close");
     SaveScreenForReview(L"log_viewer");
 
-    // The box follows the window: outer width less 200, outer height less 850 twips.
+    // The box follows the window: whole inside it, scroll bars and all, at every size,
+    // leaving no more than a narrow strip of the window uncovered.
+    auto expectFilled = [&](const char* when) {
+        EXPECT_TRUE(LaidOutWhole(form.hwnd())) << when;
+        RECT client{}, seen{};
+        ::GetClientRect(form.hwnd(), &client);
+        ::GetWindowRect(form.txtLog.hwnd(), &seen);
+        ::MapWindowPoints(nullptr, form.hwnd(), reinterpret_cast<POINT*>(&seen), 2);
+        EXPECT_LE(client.right - seen.right, form.Px(300)) << when;
+        EXPECT_LE(client.bottom - seen.bottom, form.Px(300)) << when;
+    };
+    expectFilled("as opened");
     ::SetWindowPos(form.hwnd(), nullptr, 0, 0, form.Px(9000), form.Px(6000), SWP_NOZORDER | SWP_NOMOVE);
     Pump();
+    expectFilled("made smaller");
     ::GetWindowRect(form.txtLog.hwnd(), &box);
-    EXPECT_EQ(box.right - box.left, form.Px(9000 - 200));
-    EXPECT_EQ(box.bottom - box.top, form.Px(6000 - 850));
     // Too small for the sums: the box stays as it was.
     ::SetWindowPos(form.hwnd(), nullptr, 0, 0, form.Px(3000), form.Px(700), SWP_NOZORDER | SWP_NOMOVE);
     Pump();

@@ -1,6 +1,7 @@
 // The working windows: the regular main window and Easy-Drop, their menus by rights,
 // Browse and Process, drops through the real drop target, and the saved Easy-Drop place.
 #include "harness.h"
+#include "layout_checks.h"
 
 #include <algorithm>
 
@@ -95,7 +96,15 @@ TEST_F(WorkingWindows, MainWindowLayoutAndCaptions) {
     EXPECT_EQ(main.cmdGo.Text(), L"Process");
     EXPECT_EQ(main.cmdEasyDrop.Text(), L"Switch to Easy-Drop mode");
     EXPECT_EQ(main.Picture1.BackColor(), RGB(128, 255, 128));
-    EXPECT_EQ(main.Picture1.Position().left, 3600);
+    // Every control whole in the window, none over another; the green drop area in the
+    // Drag-N-Drop frame, to the right of the words that explain it.
+    EXPECT_TRUE(LaidOutWhole(main.hwnd()));
+    RECT area{}, frame{}, words{};
+    ::GetWindowRect(main.Picture1.hwnd(), &area);
+    ::GetWindowRect(main.frameDrag.hwnd(), &frame);
+    ::GetWindowRect(main.Label1.hwnd(), &words);
+    EXPECT_TRUE(Contains(frame, area)) << RectText(area) << " outside " << RectText(frame);
+    EXPECT_GE(area.left, words.right - 1);
 }
 
 TEST_F(WorkingWindows, BrowseSetsThePathAndTheButtonCaption) {
@@ -228,8 +237,14 @@ TEST_F(WorkingWindows, EasyDropIsASmallTopmostToolWindow) {
     ::SendMessageW(easy.hwnd(), WM_ACTIVATE, WA_ACTIVE, 0);
     Pump();
     EXPECT_TRUE(::GetWindowLongPtrW(easy.hwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST);
-    EXPECT_EQ(easy.Picture1.Position().left, -240);
-    EXPECT_EQ(easy.Picture1.Position().width, 2775);
+    // The green drop area reaches past the window's edges on purpose: it covers the whole
+    // client area, so a drop anywhere in the window lands on it.
+    RECT client{}, area{};
+    ::GetClientRect(easy.hwnd(), &client);
+    ::GetWindowRect(easy.Picture1.hwnd(), &area);
+    ::MapWindowPoints(nullptr, easy.hwnd(), reinterpret_cast<POINT*>(&area), 2);
+    EXPECT_TRUE(Contains(area, client)) << RectText(area) << " does not cover " << RectText(client);
+    EXPECT_TRUE(LaidOutWhole(easy.hwnd(), {easy.Picture1.hwnd()}));
 }
 
 TEST_F(WorkingWindows, EasyDropRemembersEachUsersPlace) {
