@@ -2,6 +2,7 @@
 #include <aclapi.h>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 #include <shlobj.h>
 #include <shobjidl.h>
@@ -658,6 +659,22 @@ TEST_F(SetupTest, EveryPageKeepsItsControlsInsideItsWindow) {
                 return TRUE;
             },
             reinterpret_cast<LPARAM>(&client));
+    }
+    // KV_TEST_LINGER=ms keeps the pages up for a screenshot.
+    if (const char* linger = std::getenv("KV_TEST_LINGER")) {
+        const POINT places[] = {{0, 0}, {0, 330}, {0, 640}, {640, 0}, {640, 330}};
+        int i = 0;
+        for (kv::win::Form* form : std::initializer_list<kv::win::Form*>{&TheForm<frmFirst>(), &second, &TheForm<frmThird>(),
+                                                                        &TheForm<frmMessage>(), &TheForm<frmBrowseFolders>()}) {
+            ::SetWindowPos(form->hwnd(), nullptr, places[i].x, places[i].y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_SHOWWINDOW);
+            ++i;
+        }
+        TheForm<frmThird>().SetScrollBarPercent(40);
+        const DWORD until = ::GetTickCount() + static_cast<DWORD>(std::atoi(linger));
+        while (::GetTickCount() < until) {
+            PumpMessages();
+            ::Sleep(20);
+        }
     }
 }
 
