@@ -53,5 +53,14 @@ for n in "${optional[@]}"; do
   if [ -f "$win/$n" ]; then check "$win/$n"; else echo "note: $n not built yet, not checked"; fi
 done
 
+# Libraries loaded at run time go through win/system_library.cpp, which takes them from the
+# system folder only; no other program source loads one by name.
+loads=$(cd "$KV_ROOT" && grep -rnE '\b(LoadLibrary(Ex)?[AW]?|CoLoadLibrary)[[:space:]]*\(' \
+  core users ui win setup uninstaller shared 2>/dev/null | grep -v '^win/system_library\.cpp:')
+if [ -n "$loads" ]; then
+  echo "FAIL: libraries loaded outside win/system_library.cpp (use kv::win::LoadSystemLibrary):"
+  echo "$loads"; failures=$((failures + 1))
+fi
+
 echo "$checked checked, $failures failed"
 [ "$failures" -eq 0 ]
