@@ -315,12 +315,10 @@ TEST_F(EnterKey, EnterTypedOnTheKeyboardReachesTheDefaultButton) {
 
 // The platform's file system, except that the first document opened stays open (the
 // transform held up) until the test lets it go, and a task is posted to the window
-// thread the moment that happens. A template over the interface, so that it forwards
-// whatever operations the file system has.
-template <class Fs = kv::FileSystem>
-class HeldFileSystem final : public Fs {
+// thread the moment that happens.
+class HeldFileSystem final : public kv::FileSystem {
 public:
-    explicit HeldFileSystem(Fs& real) : real_(real), release_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    explicit HeldFileSystem(kv::FileSystem& real) : real_(real), release_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
     std::function<void()> whenHeld;  // posted to the window thread
     std::atomic<bool> held{false};
     std::atomic<bool> heldOnWindowThread{false};
@@ -328,7 +326,7 @@ public:
 
     void Release() { ::SetEvent(release_.get()); }
 
-    kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) {
+    kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) override {
         kv::FsStatus status = real_.Open(path, mode, file);
         if (mode == kv::OpenMode::kReadWriteExisting && status.ok() && !once_.exchange(true)) {
             heldOnWindowThread = ::GetCurrentThreadId() == windowThread;
@@ -341,18 +339,18 @@ public:
         }
         return status;
     }
-    kv::FsStatus Replace(const std::wstring& from, const std::wstring& to) { return real_.Replace(from, to); }
-    kv::FsStatus Remove(const std::wstring& path) { return real_.Remove(path); }
-    bool Exists(const std::wstring& path) { return real_.Exists(path); }
-    kv::FsStatus Size(const std::wstring& path, std::uint64_t* size) { return real_.Size(path, size); }
-    kv::FsStatus Recycle(const std::wstring& path, bool* recycled) { return real_.Recycle(path, recycled); }
-    std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) {
+    kv::FsStatus Replace(const std::wstring& from, const std::wstring& to) override { return real_.Replace(from, to); }
+    kv::FsStatus Remove(const std::wstring& path) override { return real_.Remove(path); }
+    bool Exists(const std::wstring& path) override { return real_.Exists(path); }
+    kv::FsStatus Size(const std::wstring& path, std::uint64_t* size) override { return real_.Size(path, size); }
+    kv::FsStatus Recycle(const std::wstring& path, bool* recycled) override { return real_.Recycle(path, recycled); }
+    std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {
         return real_.FilesStartingWith(folder, prefix);
     }
-    kv::FsStatus CheckName(const std::wstring& path) { return real_.CheckName(path); }
+    kv::FsStatus CheckName(const std::wstring& path) override { return real_.CheckName(path); }
 
 private:
-    Fs& real_;
+    kv::FileSystem& real_;
     kv::win::KernelHandle release_;
     std::atomic<bool> once_{false};
 };
@@ -383,7 +381,7 @@ TEST_F(RunWhileModal, TheDocumentIsFinishedLoggedAndShownWhileAModalWindowIsOpen
     WriteBytes(first, bytes);
     WriteBytes(second, {'h', 'i'});
 
-    HeldFileSystem<> files(kv::CipherFileSystem());
+    HeldFileSystem files(kv::CipherFileSystem());
     Sheet modal(L"Opened during the run", false);
     struct Seen {
         bool opened = false, heldWhenShown = false, progressShown = false;
