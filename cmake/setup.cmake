@@ -11,15 +11,4 @@ add_executable(Setup WIN32 ${CMAKE_SOURCE_DIR}/setup/WinMain.cpp ${CMAKE_SOURCE_
 target_link_libraries(Setup PRIVATE setup_app)
 target_link_options(Setup PRIVATE -municode)
 
-file(GLOB KV_SETUP_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/setup/*.cpp)
-if(KV_SETUP_TESTS)
-  add_executable(setup_tests ${KV_SETUP_TESTS} ${CMAKE_SOURCE_DIR}/tests/windows/common/test_main.cpp
-                 ${CMAKE_SOURCE_DIR}/tests/windows/common/scripted_dialogs.cpp ${CMAKE_SOURCE_DIR}/packaging/Setup.rc)
-  target_include_directories(setup_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/windows/common)
-  target_link_libraries(setup_tests PRIVATE setup_app gtest)
-  target_compile_options(setup_tests PRIVATE ${KV_WARN})
-endif()
-if(TARGET setup_tests)
-  # Run under Wine by scripts/test; WINE is taken from the environment.
-  add_test(NAME setup_tests COMMAND wine ${CMAKE_BINARY_DIR}/setup_tests.exe --gtest_brief=1)
-endif()
+kv_installer_tests(setup_tests setup ${CMAKE_SOURCE_DIR}/packaging/Setup.rc setup_app)

@@ -19,15 +19,4 @@ add_executable(KorvaneUninstaller WIN32 ${CMAKE_SOURCE_DIR}/uninstaller/WinMain.
 target_link_libraries(KorvaneUninstaller PRIVATE uninstaller_app)
 target_link_options(KorvaneUninstaller PRIVATE -municode)
 
-file(GLOB KV_UNINSTALLER_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/uninstaller/*.cpp)
-if(KV_UNINSTALLER_TESTS)
-  add_executable(uninstaller_tests ${KV_UNINSTALLER_TESTS} ${CMAKE_SOURCE_DIR}/tests/windows/common/test_main.cpp
-                 ${CMAKE_SOURCE_DIR}/tests/windows/common/scripted_dialogs.cpp ${CMAKE_SOURCE_DIR}/packaging/Korvane.rc)
-  target_include_directories(uninstaller_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/windows/common)
-  target_link_libraries(uninstaller_tests PRIVATE uninstaller_app gtest)
-  target_compile_options(uninstaller_tests PRIVATE ${KV_WARN})
-endif()
-if(TARGET uninstaller_tests)
-  # Run under Wine by scripts/test; WINE is taken from the environment.
-  add_test(NAME uninstaller_tests COMMAND wine ${CMAKE_BINARY_DIR}/uninstaller_tests.exe --gtest_brief=1)
-endif()
+kv_installer_tests(uninstaller_tests uninstaller ${CMAKE_SOURCE_DIR}/packaging/Korvane.rc uninstaller_app)

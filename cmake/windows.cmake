@@ -50,6 +50,33 @@ foreach(f IN LISTS KV_E2E_DRIVERS)
   target_link_libraries(${n} PRIVATE user32 shell32 ole32 oleaut32 uuid advapi32 shlwapi)
 endforeach()
 
+# Benchmark drivers that time the real programs: bench/windows/*.cpp, run by bench/*.sh.
+file(GLOB KV_BENCH_DRIVERS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/windows/*.cpp)
+foreach(f IN LISTS KV_BENCH_DRIVERS)
+  get_filename_component(n ${f} NAME_WE)
+  add_executable(bench_${n} ${f})
+  target_include_directories(bench_${n} PRIVATE ${CMAKE_SOURCE_DIR}/tests/e2e)
+  target_compile_definitions(bench_${n} PRIVATE ${KV_WIN_DEFS})
+  target_link_libraries(bench_${n} PRIVATE user32 shell32 ole32 oleaut32 uuid advapi32 shlwapi)
+endforeach()
+
+# One Wine test program for the installer's side: every tests/windows/<folder>/*.cpp with
+# the common test entry, scripted dialogs and file helpers, linked to the program's code.
+function(kv_installer_tests name folder resources app)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/${folder}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources} ${CMAKE_SOURCE_DIR}/tests/windows/common/test_main.cpp
+                 ${CMAKE_SOURCE_DIR}/tests/windows/common/scripted_dialogs.cpp
+                 ${CMAKE_SOURCE_DIR}/tests/windows/common/test_files.cpp ${resources})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/windows/common)
+  target_link_libraries(${name} PRIVATE ${app} gtest)
+  target_compile_options(${name} PRIVATE ${KV_WARN})
+  # Run under Wine by scripts/test; WINE is taken from the environment.
+  add_test(NAME ${name} COMMAND wine ${CMAKE_BINARY_DIR}/${name}.exe --gtest_brief=1)
+endfunction()
+
 # ---- Setup.exe and KorvaneUninstaller.exe ---------------------------------------------
 # Portable rules of the installer's side (install log, path rules) and the waitable-timer
 # pause in shared/; each program's windows in its own folder. Korvane links none of it.
@@ -67,3 +94,4 @@ endif()
 include(${CMAKE_SOURCE_DIR}/cmake/components.cmake)
 include(${CMAKE_SOURCE_DIR}/cmake/setup.cmake OPTIONAL)
 include(${CMAKE_SOURCE_DIR}/cmake/uninstaller.cmake OPTIONAL)
+

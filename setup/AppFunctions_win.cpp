@@ -253,7 +253,9 @@ bool EnsureScriptingRuntime() {
     m.HaveFileSystem = create();
     if (m.HaveFileSystem) return true;
     const std::wstring target = m.Folders.SystemFolder + L"\\scrrun.dll";
-    CopyFileOver(m.SourceFolder + L"\\scrrun.dll", target);
+    // A scripting runtime that is there but not registered is registered as it is: the
+    // package's file never replaces a component of the system.
+    if (!FileExists(target)) CopyFileOver(m.SourceFolder + L"\\scrrun.dll", target);
     DoEvents(6);
     if (!RegisterComponent(target)) {
         DoEvents(6);

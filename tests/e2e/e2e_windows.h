@@ -236,6 +236,24 @@ inline std::wstring Wide(const std::string& s) {
     return w;
 }
 
+// Removes a folder with everything in it; what cannot be removed stays.
+inline void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW d{};
+    HANDLE f = ::FindFirstFileW((path + L"\\*").c_str(), &d);
+    if (f != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring n = d.cFileName;
+            if (n == L"." || n == L"..") continue;
+            const std::wstring p = path + L"\\" + n;
+            ::SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(p);
+            else ::DeleteFileW(p.c_str());
+        } while (::FindNextFileW(f, &d));
+        ::FindClose(f);
+    }
+    ::RemoveDirectoryW(path.c_str());
+}
+
 // The temporary folder without its trailing back slash.
 inline std::wstring TempFolder() {
     wchar_t b[MAX_PATH + 1] = {};

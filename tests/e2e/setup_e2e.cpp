@@ -29,23 +29,6 @@ std::wstring ShellPath(int csidl) {
     return f;
 }
 
-void RemoveTree(const std::wstring& path) {
-    WIN32_FIND_DATAW d{};
-    HANDLE f = ::FindFirstFileW((path + L"\\*").c_str(), &d);
-    if (f != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring n = d.cFileName;
-            if (n == L"." || n == L"..") continue;
-            const std::wstring p = path + L"\\" + n;
-            ::SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(p);
-            else ::DeleteFileW(p.c_str());
-        } while (::FindNextFileW(f, &d));
-        ::FindClose(f);
-    }
-    ::RemoveDirectoryW(path.c_str());
-}
-
 std::wstring ImageOf(DWORD pid) {
     HANDLE h = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
     if (!h) return {};

@@ -14,16 +14,11 @@
 
 #include "scripted_dialogs.h"
 #include "setup/AppFunctions.h"
+#include "test_files.h"
 
 namespace kvtest {
 
-bool FileThere(const std::wstring& path);
-bool FolderThere(const std::wstring& path);
-void MakeFolder(const std::wstring& path);
-void RemoveAll(const std::wstring& path);
-void WriteAll(const std::wstring& path, const std::string& bytes);
-std::string ReadAll(const std::wstring& path);
-void PumpMessages();
+inline std::string ReadAll(const std::wstring& path) { return ReadText(path); }
 
 class SetupTest : public ::testing::Test {
 protected:

@@ -163,6 +163,17 @@ TEST_F(SetupTest, UnusableScriptingRuntimeIsRepairedOnceThenEndsSetup) {
     EXPECT_EQ(registered[0], L"regsvr32 /s \"" + system + L"\\scrrun.dll\"");
     ASSERT_NE(LoadedForm<frmSecond>(), nullptr);
 
+    // A runtime file that is there but unregistered is registered, never replaced.
+    kv::win::ResetAllForms();
+    ResetModule();
+    registered.clear();
+    attempts = 0;
+    WriteAll(system + L"\\scrrun.dll", "the system's own");
+    StartAndAcceptLicence();
+    ContinueWelcome();
+    EXPECT_EQ(ReadAll(system + L"\\scrrun.dll"), "the system's own");
+    EXPECT_EQ(registered.at(0), L"regsvr32 /s \"" + system + L"\\scrrun.dll\"");
+
     kv::win::ResetAllForms();
     ResetModule();
     registered.clear();

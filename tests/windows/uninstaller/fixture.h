@@ -14,17 +14,12 @@
 #include <vector>
 
 #include "scripted_dialogs.h"
+#include "test_files.h"
 #include "uninstaller/AppFunctions.h"
 
 namespace kvtest {
 
 std::vector<std::uint8_t> ReadAll(const std::wstring& path);
-void WriteAll(const std::wstring& path, const std::string& bytes);
-bool FileThere(const std::wstring& path);
-bool FolderThere(const std::wstring& path);
-void MakeFolder(const std::wstring& path);  // every missing level
-void RemoveAll(const std::wstring& path);
-void PumpMessages();
 
 class Uninstall : public ::testing::Test {
 protected:

@@ -1,0 +1,17 @@
+// Files and folders as the installer's tests lay them out and look at them, and letting
+// pending window messages run.
+#pragma once
+
+#include <string>
+
+namespace kvtest {
+
+bool FileThere(const std::wstring& path);
+bool FolderThere(const std::wstring& path);
+void MakeFolder(const std::wstring& path);  // every missing level
+void RemoveAll(const std::wstring& path);   // the folder with everything in it
+void WriteAll(const std::wstring& path, const std::string& bytes);
+std::string ReadText(const std::wstring& path);  // the whole file; empty when unreadable
+void PumpMessages();
+
+}  // namespace kvtest
