@@ -3,13 +3,6 @@ if(NOT EXISTS ${CMAKE_SOURCE_DIR}/uninstaller/WinMain.cpp)
   return()
 endif()
 
-# The portable library's own sources need the source root too (its include folder is only
-# declared for its users).
-if(KV_INSTALL_PORTABLE_SOURCES)
-  target_include_directories(kvinstall_portable PRIVATE ${CMAKE_SOURCE_DIR})
-  target_compile_definitions(kvinstall_portable PRIVATE ${KV_WIN_DEFS})
-endif()
-
 add_library(uninstaller_app STATIC ${KV_uninstaller_WIN_SOURCES} ${KV_shared_WIN_SOURCES})
 target_compile_options(uninstaller_app PRIVATE ${KV_WARN})
 target_link_libraries(uninstaller_app PUBLIC kvinstall_portable kvwin)

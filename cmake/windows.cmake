@@ -88,6 +88,9 @@ endif()
 target_include_directories(kvinstall_portable INTERFACE ${CMAKE_SOURCE_DIR})
 target_compile_definitions(kvinstall_portable INTERFACE ${KV_WIN_DEFS})
 if(KV_INSTALL_PORTABLE_SOURCES)
+  # Its own sources need the source root and definitions too, not only its users.
+  target_include_directories(kvinstall_portable PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_definitions(kvinstall_portable PRIVATE ${KV_WIN_DEFS})
   target_compile_options(kvinstall_portable PRIVATE ${KV_WARN})
 endif()
 
