@@ -11,7 +11,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     kv::win::InitializeWindowing();
     kv::win::SetAppTitle(L"Korvane");
     try {
-        kv::Globals::Main();
+        // Documents dropped onto the program's icon or shortcut, sent to it or opened with it.
+        kv::Globals::Main(kv::Globals::CommandLineDocuments(::GetCommandLineW()));
     } catch (...) {
         kv::win::MsgBox(L"Korvane could not start.", kv::win::MsgButtons::OK, kv::win::MsgIcon::Critical);
         return 1;

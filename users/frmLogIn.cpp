@@ -1,10 +1,12 @@
 #include "users/frmLogIn.h"
 
 #include "core/Globals.h"
+#include "core/Pipeline.h"
 #include "core/text.h"
 #include "ui/frmEasyDrop.h"
 #include "ui/frmMain.h"
 #include "users/AppFunctions.h"
+#include "win/app.h"
 #include "win/dialogs.h"
 
 namespace kv {
@@ -63,6 +65,10 @@ void frmLogIn::cmdLogIn_Click() {
             if (CurrentUserRecord().StartEasyDrop) win::TheForm<frmEasyDrop>().Show();
             else win::TheForm<frmMain>().Show();
         }
+        // The run starts from the message loop once this window is gone, as a drop's does.
+        if (!HandedDocuments.empty())
+            win::PostToProgram([documents = std::move(HandedDocuments)] { Pipeline::ProcessDrop(true, documents); });
+        HandedDocuments.clear();
         Unload();
         return;
     }

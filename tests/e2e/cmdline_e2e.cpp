@@ -1,0 +1,153 @@
+// End to end, documents handed on the command line as Windows hands them when files are
+// dropped onto the program's icon or shortcut: the real Korvane.exe started with two
+// paths (one with blanks, quoted) logs in as usual and then processes both as one dropped
+// run: one summary, both documents transformed, two log entries. Started with a path and
+// cancelled at the log-in, it processes nothing. Prints each step; exits non-zero on a failure.
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e_windows.h"
+
+namespace {
+
+using namespace e2e;
+
+bool IsMessageBox(HWND w) { return e2e::IsMessageBox(w, L"Korvane"); }
+
+void Answer(const std::wstring& expected, int buttonId) {
+    HWND box = WaitFor(L"message \"" + Flat(expected) + L"\"", [](HWND w) { return IsMessageBox(w); });
+    ::Sleep(100);
+    const std::wstring flat = Flat(MessageText(box)), want = Flat(expected);
+    if (flat != want) Fail(L"message box said \"" + flat + L"\", expected \"" + want + L"\"");
+    AnswerBox(box, buttonId);
+    Step(L"answered \"" + flat + L"\"");
+}
+
+// The decoded lines of KVL.txt (every character code is stored doubled).
+std::vector<std::string> LogLines(const std::wstring& path) {
+    std::vector<std::string> lines;
+    std::string line;
+    const auto bytes = ReadAll(path);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+            lines.push_back(line);
+            line.clear();
+            ++i;
+        } else {
+            line += static_cast<char>(bytes[i] / 2);
+        }
+    }
+    if (!line.empty()) lines.push_back(line + "<no line end>");
+    return lines;
+}
+
+bool EndsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Starts the program with its current folder `folder` and the given arguments after its name.
+void Start(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder) {
+    STARTUPINFOW si{sizeof(si)};
+    PROCESS_INFORMATION pi{};
+    std::wstring command = L"\"" + exe + L"\" " + arguments;
+    if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
+        Fail(L"cannot start Korvane.exe");
+    Watched().pid = pi.dwProcessId;
+    Watched().process = pi.hProcess;
+    ::CloseHandle(pi.hThread);
+    ::WaitForInputIdle(pi.hProcess, 10000);
+    Step(L"started Korvane.exe " + arguments);
+}
+
+void WaitEnded(const wchar_t* after) {
+    if (::WaitForSingleObject(Watched().process, 15000) != WAIT_OBJECT_0)
+        Fail(std::wstring(L"Korvane did not end after ") + after);
+    ::CloseHandle(Watched().process);
+    Watched() = {};
+}
+
+HWND LogInWindow() {
+    HWND login = WaitFor(L"the log-in window", [](HWND w) { return TextOf(w) == L"Log-In"; });
+    ::Sleep(200);
+    if (TextOf(Child(login, L"ComboBox")) != L"Admin") Fail(L"Admin is not preselected");
+    return login;
+}
+
+void MakeDocument(const std::wstring& path, const std::string& bytes) { WriteText(path, bytes); }
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    if (argc < 2) {
+        std::fwprintf(stdout, L"usage: cmdline_e2e <path of Korvane.exe>\n");
+        return 2;
+    }
+    const std::wstring source = argv[1];
+
+    const std::wstring root = TempFolder() + L"\\kv-cmdline-" + std::to_wstring(::GetCurrentProcessId());
+    const std::wstring program = root + L"\\Program";
+    const std::wstring docs = root + L"\\My Documents";
+    ::CreateDirectoryW(root.c_str(), nullptr);
+    ::CreateDirectoryW(program.c_str(), nullptr);
+    ::CreateDirectoryW(docs.c_str(), nullptr);
+    const std::wstring exe = program + L"\\Korvane.exe";
+    if (!::CopyFileW(source.c_str(), exe.c_str(), FALSE)) Fail(L"cannot copy " + source);
+    const std::wstring first = docs + L"\\quarterly report.txt";
+    const std::wstring second = docs + L"\\notes.txt";
+    MakeDocument(first, "Hello");
+    MakeDocument(second, "AB");
+
+    // 1. Cancel at the log-in processes nothing and ends the program.
+    Start(exe, L"\"" + first + L"\"", docs);
+    Answer(L"Welcome to Korvane.\rA default user has been created for you:\rYour User Name is Admin\r"
+           L"Use a blank password to Log-In",
+           IDOK);
+    HWND login = LogInWindow();
+    Press(login, Child(login, L"Button", L"Cancel"));
+    WaitEnded(L"Cancel at the log-in");
+    if (!FileThere(first) || FileThere(first + L"locked")) Fail(L"a document was processed after Cancel");
+    if (FileThere(program + L"\\KVL.txt")) Fail(L"the action log was written after Cancel");
+    Step(L"Cancel at the log-in processed nothing");
+
+    // 2. Two paths: the first quoted with its blanks, the second relative to the current
+    //    folder, as a console user types it. One run after the log-in.
+    Start(exe, L"\"" + first + L"\" notes.txt", docs);
+    login = LogInWindow();
+    if (FileThere(first + L"locked")) Fail(L"a document was processed before the log-in");
+    Press(login, Child(login, L"Button", L"Log-In"));
+    Step(L"logged in as Admin with the blank password");
+    Answer(L"2 files encrypted.", IDOK);
+    if (FileThere(first) || !FileThere(first + L"locked")) Fail(L"the quoted document was not encrypted");
+    if (FileThere(second) || !FileThere(second + L"locked")) Fail(L"the second document was not encrypted");
+    if (ReadAll(first + L"locked") != std::vector<unsigned char>{0x49, 0x66, 0x6D, 0x6D, 0x70, 0x00, 0x00, 0x00})
+        Fail(L"the first locked document has the wrong bytes");
+    if (ReadAll(second + L"locked") != std::vector<unsigned char>{0x42, 0x43, 0x00, 0x00, 0x00})
+        Fail(L"the second locked document has the wrong bytes");
+    const auto lines = LogLines(program + L"\\KVL.txt");
+    if (lines.size() != 2) Fail(L"KVL.txt holds " + std::to_wstring(lines.size()) + L" lines, expected 2");
+    if (!EndsWith(lines[0], "   Admin   ENCRYPTED FILE: " + Ansi(first)) ||
+        !EndsWith(lines[1], "   Admin   ENCRYPTED FILE: " + Ansi(second)))
+        Fail(L"unexpected log entries: " + Wide(lines[0]) + L" | " + Wide(lines[1]));
+    Step(L"both documents encrypted in one run; two log entries with their full paths");
+
+    // The working window is up and the program goes on as usual.
+    HWND main = WaitFor(L"the main window",
+                        [](HWND w) { return TextOf(w) == L"Korvane" && ClassOf(w) == L"KorvaneForm"; });
+    ChooseMenu(main, 2);  // File: Users..., View Log File, Quit
+    WaitEnded(L"Quit");
+    Step(L"Quit ended the program");
+
+    for (const std::wstring& f : {exe, program + L"\\KVU.txt", program + L"\\KVL.txt", first + L"locked",
+                                  second + L"locked"})
+        ::DeleteFileW(f.c_str());
+    ::RemoveDirectoryW(program.c_str());
+    ::RemoveDirectoryW(docs.c_str());
+    ::RemoveDirectoryW(root.c_str());
+    std::fwprintf(stdout, L"PASS\n");
+    return 0;
+}
