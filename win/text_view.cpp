@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "win/accessible_text.h"
 #include "win/app.h"
 
 namespace kv::win {
@@ -46,9 +47,26 @@ void TextView::Assign(const wchar_t* text) {
     top_ = 0;
     left_ = 0;
     anchor_ = caret_ = -1;
+    wheelRest_ = 0;
     Measure();
     UpdateScrollBars();
     ::InvalidateRect(hwnd_, nullptr, TRUE);
+    NotifyTextValueChanged(hwnd_);
+}
+
+void TextView::Wheel(int delta) {
+    // A notch (WHEEL_DELTA) scrolls the lines the user has set (3 unless changed), a page
+    // when set so. Precision touchpads send small parts of a notch: they add up until they
+    // make a line, and a turn the other way starts afresh.
+    UINT perNotch = 3;
+    ::SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &perNotch, 0);
+    if (perNotch == 0) return;
+    const int lines = perNotch == WHEEL_PAGESCROLL ? VisibleLines() : static_cast<int>(std::min(perNotch, 1000u));
+    if ((wheelRest_ > 0 && delta < 0) || (wheelRest_ < 0 && delta > 0)) wheelRest_ = 0;
+    wheelRest_ += static_cast<long long>(delta) * lines;
+    const long long whole = wheelRest_ / WHEEL_DELTA;  // toward zero: the rest stays for the next message
+    wheelRest_ -= whole * WHEEL_DELTA;
+    if (whole != 0) ScrollTo(top_ - static_cast<int>(whole), left_);
 }
 
 std::wstring_view TextView::Line(int index) const {
@@ -214,8 +232,12 @@ LRESULT TextView::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     case WM_MOUSEWHEEL:
-        ScrollTo(top_ - GET_WHEEL_DELTA_WPARAM(wp) / WHEEL_DELTA * 3, left_);
+        Wheel(GET_WHEEL_DELTA_WPARAM(wp));
         return 0;
+    case WM_GETOBJECT:
+        // Screen readers see read-only text whose value is the whole text.
+        if (const LRESULT answer = AnswerReadOnlyTextObject(hwnd_, wp, lp)) return answer;
+        return ::DefWindowProcW(hwnd_, msg, wp, lp);
     case WM_LBUTTONDOWN:
         ::SetFocus(hwnd_);
         Pick(top_ + GET_Y_LPARAM(lp) / lineHeight_, (wp & MK_SHIFT) != 0);
@@ -261,6 +283,8 @@ LRESULT TextView::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     case WM_SETFOCUS:
+        NotifyTextFocused(hwnd_);
+        return 0;
     case WM_KILLFOCUS: return 0;
     default: return ::DefWindowProcW(hwnd_, msg, wp, lp);
     }

@@ -2,7 +2,9 @@
 // text of hundreds of thousands of lines is shown at once. Lines are picked with the mouse
 // or the keyboard (Shift extends, Ctrl+A takes all) and Ctrl+C copies them.
 // The text is read and set through the window text (WM_GETTEXT / WM_SETTEXT), as for any
-// text box; EM_GETLINECOUNT gives the number of lines.
+// text box; EM_GETLINECOUNT gives the number of lines. Accessibility clients see it as
+// read-only text whose value is that text (WM_GETOBJECT). The mouse wheel scrolls by the
+// lines the system sets per notch, adding up the small steps of precision touchpads.
 #pragma once
 
 #include <string>
@@ -36,6 +38,7 @@ private:
     int VisibleLines() const;
     void Pick(int line, bool extend);
     void Paint(HDC dc, const RECT& area);
+    void Wheel(int delta);
 
     std::wstring text_;
     std::vector<size_t> starts_{0};
@@ -46,6 +49,7 @@ private:
     int top_ = 0;     // first line shown
     int left_ = 0;    // pixels scrolled to the right
     int anchor_ = -1, caret_ = -1;
+    long long wheelRest_ = 0;  // wheel turned but not yet a whole line, in 1/WHEEL_DELTA lines
 };
 
 }  // namespace kv::win
