@@ -35,6 +35,19 @@ TwipsPoint EasyDropPosition(std::wstring_view savedX, std::wstring_view savedY, 
     return {kEasyDropDefault, kEasyDropDefault};
 }
 
+TwipsPoint EasyDropPosition(std::wstring_view savedX, std::wstring_view savedY, std::int32_t screenWidth,
+                            std::int32_t screenHeight, const std::vector<TwipsRect>& monitors) {
+    const TwipsPoint onPrimary = EasyDropPosition(savedX, savedY, screenWidth, screenHeight);
+    if (onPrimary != TwipsPoint{kEasyDropDefault, kEasyDropDefault}) return onPrimary;
+    const std::int32_t x = SettingToWhole(savedX);
+    const std::int32_t y = SettingToWhole(savedY);
+    // 0 is what a value that is not a number reads as: never a place of its own.
+    if (x == 0 || y == 0) return onPrimary;
+    for (const TwipsRect& m : monitors)
+        if (x >= m.left && x < m.right && y >= m.top && y < m.bottom) return {x, y};
+    return onPrimary;
+}
+
 std::wstring EasyDropKeyX(const std::wstring& userName) { return userName + L" X"; }
 std::wstring EasyDropKeyY(const std::wstring& userName) { return userName + L" Y"; }
 

@@ -11,6 +11,8 @@
 #include "users/frmSingleUser.h"
 #include "win/settings.h"
 
+#include <vector>
+
 namespace kv {
 
 using namespace Globals;
@@ -63,8 +65,27 @@ void frmEasyDrop::Form_Load() {
         const std::wstring& name = CurrentUserRecord().UserName;
         const std::wstring x = win::GetSetting(kApplication, kSection, EasyDropKeyX(name), L"100");
         const std::wstring y = win::GetSetting(kApplication, kSection, EasyDropKeyY(name), L"100");
+        // The monitors present now: a place left on a second monitor is kept while it is there.
+        std::vector<TwipsRect> monitors;
+        struct Collect {
+            const frmEasyDrop* form;
+            std::vector<TwipsRect>* monitors;
+        } collect{this, &monitors};
+        ::EnumDisplayMonitors(
+            nullptr, nullptr,
+            [](HMONITOR monitor, HDC, LPRECT, LPARAM p) -> BOOL {
+                auto* c = reinterpret_cast<Collect*>(p);
+                MONITORINFO info{sizeof(info)};
+                if (::GetMonitorInfoW(monitor, &info)) {
+                    const RECT& r = info.rcMonitor;
+                    c->monitors->push_back({c->form->Twips(r.left), c->form->Twips(r.top), c->form->Twips(r.right),
+                                            c->form->Twips(r.bottom)});
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&collect));
         const TwipsPoint at = EasyDropPosition(x, y, Twips(::GetSystemMetrics(SM_CXSCREEN)),
-                                               Twips(::GetSystemMetrics(SM_CYSCREEN)));
+                                               Twips(::GetSystemMetrics(SM_CYSCREEN)), monitors);
         Move(at.x, at.y);
     });
 }

@@ -2,6 +2,8 @@
 
 #include "ui/help_topics.h"
 
+#include <algorithm>
+
 namespace kv {
 
 void WrappingTextBox::CreateWrapping(const win::Container& where, const win::Rect& rect, bool readOnly,
@@ -55,7 +57,9 @@ void frmHelp::Form_Resize() {
         if (::IsIconic(hwnd())) return;
         // The box starts 600 twips down, so its height is what the client area leaves below
         // that: the whole box, scroll bar included, stays inside the window.
-        const int width = Width() - 200;
+        // Across, the outer width less 200 twips for the frame, or less the real frame where
+        // it is thicker (Windows 10, a high dpi), so the scroll bar is never cut off.
+        const int width = std::min(Width() - 200, ClientWidth());
         const int height = ClientHeight() - 600;
         if (width < 0 || height < 0) return;  // too small: the box stays as it was
         txtHelp.Move({0, 600, width, height});

@@ -196,8 +196,12 @@ void frmViewLogFile::mnuClose_Click() { Unload(); }
 void frmViewLogFile::Form_Resize() {
     win::IgnoreErrors([&] {
         if (::IsIconic(hwnd())) return;
-        const int width = Width() - 200;
-        const int height = Height() - 850;
+        // The window's outer size less 200 twips across and 850 down: room for a thin
+        // frame, the title and the menu bar. A thicker frame (Windows 10, a high dpi) or a
+        // menu bar that wraps takes more: then the real frame is taken, so the box with its
+        // scroll bars always lies whole inside the client area.
+        const int width = std::min(Width() - 200, ClientWidth());
+        const int height = std::min(Height() - 850, ClientHeight());
         // A window too small for the sums leaves the box as it was.
         if (width < 0 || height < 0) return;
         txtLog.Move({0, 0, width, height});

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -102,10 +103,17 @@ inline RECT SeenRect(HWND parent, const PlacedControl& c) {
 
 // No two visible controls of `parent` overlap as the eye sees them (labels by their
 // text), except a frame and the controls lying wholly inside it; a control that overlaps
-// a frame only in part is cut by its edge. Neighbours that share a one-pixel edge, as
-// designs in twips round to, are not lying over each other.
+// a frame only in part is cut by its edge. Neighbours that share an edge of a design pixel
+// (15 twips: one pixel at 96 dpi, two at 144 or 192), as designs in twips round to, are not
+// lying over each other.
 inline ::testing::AssertionResult ControlsApart(HWND parent, const std::vector<HWND>& except = {}) {
     const auto controls = VisibleControls(parent);
+    // The shared edge of a design is one pixel at 96 dpi, 15 twips: at a higher dpi those
+    // 15 twips are more than one pixel (two at 144 and 192 dpi).
+    HDC screen = ::GetDC(nullptr);
+    const int dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
+    ::ReleaseDC(nullptr, screen);
+    const int edge = std::max(1, (15 * dpi + 1439) / 1440);
     std::string faults;
     for (size_t i = 0; i < controls.size(); ++i)
         for (size_t j = i + 1; j < controls.size(); ++j) {
@@ -117,7 +125,7 @@ inline ::testing::AssertionResult ControlsApart(HWND parent, const std::vector<H
             const RECT seenA = framed ? a.rect : SeenRect(parent, a), seenB = framed ? b.rect : SeenRect(parent, b);
             RECT common{};
             if (!::IntersectRect(&common, &seenA, &seenB)) continue;
-            if (common.right - common.left <= 1 || common.bottom - common.top <= 1) continue;
+            if (common.right - common.left <= edge || common.bottom - common.top <= edge) continue;
             faults += "\n  " + ControlName(a.hwnd) + " " + RectText(seenA) + " and " + ControlName(b.hwnd) + " " +
                       RectText(seenB);
         }
