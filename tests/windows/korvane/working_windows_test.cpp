@@ -287,6 +287,55 @@ TEST_F(WorkingWindows, EasyDropRemembersEachUsersPlace) {
     EXPECT_NEAR(garbage.Top(), 100, 15);
 }
 
+// A place on a second monitor is kept while that monitor is there, and given up for
+// 100, 100 when it is not. Which of the two is seen depends on the display the tests run
+// on (the test display here has one monitor; the rule itself is tested natively with
+// several); KV_EXPECT_MONITORS, when set, says how many the display must have.
+TEST_F(WorkingWindows, EasyDropKeepsAPlaceOnASecondMonitorWhileItIsThere) {
+    std::vector<RECT> others;
+    ::EnumDisplayMonitors(
+        nullptr, nullptr,
+        [](HMONITOR monitor, HDC, LPRECT, LPARAM p) -> BOOL {
+            MONITORINFO info{sizeof(info)};
+            if (::GetMonitorInfoW(monitor, &info) && !(info.dwFlags & MONITORINFOF_PRIMARY))
+                reinterpret_cast<std::vector<RECT>*>(p)->push_back(info.rcMonitor);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&others));
+    wchar_t wanted[8] = {};
+    if (::GetEnvironmentVariableW(L"KV_EXPECT_MONITORS", wanted, 8))
+        ASSERT_EQ(others.size() + 1, static_cast<size_t>(_wtoi(wanted)));
+
+    frmEasyDrop& probe = OpenEasyDrop();
+    const int px = probe.Twips(1);
+    probe.Unload();
+    if (others.empty()) {
+        // Where a second monitor to the right would be: not there, so 100, 100.
+        const int right = probe.Twips(::GetSystemMetrics(SM_CXSCREEN)) + 3000;
+        kv::win::SaveSetting(L"Korvane", L"EasyDrop", L"Admin X", std::to_wstring(right));
+        kv::win::SaveSetting(L"Korvane", L"EasyDrop", L"Admin Y", L"2000");
+        frmEasyDrop& easy = OpenEasyDrop();
+        EXPECT_NEAR(easy.Left(), 100, px);
+        EXPECT_NEAR(easy.Top(), 100, px);
+        return;
+    }
+    const RECT& second = others.front();
+    const int x = probe.Twips(second.left + 40), y = probe.Twips(second.top + 40);
+    kv::win::SaveSetting(L"Korvane", L"EasyDrop", L"Admin X", std::to_wstring(x));
+    kv::win::SaveSetting(L"Korvane", L"EasyDrop", L"Admin Y", std::to_wstring(y));
+    frmEasyDrop& easy = OpenEasyDrop();
+    EXPECT_NEAR(easy.Left(), x, px);
+    EXPECT_NEAR(easy.Top(), y, px);
+    RECT r{};
+    ::GetWindowRect(easy.hwnd(), &r);
+    EXPECT_TRUE(::MonitorFromPoint(POINT{r.left, r.top}, MONITOR_DEFAULTTONULL) ==
+                ::MonitorFromRect(&second, MONITOR_DEFAULTTONULL));
+    // Saved again where it is, and found there once more.
+    easy.Unload();
+    frmEasyDrop& again = OpenEasyDrop();
+    EXPECT_NEAR(again.Left(), x, px);
+}
+
 TEST_F(WorkingWindows, ClosingEasyDropBringsTheMainWindowBackUnlessTheUserStartsThere) {
     frmEasyDrop& easy = OpenEasyDrop();
     ::SendMessageW(easy.hwnd(), WM_SYSCOMMAND, SC_CLOSE, 0);  // the close box
