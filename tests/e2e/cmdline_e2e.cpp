@@ -1,9 +1,11 @@
 // End to end, documents handed on the command line as Windows hands them when files are
 // dropped onto the program's icon or shortcut: the real Korvane.exe started with two
 // paths (one with blanks, quoted) logs in as usual and then processes both as one dropped
-// run: one summary, both documents transformed, two log entries. Started with a path and
-// cancelled at the log-in, it processes nothing. Prints each step; exits non-zero on a failure.
+// run: one summary, both documents transformed, two log entries, which the log viewer shows
+// to a screen reader in another process too. Started with a path and cancelled at the
+// log-in, it processes nothing. Prints each step; exits non-zero on a failure.
 #include <windows.h>
+#include <oleacc.h>
 #include <shellapi.h>
 
 #include <string>
@@ -76,6 +78,40 @@ HWND LogInWindow() {
     return login;
 }
 
+// What a screen reader in another process is told about a window: read-only text and its
+// value, through oleacc (which asks the window with WM_GETOBJECT).
+std::wstring AccessibleValue(HWND hwnd) {
+    HMODULE oleacc = ::LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    using FromWindow = HRESULT(WINAPI*)(HWND, DWORD, REFIID, void**);
+    const auto fromWindow =
+        oleacc ? reinterpret_cast<FromWindow>(reinterpret_cast<void*>(::GetProcAddress(oleacc, "AccessibleObjectFromWindow")))
+               : nullptr;
+    if (!fromWindow) Fail(L"oleacc.dll cannot be loaded");
+    IAccessible* object = nullptr;
+    if (FAILED(fromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                          reinterpret_cast<void**>(&object))) ||
+        !object)
+        Fail(L"no accessible object for the log view");
+    VARIANT self;
+    ::VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    VARIANT role, state;
+    ::VariantInit(&role);
+    ::VariantInit(&state);
+    if (FAILED(object->get_accRole(self, &role)) || role.vt != VT_I4 || role.lVal != ROLE_SYSTEM_TEXT)
+        Fail(L"the log view is not seen as text");
+    if (FAILED(object->get_accState(self, &state)) || state.vt != VT_I4 || !(state.lVal & STATE_SYSTEM_READONLY))
+        Fail(L"the log view is not seen as read only");
+    BSTR value = nullptr;
+    const HRESULT hr = object->get_accValue(self, &value);
+    std::wstring text = value ? std::wstring(value, ::SysStringLen(value)) : std::wstring();
+    ::SysFreeString(value);
+    object->Release();
+    if (FAILED(hr)) Fail(L"the log view's value cannot be read");
+    return text;
+}
+
 void MakeDocument(const std::wstring& path, const std::string& bytes) { WriteText(path, bytes); }
 
 }  // namespace
@@ -88,6 +124,7 @@ int main() {
         return 2;
     }
     const std::wstring source = argv[1];
+    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
     const std::wstring root = TempFolder() + L"\\kv-cmdline-" + std::to_wstring(::GetCurrentProcessId());
     const std::wstring program = root + L"\\Program";
@@ -135,9 +172,20 @@ int main() {
         Fail(L"unexpected log entries: " + Wide(lines[0]) + L" | " + Wide(lines[1]));
     Step(L"both documents encrypted in one run; two log entries with their full paths");
 
-    // The working window is up and the program goes on as usual.
+    // The working window is up and the program goes on as usual. Its log viewer shows both
+    // entries, also to a screen reader in another process (this one).
     HWND main = WaitFor(L"the main window",
                         [](HWND w) { return TextOf(w) == L"Korvane" && ClassOf(w) == L"KorvaneForm"; });
+    ChooseMenu(main, 1);
+    HWND viewer = WaitFor(L"the log viewer", [](HWND w) { return TextOf(w) == L"Log File"; });
+    ::Sleep(500);
+    const std::wstring read = AccessibleValue(Child(viewer, L"KorvaneTextView"));
+    if (read.find(L"ENCRYPTED FILE: " + first) == std::wstring::npos ||
+        read.find(L"ENCRYPTED FILE: " + second) == std::wstring::npos)
+        Fail(L"a screen reader does not read both entries in the log viewer: \"" + read.substr(0, 200) + L"\"");
+    Step(L"a screen reader reads both entries in the log viewer (read-only text)");
+    ::PostMessageW(viewer, WM_CLOSE, 0, 0);
+    if (!WaitClosed(viewer)) Fail(L"the log viewer did not close");
     ChooseMenu(main, 2);  // File: Users..., View Log File, Quit
     WaitEnded(L"Quit");
     Step(L"Quit ended the program");
