@@ -2,9 +2,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
 #include <memory>
 #include <stdexcept>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "core/transform.h"
 
@@ -97,6 +103,139 @@ void RemoveStaleWorkingFiles(FileSystem& fs, const std::wstring& plain_path) {
     }
 }
 
+// Writes the blocks of one document in order, on a thread of its own when there is more
+// than one block, and reports the progress of what has been written. Its buffers go round
+// between the reading thread and the writing one; a failed write stops it and is returned
+// by Finish, after which FreeBuffer gives no more buffers.
+class BlockWriter {
+public:
+    BlockWriter(FileHandle& out, ProgressRhythm& rhythm, ProgressSink* progress, bool threaded)
+        : out_(out), rhythm_(rhythm), progress_(progress) {
+        buffers_.reserve(kBuffers);  // a buffer never moves while the writer uses it
+        if (!threaded) return;
+        try {
+            thread_ = std::thread([this] { Run(); });
+        } catch (...) {
+            // No thread to be had: the blocks are written one after another instead.
+        }
+    }
+    ~BlockWriter() { Stop(); }
+    BlockWriter(const BlockWriter&) = delete;
+    BlockWriter& operator=(const BlockWriter&) = delete;
+
+    // A buffer of at least `size` bytes to fill; null once a write has failed.
+    std::uint8_t* FreeBuffer(std::size_t size) {
+        std::unique_lock<std::mutex> lock(lock_);
+        if (!thread_.joinable()) {
+            if (!status_.ok()) return nullptr;
+            if (buffers_.empty()) buffers_.emplace_back(size);
+            return buffers_.front().data();
+        }
+        if (buffers_.size() < kBuffers) {
+            buffers_.emplace_back(size);
+            free_.push_back(buffers_.size() - 1);
+        }
+        changed_.wait(lock, [&] { return !free_.empty() || !status_.ok(); });
+        if (!status_.ok()) return nullptr;
+        filling_ = free_.front();
+        free_.pop_front();
+        return buffers_[filling_].data();
+    }
+
+    // The buffer last given out holds `size` bytes to write; `done` positions are then read.
+    void Submit(std::size_t size, std::uint64_t done) {
+        if (!thread_.joinable()) {
+            const FsStatus status = out_.Write(buffers_.front().data(), size);
+            std::lock_guard<std::mutex> lock(lock_);
+            status_ = status;
+            if (status_.ok()) rhythm_.Advance(done, progress_);
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            queued_.push_back({filling_, size, done});
+        }
+        changed_.notify_all();
+    }
+
+    // Waits until every block submitted is written; the first failure, if any.
+    FsStatus Finish() {
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            finishing_ = true;
+        }
+        changed_.notify_all();
+        if (thread_.joinable()) thread_.join();
+        std::lock_guard<std::mutex> lock(lock_);
+        if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
+        return status_;
+    }
+
+    // Stops writing, dropping what is not written yet.
+    void Stop() {
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            queued_.clear();
+            finishing_ = true;
+        }
+        changed_.notify_all();
+        if (thread_.joinable()) thread_.join();
+    }
+
+private:
+    static constexpr std::size_t kBuffers = 3;
+    struct Block {
+        std::size_t buffer;
+        std::size_t size;
+        std::uint64_t done;
+    };
+
+    void Run() {
+        std::unique_lock<std::mutex> lock(lock_);
+        for (;;) {
+            changed_.wait(lock, [&] { return !queued_.empty() || finishing_; });
+            if (queued_.empty()) return;
+            const Block block = queued_.front();
+            queued_.pop_front();
+            lock.unlock();
+            FsStatus status;
+            std::exception_ptr error;
+            try {
+                status = out_.Write(buffers_[block.buffer].data(), block.size);
+                if (status.ok()) rhythm_.Advance(block.done, progress_);
+            } catch (...) {
+                // Passed on as the cipher's own caller would have seen it.
+                error = std::current_exception();
+                status = {FsErrorKind::kOther, {}};
+            }
+            lock.lock();
+            free_.push_back(block.buffer);
+            if (!status.ok()) {
+                status_ = status;
+                error_ = error;
+                queued_.clear();
+                changed_.notify_all();
+                return;
+            }
+            changed_.notify_all();
+        }
+    }
+
+    FileHandle& out_;
+    ProgressRhythm& rhythm_;
+    ProgressSink* progress_;
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::vector<std::vector<std::uint8_t>> buffers_;  // never resized once the writer runs
+    std::deque<std::size_t> free_;
+    std::deque<Block> queued_;
+    std::size_t filling_ = 0;
+    FsStatus status_;
+    std::exception_ptr error_;
+    bool finishing_ = false;
+    std::thread thread_;
+};
+
 FsStatus Changed() {
     return {FsErrorKind::kOther, L"The file changed while it was being read."};
 }
@@ -152,26 +291,33 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
     ForwardWordStream forward(kDocumentDelta);
     BackwardWordStream backward(kDocumentDelta);
 
+    // The blocks go through a short pipeline: this thread reads and transforms the next
+    // block while another writes this one, so the disk never waits for the transform.
     const std::size_t block = std::max<std::size_t>(options.block_size, 1);
-    std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[block + 3]);
+    BlockWriter writer(*out, rhythm, progress, payload > block);
     std::uint64_t done = 0;
     while (done < payload) {
+        std::uint8_t* buffer = writer.FreeBuffer(block + 3);
+        if (!buffer) break;  // a write failed: the writer tells which below
         const std::size_t want = std::size_t(std::min<std::uint64_t>(block, payload - done));
         std::size_t got = 0;
-        status = in->Read(buffer.get(), want, &got);
+        status = in->Read(buffer, want, &got);
         if (status.ok() && got != want) status = Changed();
-        if (!status.ok()) return fail_and_clean(CipherStep::kRead, source, status);
+        if (!status.ok()) {
+            writer.Stop();
+            return fail_and_clean(CipherStep::kRead, source, status);
+        }
         if (transform) {
-            if (encrypt) forward.Process(buffer.get(), got);
-            else backward.Process(buffer.get(), got);
+            if (encrypt) forward.Process(buffer, got);
+            else backward.Process(buffer, got);
         }
         done += got;
         std::size_t size = got;
-        if (encrypt && done == payload) size += forward.Finish(buffer.get() + got);
-        status = out->Write(buffer.get(), size);
-        if (!status.ok()) return fail_and_clean(CipherStep::kWrite, temp_path, status);
-        rhythm.Advance(done, progress);
+        if (encrypt && done == payload) size += forward.Finish(buffer + got);
+        writer.Submit(size, done);
     }
+    status = writer.Finish();
+    if (!status.ok()) return fail_and_clean(CipherStep::kWrite, temp_path, status);
 
     if (!encrypt && transform) {
         std::uint8_t tail[3] = {};

@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <set>
 #include <stdexcept>
+#include <thread>
 
 #include <unistd.h>
 
@@ -425,4 +429,139 @@ TEST_F(FileCipherTest, ReadOnlyDocumentFailsUntouched) {
     EXPECT_EQ(Get("ro.doc"), (Bytes{1, 2, 3}));
     EXPECT_TRUE(sink.values.empty());
     EXPECT_EQ(Names(), std::set<std::string>{"ro.doc"});
+}
+
+// ---- Reading the next block while this one is written ----
+
+namespace {
+
+// Counts the blocks read from the document and written to the new file, with writes made
+// slow, and checks at every read and every progress report what has been written by then.
+class PacedFileSystem final : public kv::FileSystem {
+public:
+    explicit PacedFileSystem(kv::FileSystem& real) : real_(real) {}
+    std::atomic<int> reads{0}, writes{0}, most_ahead{0};
+    std::atomic<std::uint64_t> written_bytes{0};
+
+    kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) override {
+        std::unique_ptr<kv::FileHandle> inner;
+        kv::FsStatus s = real_.Open(path, mode, &inner);
+        if (s.ok()) *file = std::make_unique<File>(*this, std::move(inner), mode != kv::OpenMode::kReadWriteExisting);
+        return s;
+    }
+    kv::FsStatus Replace(const std::wstring& from, const std::wstring& to) override { return real_.Replace(from, to); }
+    kv::FsStatus Remove(const std::wstring& path) override { return real_.Remove(path); }
+    bool Exists(const std::wstring& path) override { return real_.Exists(path); }
+    kv::FsStatus Size(const std::wstring& path, std::uint64_t* size) override { return real_.Size(path, size); }
+    kv::FsStatus Recycle(const std::wstring& path, bool* recycled) override { return real_.Recycle(path, recycled); }
+    std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {
+        return real_.FilesStartingWith(folder, prefix);
+    }
+    kv::FsStatus CheckName(const std::wstring& path) override { return real_.CheckName(path); }
+
+private:
+    struct File final : kv::FileHandle {
+        File(PacedFileSystem& owner, std::unique_ptr<kv::FileHandle> inner, bool created)
+            : owner(owner), inner(std::move(inner)), created(created) {}
+        kv::FsStatus Size(std::uint64_t* size) override { return inner->Size(size); }
+        kv::FsStatus Read(std::uint8_t* data, std::size_t size, std::size_t* got) override {
+            const int ahead = ++owner.reads - owner.writes;
+            int most = owner.most_ahead;
+            while (ahead > most && !owner.most_ahead.compare_exchange_weak(most, ahead)) {
+            }
+            return inner->Read(data, size, got);
+        }
+        kv::FsStatus Write(const std::uint8_t* data, std::size_t size) override {
+            if (created) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            kv::FsStatus s = inner->Write(data, size);
+            if (created && s.ok()) {
+                owner.written_bytes += size;
+                ++owner.writes;
+            }
+            return s;
+        }
+        kv::FsStatus Flush() override { return inner->Flush(); }
+        kv::FsStatus GetStamp(kv::FileStamp* stamp) override { return inner->GetStamp(stamp); }
+        kv::FsStatus SetStamp(const kv::FileStamp& stamp) override { return inner->SetStamp(stamp); }
+        kv::FsStatus PutInPlace(const std::wstring& target) override { return inner->PutInPlace(target); }
+        PacedFileSystem& owner;
+        std::unique_ptr<kv::FileHandle> inner;
+        bool created;
+    };
+    kv::FileSystem& real_;
+};
+
+// Fails when a report claims more of the document than has reached the new file.
+struct WrittenCheckingSink : kv::ProgressSink {
+    PacedFileSystem& fs;
+    std::uint64_t plain_length;
+    bool encrypt;
+    std::uint64_t position = 0;
+    bool ahead_of_writes = false;
+    WrittenCheckingSink(PacedFileSystem& fs, std::uint64_t n, bool encrypt) : fs(fs), plain_length(n), encrypt(encrypt) {}
+    void FileProgress(std::int32_t, std::uint64_t times) override {
+        position += 30 * times;
+        // Encryption writes the three added bytes with the last block.
+        const std::uint64_t written = fs.written_bytes;
+        if (position > std::min(written, plain_length)) ahead_of_writes = true;
+    }
+};
+
+}  // namespace
+
+TEST_F(FileCipherTest, ReadsAheadOfTheWritesByAFewBlocksOnlyAndReportsOnlyWhatIsWritten) {
+    std::mt19937_64 rng(21);
+    options_.block_size = 1000;
+    const Bytes plain = CarryRich(60 * 1000 + 17, rng);  // 61 blocks
+    Put("paced.doc", plain);
+    for (bool encrypt : {true, false}) {
+        SCOPED_TRACE(encrypt ? "encrypt" : "decrypt");
+        PacedFileSystem paced(*fs_);
+        WrittenCheckingSink sink(paced, plain.size(), encrypt);
+        auto r = encrypt ? kv::EncryptDocument(paced, WPath("paced.doc"), &sink, options_)
+                         : kv::DecryptDocument(paced, WPath("paced.doclocked"), &sink, options_);
+        ASSERT_TRUE(r.ok());
+        EXPECT_EQ(paced.writes, 61);
+        // Reading goes on while writing is slow, but never more than a few blocks ahead:
+        // memory stays bounded whatever the size of the document.
+        EXPECT_GE(paced.most_ahead, 2);
+        EXPECT_LE(paced.most_ahead, 4);
+        EXPECT_FALSE(sink.ahead_of_writes);
+        EXPECT_EQ(sink.position, plain.size() - plain.size() % 30);
+    }
+    EXPECT_EQ(Get("paced.doc"), plain);
+    EXPECT_EQ(Names(), std::set<std::string>{"paced.doc"});
+}
+
+TEST_F(FileCipherTest, AFailureOfTheProgressReceiverWhileWritingReachesTheCallerAndLeavesTheSource) {
+    struct Throwing : kv::ProgressSink {
+        int calls = 0;
+        void FileProgress(std::int32_t, std::uint64_t) override {
+            if (++calls == 3) throw std::runtime_error("window gone");
+        }
+    } sink;
+    std::mt19937_64 rng(4);
+    options_.block_size = 64;
+    const Bytes plain = CarryRich(64 * 50, rng);
+    Put("t.doc", plain);
+    EXPECT_THROW(kv::EncryptDocument(*fs_, WPath("t.doc"), &sink, options_), std::runtime_error);
+    EXPECT_EQ(Names(), std::set<std::string>{"t.doc"});
+    EXPECT_EQ(Get("t.doc"), plain);
+}
+
+TEST_F(FileCipherTest, DocumentsOfManyMebibytesRoundTripOnADurableFileSystem) {
+    // Past the size at which the written data is sent on to the disk while writing goes on.
+    auto durable = kv::MakePlatformFileSystem(true);
+    std::mt19937_64 rng(8);
+    Bytes plain((std::size_t(20) << 20) + 5);
+    for (std::size_t i = 0; i < plain.size(); i += 8) {
+        const std::uint64_t v = rng();
+        std::memcpy(&plain[i], &v, std::min<std::size_t>(8, plain.size() - i));
+    }
+    Put("many.bin", plain);
+    ASSERT_TRUE(kv::EncryptDocument(*durable, WPath("many.bin"), nullptr, options_).ok());
+    ASSERT_EQ(Get("many.binlocked"), kv::AddWordsForward(plain, 1));
+    ASSERT_TRUE(kv::DecryptDocument(*durable, WPath("many.binlocked"), nullptr, options_).ok());
+    EXPECT_EQ(Get("many.bin"), plain);
+    EXPECT_EQ(Names(), std::set<std::string>{"many.bin"});
 }
