@@ -47,7 +47,7 @@ void TextView::Assign(const wchar_t* text) {
     top_ = 0;
     left_ = 0;
     anchor_ = caret_ = -1;
-    wheelRest_ = 0;
+    wheelRest_ = wheelAcrossRest_ = 0;
     Measure();
     UpdateScrollBars();
     ::InvalidateRect(hwnd_, nullptr, TRUE);
@@ -67,6 +67,20 @@ void TextView::Wheel(int delta) {
     const long long whole = wheelRest_ / WHEEL_DELTA;  // toward zero: the rest stays for the next message
     wheelRest_ -= whole * WHEEL_DELTA;
     if (whole != 0) ScrollTo(top_ - static_cast<int>(whole), left_);
+}
+
+void TextView::WheelAcross(int delta) {
+    // The sideways wheel and a touchpad's sideways swipe: the characters the user has set
+    // per notch (3 unless changed), small steps added up; to the right for a positive turn.
+    UINT perNotch = 3;
+    ::SystemParametersInfoW(SPI_GETWHEELSCROLLCHARS, 0, &perNotch, 0);
+    if (perNotch == 0) return;
+    const long long pixels = static_cast<long long>(std::min(perNotch, 1000u)) * charWidth_;
+    if ((wheelAcrossRest_ > 0 && delta < 0) || (wheelAcrossRest_ < 0 && delta > 0)) wheelAcrossRest_ = 0;
+    wheelAcrossRest_ += static_cast<long long>(delta) * pixels;
+    const long long whole = wheelAcrossRest_ / WHEEL_DELTA;
+    wheelAcrossRest_ -= whole * WHEEL_DELTA;
+    if (whole != 0) ScrollTo(top_, left_ + static_cast<int>(whole));
 }
 
 std::wstring_view TextView::Line(int index) const {
@@ -234,6 +248,9 @@ LRESULT TextView::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_MOUSEWHEEL:
         Wheel(GET_WHEEL_DELTA_WPARAM(wp));
         return 0;
+    case WM_MOUSEHWHEEL:
+        WheelAcross(GET_WHEEL_DELTA_WPARAM(wp));
+        return TRUE;  // taken, so the system sends no scroll messages of its own
     case WM_GETOBJECT:
         // Screen readers see read-only text whose value is the whole text.
         if (const LRESULT answer = AnswerReadOnlyTextObject(hwnd_, wp, lp)) return answer;

@@ -4,7 +4,8 @@
 // The text is read and set through the window text (WM_GETTEXT / WM_SETTEXT), as for any
 // text box; EM_GETLINECOUNT gives the number of lines. Accessibility clients see it as
 // read-only text whose value is that text (WM_GETOBJECT). The mouse wheel scrolls by the
-// lines the system sets per notch, adding up the small steps of precision touchpads.
+// lines the system sets per notch (the sideways wheel by its characters), adding up the
+// small steps of precision touchpads.
 #pragma once
 
 #include <string>
@@ -39,6 +40,7 @@ private:
     void Pick(int line, bool extend);
     void Paint(HDC dc, const RECT& area);
     void Wheel(int delta);
+    void WheelAcross(int delta);
 
     std::wstring text_;
     std::vector<size_t> starts_{0};
@@ -49,7 +51,8 @@ private:
     int top_ = 0;     // first line shown
     int left_ = 0;    // pixels scrolled to the right
     int anchor_ = -1, caret_ = -1;
-    long long wheelRest_ = 0;  // wheel turned but not yet a whole line, in 1/WHEEL_DELTA lines
+    long long wheelRest_ = 0;        // wheel turned but not yet a whole line, in 1/WHEEL_DELTA lines
+    long long wheelAcrossRest_ = 0;  // sideways, in 1/WHEEL_DELTA pixels
 };
 
 }  // namespace kv::win

@@ -221,6 +221,21 @@ TEST_F(TextView, TheWheelScrollsByNotchesAndAddsUpATouchpadsSmallSteps) {
     // At the top, turning up stays there.
     wheel(10 * WHEEL_DELTA);
     EXPECT_EQ(host.view.TopLine(), 0);
+
+    // Sideways, through a line far wider than the view: small steps add up as well, to the
+    // right for a positive turn, and back.
+    host.view.SetText(std::wstring(3000, L'x') + L"\r\n" + big);
+    auto across = [&](int delta) {
+        ::SendMessageW(view, WM_MOUSEHWHEEL, MAKEWPARAM(0, delta), MAKELPARAM(10, 10));
+        return ::GetScrollPos(view, SB_HORZ);
+    };
+    const int notch = across(WHEEL_DELTA);
+    EXPECT_GT(notch, 0);
+    int steps = 0;
+    for (int i = 0; i < 10; ++i) steps = across(12);
+    EXPECT_EQ(steps, 2 * notch);
+    EXPECT_EQ(across(-WHEEL_DELTA), notch);
+    EXPECT_EQ(host.view.TopLine(), 0);  // sideways never scrolls down
 }
 
 }  // namespace
