@@ -59,6 +59,8 @@ foreach(f IN LISTS KV_BENCH_DRIVERS)
   target_compile_definitions(bench_${n} PRIVATE ${KV_WIN_DEFS})
   target_link_libraries(bench_${n} PRIVATE user32 shell32 ole32 oleaut32 uuid advapi32 shlwapi)
 endforeach()
+# The cipher's own code timed call by call.
+target_link_libraries(bench_cipher_phases PRIVATE korvane_app)
 
 # One Wine test program for the installer's side: every tests/windows/<folder>/*.cpp with
 # the common test entry, scripted dialogs and file helpers, linked to the program's code.
