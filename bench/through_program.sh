@@ -18,6 +18,9 @@ set -u
 source "$(dirname "$0")/../scripts/lib.sh"
 mib=${1:-512}
 runs=${2:-3}
+# Seconds cp waits between its two halves (not timed), as a person waits between the summary
+# of the encryption and pressing Process again; 0 (the default) runs them back to back.
+cp_pause=${KV_BENCH_CP_PAUSE:-0}
 exe=${KORVANE_EXE:-$KV_BUILD/windows/Korvane.exe}  # another build of the program may be compared
 driver="$KV_BUILD/windows/bench_through_program.exe"
 [ -f "$exe" ] && [ -f "$driver" ] || { echo "build Korvane.exe and bench_through_program.exe first"; exit 1; }
@@ -34,13 +37,15 @@ now() { date +%s.%N; }
 
 # One cp round on $1 (a document without "locked"): prints "<encrypt s> <decrypt s>".
 cp_round() {
-  local doc=$1 tmp="$work/cp.tmp" t0 t1 t2
+  local doc=$1 tmp="$work/cp.tmp" t0 t1 t2 t3
   t0=$(now)
   cp "$doc" "$tmp" && sync "$tmp" && mv "$tmp" "${doc}locked" && rm "$doc"
   t1=$(now)
-  cp "${doc}locked" "$tmp" && sync "$tmp" && mv "$tmp" "$doc" && rm "${doc}locked"
+  [ "$cp_pause" != 0 ] && sleep "$cp_pause"
   t2=$(now)
-  echo "$(echo "$t1 - $t0" | bc -l) $(echo "$t2 - $t1" | bc -l)"
+  cp "${doc}locked" "$tmp" && sync "$tmp" && mv "$tmp" "$doc" && rm "${doc}locked"
+  t3=$(now)
+  echo "$(echo "$t1 - $t0" | bc -l) $(echo "$t3 - $t2" | bc -l)"
 }
 
 median() { sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2}'; }
@@ -98,6 +103,7 @@ measure() {
 }
 
 echo "Korvane through the program vs cp + sync + mv + rm, $mib MiB, $runs runs after a warm-up"
+[ "$cp_pause" != 0 ] && echo "cp pauses $cp_pause s between its encrypt and decrypt halves (not timed)"
 echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)   folder: $work"
 measure "$mib" "$runs" "${mib} MiB"
 big_ratio=$RATIO

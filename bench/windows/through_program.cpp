@@ -8,6 +8,9 @@
 // Starts Korvane.exe from a program folder of its own, logs in as Admin, then reads commands
 // from standard input, one a line, and answers each with one line:
 //   round        encrypts DOCUMENT and decrypts it back: "round <encrypt s> <decrypt s>"
+//   reverse      encrypts it (untimed), then times a decryption followed by an encryption
+//                (and decrypts it again, untimed): the same answer, for telling an effect of
+//                the direction from one of the order
 //   quit         quits Korvane and ends: "done"
 // DOCUMENT ends up as it was. Any failure prints "FAIL: ..." and ends the driver.
 #include <windows.h>
@@ -34,13 +37,18 @@ double Now() {
 bool IsKorvaneBox(HWND w) { return e2e::IsMessageBox(w, L"Korvane"); }
 
 // The first message box of Korvane, looked for often so that the time measured is the
-// program's and not the driver's.
+// program's and not the driver's, and cheaply (one question to the window system per look)
+// so that looking does not take the processor from the program.
 HWND WaitForBox(DWORD ms) {
     const DWORD start = ::GetTickCount();
     while (::GetTickCount() - start < ms) {
-        for (HWND w : VisibleTopWindows())
-            if (IsKorvaneBox(w)) return w;
-        ::Sleep(2);
+        for (HWND w = ::FindWindowExW(nullptr, nullptr, L"#32770", L"Korvane"); w;
+             w = ::FindWindowExW(nullptr, w, L"#32770", L"Korvane")) {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(w, &pid);
+            if (pid == Watched().pid && ::IsWindowVisible(w)) return w;
+        }
+        ::Sleep(5);
     }
     Fail(L"timed out waiting for the summary");
 }
@@ -119,6 +127,16 @@ int main() {
             const double dec =
                 ProcessOne(main, locked, L"1 file decrypted.\rWould you like to view the decrypted file now?", IDNO);
             if (!FileThere(doc) || FileThere(locked)) Fail(L"the document was not restored");
+            std::fwprintf(stdout, L"round %.4f %.4f\n", enc, dec);
+            std::fflush(stdout);
+        } else if (cmd == "reverse") {
+            // The same round the other way: the document is first encrypted (untimed), then
+            // decrypted and encrypted again, timed.
+            ProcessOne(main, doc, L"1 file encrypted.", IDOK);
+            const double dec =
+                ProcessOne(main, locked, L"1 file decrypted.\rWould you like to view the decrypted file now?", IDNO);
+            const double enc = ProcessOne(main, doc, L"1 file encrypted.", IDOK);
+            ProcessOne(main, locked, L"1 file decrypted.\rWould you like to view the decrypted file now?", IDNO);
             std::fwprintf(stdout, L"round %.4f %.4f\n", enc, dec);
             std::fflush(stdout);
         } else if (cmd == "quit") {
