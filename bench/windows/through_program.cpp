@@ -8,6 +8,7 @@
 // Starts Korvane.exe from a program folder of its own, logs in as Admin, then reads commands
 // from standard input, one a line, and answers each with one line:
 //   round        encrypts DOCUMENT and decrypts it back: "round <encrypt s> <decrypt s>"
+//   encrypt, decrypt   one half of a round: "time <s>"
 //   reverse      encrypts it (untimed), then times a decryption followed by an encryption
 //                (and decrypts it again, untimed): the same answer, for telling an effect of
 //                the direction from one of the order
@@ -128,6 +129,17 @@ int main() {
                 ProcessOne(main, locked, L"1 file decrypted.\rWould you like to view the decrypted file now?", IDNO);
             if (!FileThere(doc) || FileThere(locked)) Fail(L"the document was not restored");
             std::fwprintf(stdout, L"round %.4f %.4f\n", enc, dec);
+            std::fflush(stdout);
+        } else if (cmd == "encrypt") {
+            const double enc = ProcessOne(main, doc, L"1 file encrypted.", IDOK);
+            if (FileThere(doc) || !FileThere(locked)) Fail(L"the document did not become its locked form");
+            std::fwprintf(stdout, L"time %.4f\n", enc);
+            std::fflush(stdout);
+        } else if (cmd == "decrypt") {
+            const double dec =
+                ProcessOne(main, locked, L"1 file decrypted.\rWould you like to view the decrypted file now?", IDNO);
+            if (!FileThere(doc) || FileThere(locked)) Fail(L"the document was not restored");
+            std::fwprintf(stdout, L"time %.4f\n", dec);
             std::fflush(stdout);
         } else if (cmd == "reverse") {
             // The same round the other way: the document is first encrypted (untimed), then
