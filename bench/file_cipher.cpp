@@ -2,7 +2,7 @@
 // (temporary file, flush, replace, delete), and prints the time of each half,
 // to compare with `cp` of the same file. The file ends up as it was.
 //
-//   build/native/bench_file_cipher [--no-flush] [--block=BYTES] [--verify] FILE
+//   build/native/bench_file_cipher [--no-flush] [--block=BYTES] [--write=BYTES] [--verify] FILE
 //
 // --no-flush  skips fsync, like cp does (the program always flushes)
 // --verify    checks, outside the timings, that the file comes back unchanged
@@ -47,7 +47,7 @@ std::wstring Widen(const std::string& utf8) {
 }
 
 int Usage() {
-    std::fprintf(stderr, "usage: bench_file_cipher [--no-flush] [--block=BYTES] [--verify] FILE\n");
+    std::fprintf(stderr, "usage: bench_file_cipher [--no-flush] [--block=BYTES] [--write=BYTES] [--verify] FILE\n");
     return 2;
 }
 
@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
         if (arg == "--no-flush") durable = false;
         else if (arg == "--verify") verify = true;
         else if (arg.rfind("--block=", 0) == 0) options.block_size = std::strtoull(arg.c_str() + 8, nullptr, 10);
+        else if (arg.rfind("--write=", 0) == 0) options.write_size = std::strtoull(arg.c_str() + 8, nullptr, 10);
         else if (!arg.empty() && arg[0] == '-') return Usage();
         else path = arg;
     }
@@ -101,7 +102,8 @@ int main(int argc, char** argv) {
     const double ds = std::chrono::duration<double>(t2 - t1).count();
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    std::printf("file        %s, %.1f MiB, block %zu KiB, %s\n", path.c_str(), mib, options.block_size >> 10,
+    std::printf("file        %s, %.1f MiB, block %zu KiB, writes of %zu KiB, %s\n", path.c_str(), mib,
+                options.block_size >> 10, options.write_size >> 10,
                 durable ? "flushed to disk" : "not flushed");
     std::printf("encryption  %.3f s  %.0f MiB/s  (%llu progress reports, last %d)\n", es, mib / es,
                 static_cast<unsigned long long>(enc_sink.reports), enc_sink.last);

@@ -109,8 +109,8 @@ void RemoveStaleWorkingFiles(FileSystem& fs, const std::wstring& plain_path) {
 // by Finish, after which FreeBuffer gives no more buffers.
 class BlockWriter {
 public:
-    BlockWriter(FileHandle& out, ProgressRhythm& rhythm, ProgressSink* progress, bool threaded)
-        : out_(out), rhythm_(rhythm), progress_(progress) {
+    BlockWriter(FileHandle& out, ProgressRhythm& rhythm, ProgressSink* progress, std::size_t write_size, bool threaded)
+        : out_(out), rhythm_(rhythm), progress_(progress), write_size_(std::max<std::size_t>(write_size, 1)) {
         buffers_.reserve(kBuffers);  // a buffer never moves while the writer uses it
         if (!threaded) return;
         try {
@@ -145,7 +145,7 @@ public:
     // The buffer last given out holds `size` bytes to write; `done` positions are then read.
     void Submit(std::size_t size, std::uint64_t done) {
         if (!thread_.joinable()) {
-            const FsStatus status = out_.Write(buffers_.front().data(), size);
+            const FsStatus status = WriteInPieces(buffers_.front().data(), size);
             std::lock_guard<std::mutex> lock(lock_);
             status_ = status;
             if (status_.ok()) rhythm_.Advance(done, progress_);
@@ -190,6 +190,16 @@ private:
         std::uint64_t done;
     };
 
+    FsStatus WriteInPieces(const std::uint8_t* data, std::size_t size) {
+        for (std::size_t at = 0; at < size;) {
+            const std::size_t piece = std::min(write_size_, size - at);
+            const FsStatus status = out_.Write(data + at, piece);
+            if (!status.ok()) return status;
+            at += piece;
+        }
+        return {};
+    }
+
     void Run() {
         std::unique_lock<std::mutex> lock(lock_);
         for (;;) {
@@ -201,7 +211,7 @@ private:
             FsStatus status;
             std::exception_ptr error;
             try {
-                status = out_.Write(buffers_[block.buffer].data(), block.size);
+                status = WriteInPieces(buffers_[block.buffer].data(), block.size);
                 if (status.ok()) rhythm_.Advance(block.done, progress_);
             } catch (...) {
                 // Passed on as the cipher's own caller would have seen it.
@@ -224,6 +234,7 @@ private:
     FileHandle& out_;
     ProgressRhythm& rhythm_;
     ProgressSink* progress_;
+    std::size_t write_size_;
     std::mutex lock_;
     std::condition_variable changed_;
     std::vector<std::vector<std::uint8_t>> buffers_;  // never resized once the writer runs
@@ -294,7 +305,7 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
     // The blocks go through a short pipeline: this thread reads and transforms the next
     // block while another writes this one, so the disk never waits for the transform.
     const std::size_t block = std::max<std::size_t>(options.block_size, 1);
-    BlockWriter writer(*out, rhythm, progress, payload > block);
+    BlockWriter writer(*out, rhythm, progress, options.write_size, payload > block);
     std::uint64_t done = 0;
     while (done < payload) {
         std::uint8_t* buffer = writer.FreeBuffer(block + 3);

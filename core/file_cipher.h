@@ -98,6 +98,11 @@ struct CipherResult {
 
 struct CipherOptions {
     std::size_t block_size = std::size_t(1) << 20;
+    // Each block goes to the new file in writes of at most this many bytes. Large reads
+    // keep the calls few; moderate writes let the system keep the new file in memory it has
+    // just used rather than in large fresh areas, which on a virtual machine may first have
+    // to be fetched back from its host (1 MiB writes were up to five times slower there).
+    std::size_t write_size = std::size_t(64) << 10;
     // A file held for a moment by another program (a virus scanner looking at
     // a new file) is tried again this many times, with this pause in between.
     int sharing_retries = 5;

@@ -2,7 +2,7 @@
 // back through the program's own cipher and Win32 file system, and prints, for each
 // direction, the time spent in each kind of file-system call next to the total.
 //
-//   bench_cipher_phases.exe [--block=BYTES] FILE
+//   bench_cipher_phases.exe [--block=BYTES] [--write=BYTES] FILE
 //
 // FILE ends up as it was.
 #include <windows.h>
@@ -120,10 +120,11 @@ int main() {
     for (int a = 1; a < argc; ++a) {
         const std::wstring arg = argv[a];
         if (arg.rfind(L"--block=", 0) == 0) options.block_size = std::wcstoull(arg.c_str() + 8, nullptr, 10);
+        else if (arg.rfind(L"--write=", 0) == 0) options.write_size = std::wcstoull(arg.c_str() + 8, nullptr, 10);
         else path = arg;
     }
     if (path.empty()) {
-        std::printf("usage: bench_cipher_phases [--block=BYTES] FILE\n");
+        std::printf("usage: bench_cipher_phases [--block=BYTES] [--write=BYTES] FILE\n");
         return 2;
     }
     auto platform = kv::MakePlatformFileSystem(true);
@@ -137,7 +138,8 @@ int main() {
         std::printf("encryption failed: %ls\n", kv::DescribeCipherFailure(*enc.failure).c_str());
         return 1;
     }
-    std::printf("encryption %8.3f s  (block %zu KiB)\n", total, options.block_size >> 10);
+    std::printf("encryption %8.3f s  (block %zu KiB, writes of %zu KiB)\n", total, options.block_size >> 10,
+                options.write_size >> 10);
     g_timings.Print(total);
 
     t0 = Clock::now();

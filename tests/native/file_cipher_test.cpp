@@ -442,6 +442,7 @@ public:
     explicit PacedFileSystem(kv::FileSystem& real) : real_(real) {}
     std::atomic<int> reads{0}, writes{0}, most_ahead{0};
     std::atomic<std::uint64_t> written_bytes{0};
+    std::atomic<std::size_t> largest_write{0};
 
     kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) override {
         std::unique_ptr<kv::FileHandle> inner;
@@ -477,6 +478,7 @@ private:
             if (created && s.ok()) {
                 owner.written_bytes += size;
                 ++owner.writes;
+                if (size > owner.largest_write) owner.largest_write = size;
             }
             return s;
         }
@@ -564,4 +566,24 @@ TEST_F(FileCipherTest, DocumentsOfManyMebibytesRoundTripOnADurableFileSystem) {
     ASSERT_TRUE(kv::DecryptDocument(*durable, WPath("many.binlocked"), nullptr, options_).ok());
     EXPECT_EQ(Get("many.bin"), plain);
     EXPECT_EQ(Names(), std::set<std::string>{"many.bin"});
+}
+
+TEST_F(FileCipherTest, EachBlockGoesToTheNewFileInWritesOfTheConfiguredSize) {
+    std::mt19937_64 rng(33);
+    options_.block_size = 1000;
+    options_.write_size = 300;
+    const Bytes plain = CarryRich(60 * 1000 + 17, rng);
+    Put("pieces.doc", plain);
+    PacedFileSystem paced(*fs_);
+    ASSERT_TRUE(kv::EncryptDocument(paced, WPath("pieces.doc"), nullptr, options_).ok());
+    // 60 blocks of 300 + 300 + 300 + 100, then the last 17 bytes and the three added.
+    EXPECT_EQ(paced.writes, 60 * 4 + 1);
+    EXPECT_EQ(paced.largest_write, 300u);
+    EXPECT_EQ(paced.written_bytes, plain.size() + 3);
+    EXPECT_EQ(Get("pieces.doclocked"), kv::AddWordsForward(plain, 1));
+
+    // The default: large reads, moderate writes.
+    const kv::CipherOptions defaults;
+    EXPECT_EQ(defaults.write_size, std::size_t(64) << 10);
+    EXPECT_GT(defaults.block_size, defaults.write_size);
 }
