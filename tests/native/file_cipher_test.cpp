@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "core/transform.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
@@ -437,9 +438,9 @@ namespace {
 
 // Counts the blocks read from the document and written to the new file, with writes made
 // slow, and checks at every read and every progress report what has been written by then.
-class PacedFileSystem final : public kv::FileSystem {
+class PacedFileSystem final : public kvtest::ForwardingFileSystem {
 public:
-    explicit PacedFileSystem(kv::FileSystem& real) : real_(real) {}
+    explicit PacedFileSystem(kv::FileSystem& real) : ForwardingFileSystem(real) {}
     std::atomic<int> reads{0}, writes{0}, most_ahead{0};
     std::atomic<std::uint64_t> written_bytes{0};
     std::atomic<std::size_t> largest_write{0};
@@ -450,21 +451,11 @@ public:
         if (s.ok()) *file = std::make_unique<File>(*this, std::move(inner), mode != kv::OpenMode::kReadWriteExisting);
         return s;
     }
-    kv::FsStatus Replace(const std::wstring& from, const std::wstring& to) override { return real_.Replace(from, to); }
-    kv::FsStatus Remove(const std::wstring& path) override { return real_.Remove(path); }
-    bool Exists(const std::wstring& path) override { return real_.Exists(path); }
-    kv::FsStatus Size(const std::wstring& path, std::uint64_t* size) override { return real_.Size(path, size); }
-    kv::FsStatus Recycle(const std::wstring& path, bool* recycled) override { return real_.Recycle(path, recycled); }
-    std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {
-        return real_.FilesStartingWith(folder, prefix);
-    }
-    kv::FsStatus CheckName(const std::wstring& path) override { return real_.CheckName(path); }
 
 private:
-    struct File final : kv::FileHandle {
+    struct File final : kvtest::ForwardingFileHandle {
         File(PacedFileSystem& owner, std::unique_ptr<kv::FileHandle> inner, bool created)
-            : owner(owner), inner(std::move(inner)), created(created) {}
-        kv::FsStatus Size(std::uint64_t* size) override { return inner->Size(size); }
+            : ForwardingFileHandle(std::move(inner)), owner(owner), created(created) {}
         kv::FsStatus Read(std::uint8_t* data, std::size_t size, std::size_t* got) override {
             const int ahead = ++owner.reads - owner.writes;
             int most = owner.most_ahead;
@@ -482,15 +473,9 @@ private:
             }
             return s;
         }
-        kv::FsStatus Flush() override { return inner->Flush(); }
-        kv::FsStatus GetStamp(kv::FileStamp* stamp) override { return inner->GetStamp(stamp); }
-        kv::FsStatus SetStamp(const kv::FileStamp& stamp) override { return inner->SetStamp(stamp); }
-        kv::FsStatus PutInPlace(const std::wstring& target) override { return inner->PutInPlace(target); }
         PacedFileSystem& owner;
-        std::unique_ptr<kv::FileHandle> inner;
         bool created;
     };
-    kv::FileSystem& real_;
 };
 
 // Fails when a report claims more of the document than has reached the new file.

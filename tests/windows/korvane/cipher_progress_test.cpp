@@ -19,6 +19,7 @@
 #include "ui/frmProgress.h"
 #include "win/app.h"
 #include "win/form.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace kvtest {
 namespace {
@@ -303,9 +304,9 @@ TEST_F(CipherTest, WithoutShowProgressEncryptionDoesNotReportButDecryptionDoes) 
 }
 
 // A file system that fails one kind of step, for the failures a real disk rarely shows.
-class FailingFileSystem final : public kv::FileSystem {
+class FailingFileSystem final : public kvtest::ForwardingFileSystem {
 public:
-    explicit FailingFileSystem(kv::FileSystem& real) : real_(real) {}
+    explicit FailingFileSystem(kv::FileSystem& real) : ForwardingFileSystem(real) {}
     bool failWrites = false;
 
     kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) override {
@@ -314,29 +315,12 @@ public:
             *file = std::make_unique<Full>(std::move(*file));
         return s;
     }
-    kv::FsStatus Replace(const std::wstring& from, const std::wstring& to) override { return real_.Replace(from, to); }
-    kv::FsStatus Remove(const std::wstring& path) override { return real_.Remove(path); }
-    bool Exists(const std::wstring& path) override { return real_.Exists(path); }
-    kv::FsStatus Size(const std::wstring& path, std::uint64_t* size) override { return real_.Size(path, size); }
-    kv::FsStatus Recycle(const std::wstring& path, bool* recycled) override { return real_.Recycle(path, recycled); }
-    std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {
-        return real_.FilesStartingWith(folder, prefix);
-    }
-    kv::FsStatus CheckName(const std::wstring& path) override { return real_.CheckName(path); }
 
 private:
-    struct Full final : kv::FileHandle {
-        explicit Full(std::unique_ptr<kv::FileHandle> f) : inner(std::move(f)) {}
-        kv::FsStatus Size(std::uint64_t* size) override { return inner->Size(size); }
-        kv::FsStatus Read(std::uint8_t* d, std::size_t n, std::size_t* got) override { return inner->Read(d, n, got); }
+    struct Full final : kvtest::ForwardingFileHandle {
+        explicit Full(std::unique_ptr<kv::FileHandle> f) : ForwardingFileHandle(std::move(f)) {}
         kv::FsStatus Write(const std::uint8_t*, std::size_t) override { return {kv::FsErrorKind::kDiskFull, L""}; }
-        kv::FsStatus Flush() override { return inner->Flush(); }
-        kv::FsStatus GetStamp(kv::FileStamp* stamp) override { return inner->GetStamp(stamp); }
-        kv::FsStatus SetStamp(const kv::FileStamp& stamp) override { return inner->SetStamp(stamp); }
-        kv::FsStatus PutInPlace(const std::wstring& target) override { return inner->PutInPlace(target); }
-        std::unique_ptr<kv::FileHandle> inner;
     };
-    kv::FileSystem& real_;
 };
 
 TEST_F(CipherTest, InputOutputFailuresLeaveTheDocumentAndNoTemporaryFile) {

@@ -27,6 +27,7 @@
 #include "win/files.h"
 #include "win/form.h"
 #include "win/text.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace kvtest {
 namespace {
@@ -71,29 +72,18 @@ protected:
 
 // Runs in a child process started by the test below: encrypts the document slowly
 // until it is killed.
-class SlowFileSystem final : public kv::FileSystem {
+class SlowFileSystem final : public kvtest::ForwardingFileSystem {
 public:
-    SlowFileSystem(kv::FileSystem& real, std::wstring started) : real_(real), started_(std::move(started)) {}
+    SlowFileSystem(kv::FileSystem& real, std::wstring started) : ForwardingFileSystem(real), started_(std::move(started)) {}
     kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) override {
         kv::FsStatus s = real_.Open(path, mode, file);
         if (s.ok() && mode != kv::OpenMode::kReadWriteExisting) *file = std::make_unique<Slow>(std::move(*file), started_);
         return s;
     }
-    kv::FsStatus Replace(const std::wstring& from, const std::wstring& to) override { return real_.Replace(from, to); }
-    kv::FsStatus Remove(const std::wstring& path) override { return real_.Remove(path); }
-    bool Exists(const std::wstring& path) override { return real_.Exists(path); }
-    kv::FsStatus Size(const std::wstring& path, std::uint64_t* size) override { return real_.Size(path, size); }
-    kv::FsStatus Recycle(const std::wstring& path, bool* recycled) override { return real_.Recycle(path, recycled); }
-    std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {
-        return real_.FilesStartingWith(folder, prefix);
-    }
-    kv::FsStatus CheckName(const std::wstring& path) override { return real_.CheckName(path); }
 
 private:
-    struct Slow final : kv::FileHandle {
-        Slow(std::unique_ptr<kv::FileHandle> f, std::wstring started) : inner(std::move(f)), started(std::move(started)) {}
-        kv::FsStatus Size(std::uint64_t* size) override { return inner->Size(size); }
-        kv::FsStatus Read(std::uint8_t* d, std::size_t n, std::size_t* got) override { return inner->Read(d, n, got); }
+    struct Slow final : kvtest::ForwardingFileHandle {
+        Slow(std::unique_ptr<kv::FileHandle> f, std::wstring started) : ForwardingFileHandle(std::move(f)), started(std::move(started)) {}
         kv::FsStatus Write(const std::uint8_t* d, std::size_t n) override {
             kv::FsStatus s = inner->Write(d, n);
             inner->Flush();
@@ -104,14 +94,8 @@ private:
             ::Sleep(50);
             return s;
         }
-        kv::FsStatus Flush() override { return inner->Flush(); }
-        kv::FsStatus GetStamp(kv::FileStamp* stamp) override { return inner->GetStamp(stamp); }
-        kv::FsStatus SetStamp(const kv::FileStamp& stamp) override { return inner->SetStamp(stamp); }
-        kv::FsStatus PutInPlace(const std::wstring& target) override { return inner->PutInPlace(target); }
-        std::unique_ptr<kv::FileHandle> inner;
         std::wstring started;
     };
-    kv::FileSystem& real_;
     std::wstring started_;
 };
 
@@ -372,28 +356,19 @@ TEST_F(DataFaults, EntriesAppendedWhileTheLogIsTruncatedAreNeverLost) {
 // ---- A session whose account was deleted ----
 
 // Deletes the logged-in account at the moment the document is in place.
-class DeletingFileSystem final : public kv::FileSystem {
+class DeletingFileSystem final : public kvtest::ForwardingFileSystem {
 public:
-    explicit DeletingFileSystem(kv::FileSystem& real) : real_(real) {}
+    explicit DeletingFileSystem(kv::FileSystem& real) : ForwardingFileSystem(real) {}
     kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) override {
         return real_.Open(path, mode, file);
     }
-    kv::FsStatus Replace(const std::wstring& from, const std::wstring& to) override { return real_.Replace(from, to); }
     kv::FsStatus Remove(const std::wstring& path) override {
         const kv::FsStatus s = real_.Remove(path);
         G::CurrentUserRecord().UserName.clear();  // the window thread waits meanwhile
         return s;
     }
-    bool Exists(const std::wstring& path) override { return real_.Exists(path); }
-    kv::FsStatus Size(const std::wstring& path, std::uint64_t* size) override { return real_.Size(path, size); }
-    kv::FsStatus Recycle(const std::wstring& path, bool* recycled) override { return real_.Recycle(path, recycled); }
-    std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {
-        return real_.FilesStartingWith(folder, prefix);
-    }
-    kv::FsStatus CheckName(const std::wstring& path) override { return real_.CheckName(path); }
 
 private:
-    kv::FileSystem& real_;
 };
 
 TEST_F(DataFaults, ADeletedAccountKeepsNoRightsAndNothingIsLoggedWithoutAName) {

@@ -12,6 +12,7 @@
 #include "core/file_cipher.h"
 #include "core/file_system.h"
 #include "core/transform.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace kvtest {
 namespace {
@@ -29,42 +30,25 @@ Bytes Pattern(std::size_t n) {
 }
 
 // Fails every write to a new file once `limit` bytes have gone to it.
-class FillingDisk final : public kv::FileSystem {
+class FillingDisk final : public kvtest::ForwardingFileSystem {
 public:
-    FillingDisk(kv::FileSystem& real, std::uint64_t limit) : real_(real), limit_(limit) {}
+    FillingDisk(kv::FileSystem& real, std::uint64_t limit) : ForwardingFileSystem(real), limit_(limit) {}
     kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) override {
         kv::FsStatus s = real_.Open(path, mode, file);
         if (s.ok() && mode != kv::OpenMode::kReadWriteExisting) *file = std::make_unique<Limited>(std::move(*file), limit_);
         return s;
     }
-    kv::FsStatus Replace(const std::wstring& from, const std::wstring& to) override { return real_.Replace(from, to); }
-    kv::FsStatus Remove(const std::wstring& path) override { return real_.Remove(path); }
-    bool Exists(const std::wstring& path) override { return real_.Exists(path); }
-    kv::FsStatus Size(const std::wstring& path, std::uint64_t* size) override { return real_.Size(path, size); }
-    kv::FsStatus Recycle(const std::wstring& path, bool* recycled) override { return real_.Recycle(path, recycled); }
-    std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {
-        return real_.FilesStartingWith(folder, prefix);
-    }
-    kv::FsStatus CheckName(const std::wstring& path) override { return real_.CheckName(path); }
 
 private:
-    struct Limited final : kv::FileHandle {
-        Limited(std::unique_ptr<kv::FileHandle> f, std::uint64_t limit) : inner(std::move(f)), left(limit) {}
-        kv::FsStatus Size(std::uint64_t* size) override { return inner->Size(size); }
-        kv::FsStatus Read(std::uint8_t* d, std::size_t n, std::size_t* got) override { return inner->Read(d, n, got); }
+    struct Limited final : kvtest::ForwardingFileHandle {
+        Limited(std::unique_ptr<kv::FileHandle> f, std::uint64_t limit) : ForwardingFileHandle(std::move(f)), left(limit) {}
         kv::FsStatus Write(const std::uint8_t* d, std::size_t n) override {
             if (n > left) return {kv::FsErrorKind::kDiskFull, L""};
             left -= n;
             return inner->Write(d, n);
         }
-        kv::FsStatus Flush() override { return inner->Flush(); }
-        kv::FsStatus GetStamp(kv::FileStamp* stamp) override { return inner->GetStamp(stamp); }
-        kv::FsStatus SetStamp(const kv::FileStamp& stamp) override { return inner->SetStamp(stamp); }
-        kv::FsStatus PutInPlace(const std::wstring& target) override { return inner->PutInPlace(target); }
-        std::unique_ptr<kv::FileHandle> inner;
         std::uint64_t left;
     };
-    kv::FileSystem& real_;
     std::uint64_t limit_;
 };
 

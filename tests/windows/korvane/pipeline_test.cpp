@@ -20,6 +20,7 @@
 #include "ui/frmProgress.h"
 #include "win/app.h"
 #include "win/form.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace kvtest {
 namespace {
@@ -122,9 +123,9 @@ TEST_F(PipelineTest, OnlyTheExactLowerCaseSuffixMeansEncrypted) {
 }
 
 // Looks at the progress window whenever the cipher opens a document.
-class WatchingFileSystem final : public kv::FileSystem {
+class WatchingFileSystem final : public kvtest::ForwardingFileSystem {
 public:
-    explicit WatchingFileSystem(kv::FileSystem& real) : real_(real) {}
+    explicit WatchingFileSystem(kv::FileSystem& real) : ForwardingFileSystem(real) {}
     std::vector<std::wstring> labels;
     std::function<void()> onOpen;
     std::wstring keep;  // a file that cannot be removed
@@ -136,21 +137,12 @@ public:
         }
         return real_.Open(path, mode, file);
     }
-    kv::FsStatus Replace(const std::wstring& from, const std::wstring& to) override { return real_.Replace(from, to); }
     kv::FsStatus Remove(const std::wstring& path) override {
         if (path == keep) return {kv::FsErrorKind::kAccessDenied, L""};
         return real_.Remove(path);
     }
-    bool Exists(const std::wstring& path) override { return real_.Exists(path); }
-    kv::FsStatus Size(const std::wstring& path, std::uint64_t* size) override { return real_.Size(path, size); }
-    kv::FsStatus Recycle(const std::wstring& path, bool* recycled) override { return real_.Recycle(path, recycled); }
-    std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {
-        return real_.FilesStartingWith(folder, prefix);
-    }
-    kv::FsStatus CheckName(const std::wstring& path) override { return real_.CheckName(path); }
 
 private:
-    kv::FileSystem& real_;
 };
 
 TEST_F(PipelineTest, FoldersVanishedAndEmptyPathsAreSkippedButCountInTheTotal) {

@@ -23,6 +23,7 @@
 #include "win/controls.h"
 #include "win/form.h"
 #include "win/handle.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace kvtest {
 namespace {
@@ -316,9 +317,9 @@ TEST_F(EnterKey, EnterTypedOnTheKeyboardReachesTheDefaultButton) {
 // The platform's file system, except that the first document opened stays open (the
 // transform held up) until the test lets it go, and a task is posted to the window
 // thread the moment that happens.
-class HeldFileSystem final : public kv::FileSystem {
+class HeldFileSystem final : public kvtest::ForwardingFileSystem {
 public:
-    explicit HeldFileSystem(kv::FileSystem& real) : real_(real), release_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    explicit HeldFileSystem(kv::FileSystem& real) : ForwardingFileSystem(real), release_(::CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
     std::function<void()> whenHeld;  // posted to the window thread
     std::atomic<bool> held{false};
     std::atomic<bool> heldOnWindowThread{false};
@@ -339,18 +340,8 @@ public:
         }
         return status;
     }
-    kv::FsStatus Replace(const std::wstring& from, const std::wstring& to) override { return real_.Replace(from, to); }
-    kv::FsStatus Remove(const std::wstring& path) override { return real_.Remove(path); }
-    bool Exists(const std::wstring& path) override { return real_.Exists(path); }
-    kv::FsStatus Size(const std::wstring& path, std::uint64_t* size) override { return real_.Size(path, size); }
-    kv::FsStatus Recycle(const std::wstring& path, bool* recycled) override { return real_.Recycle(path, recycled); }
-    std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {
-        return real_.FilesStartingWith(folder, prefix);
-    }
-    kv::FsStatus CheckName(const std::wstring& path) override { return real_.CheckName(path); }
 
 private:
-    kv::FileSystem& real_;
     kv::win::KernelHandle release_;
     std::atomic<bool> once_{false};
 };
