@@ -19,32 +19,7 @@ using namespace e2e;
 
 bool IsMessageBox(HWND w) { return e2e::IsMessageBox(w, L"Korvane"); }
 
-void Answer(const std::wstring& expected, int buttonId) {
-    HWND box = WaitFor(L"message \"" + Flat(expected) + L"\"", [](HWND w) { return IsMessageBox(w); });
-    ::Sleep(100);
-    const std::wstring flat = Flat(MessageText(box)), want = Flat(expected);
-    if (flat != want) Fail(L"message box said \"" + flat + L"\", expected \"" + want + L"\"");
-    AnswerBox(box, buttonId);
-    Step(L"answered \"" + flat + L"\"");
-}
-
-// The decoded lines of KVL.txt (every character code is stored doubled).
-std::vector<std::string> LogLines(const std::wstring& path) {
-    std::vector<std::string> lines;
-    std::string line;
-    const auto bytes = ReadAll(path);
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-            lines.push_back(line);
-            line.clear();
-            ++i;
-        } else {
-            line += static_cast<char>(bytes[i] / 2);
-        }
-    }
-    if (!line.empty()) lines.push_back(line + "<no line end>");
-    return lines;
-}
+void Answer(const std::wstring& expected, int buttonId) { e2e::Answer(L"Korvane", expected, buttonId); }
 
 bool EndsWith(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;

@@ -162,6 +162,18 @@ inline void AnswerBox(HWND box, int id) {
     if (!WaitClosed(box)) Fail(L"the message box \"" + Flat(MessageText(box)) + L"\" stayed open");
 }
 
+// Waits for a message box of the program titled `title` with exactly this text (lines
+// compared as Flat shows them) and answers it with the button `id`.
+inline void Answer(const std::wstring& title, const std::wstring& expected, int id) {
+    HWND box = WaitFor(L"message \"" + Flat(expected) + L"\"", [&](HWND w) { return IsMessageBox(w, title); });
+    ::Sleep(100);
+    const std::wstring flat = Flat(MessageText(box)), want = Flat(expected);
+    if (flat != want) Fail(L"message box said \"" + flat + L"\", expected \"" + want + L"\"");
+    if (!::GetDlgItem(box, id)) Fail(L"message box has no button " + std::to_wstring(id));
+    AnswerBox(box, id);
+    Step(L"answered \"" + flat + L"\"");
+}
+
 // ---- Keyboard ------------------------------------------------------------------------
 
 // One key pressed and released, sent to whichever window has the focus.
@@ -252,6 +264,26 @@ inline void RemoveTree(const std::wstring& path) {
         ::FindClose(f);
     }
     ::RemoveDirectoryW(path.c_str());
+}
+
+// The lines of Korvane's action log KVL.txt, decoded (every character code is stored
+// doubled); a last line without its CR LF is marked.
+inline std::vector<std::string> LogLines(const std::wstring& path) {
+    std::vector<std::string> lines;
+    std::string line;
+    const std::string bytes = ReadText(path);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
+            lines.push_back(line);
+            line.clear();
+            ++i;
+        } else {
+            line += static_cast<char>(b / 2);
+        }
+    }
+    if (!line.empty()) lines.push_back(line + "<no line end>");
+    return lines;
 }
 
 // The temporary folder without its trailing back slash.

@@ -15,33 +15,7 @@ using namespace e2e;
 
 bool IsMessageBox(HWND w) { return e2e::IsMessageBox(w, L"Korvane"); }
 
-// Waits for a message box with this exact text and answers it with the button id.
-void Answer(const std::wstring& expected, int buttonId) {
-    HWND box = WaitFor(L"message \"" + expected + L"\"", [](HWND w) { return IsMessageBox(w); });
-    ::Sleep(100);
-    const std::wstring flat = Flat(MessageText(box)), want = Flat(expected);
-    if (flat != want) Fail(L"message box said \"" + flat + L"\", expected \"" + want + L"\"");
-    if (!::GetDlgItem(box, buttonId)) Fail(L"message box has no button " + std::to_wstring(buttonId));
-    AnswerBox(box, buttonId);
-    Step(L"answered \"" + flat + L"\"");
-}
-
-std::vector<std::string> LogLines(const std::wstring& path) {
-    std::vector<std::string> lines;
-    std::string line;
-    const auto bytes = ReadAll(path);
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-            lines.push_back(line);
-            line.clear();
-            ++i;
-        } else {
-            line += static_cast<char>(bytes[i] / 2);
-        }
-    }
-    if (!line.empty()) lines.push_back(line + "<no line end>");
-    return lines;
-}
+void Answer(const std::wstring& expected, int buttonId) { e2e::Answer(L"Korvane", expected, buttonId); }
 
 std::string Narrow(const std::wstring& w) { return std::string(w.begin(), w.end()); }
 

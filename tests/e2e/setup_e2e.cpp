@@ -80,7 +80,7 @@ HWND PageWith(const std::wstring& caption, const std::wstring& cls, const std::w
         ms);
 }
 
-std::vector<std::wstring> LogLines(const std::wstring& path) {
+std::vector<std::wstring> InstallLogLines(const std::wstring& path) {
     std::vector<std::wstring> lines;
     const std::string text = ReadText(path);
     size_t start = 0;
@@ -199,7 +199,7 @@ int main() {
                                                 desktop + L"\\Korvane.lnk",
                                                 install,
                                                 menu};
-    const auto lines = LogLines(install + L"\\KORVANE-InstallLog.txt");
+    const auto lines = InstallLogLines(install + L"\\KORVANE-InstallLog.txt");
     if (lines != expected) {
         for (const auto& l : lines) Step(L"log: " + l);
         Fail(L"the install log differs from the expected ten lines");
