@@ -127,6 +127,9 @@ protected:
     void Form_Load() override;
 };
 
+// The wizard's pages: "Oranvel Installer", one fixed size across, minimizable.
+win::FormDesign WizardPage(int clientHeight);
+
 // Draws one of Setup's pictures (resource icon id) centred in a picture box.
 void PaintPicture(HDC dc, const RECT& area, int iconId);
 inline constexpr int kBeaconIcon = 2;

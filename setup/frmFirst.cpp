@@ -16,15 +16,17 @@ void PaintPicture(HDC dc, const RECT& area, int iconId) {
                  icon, size, size, 0, nullptr, DI_NORMAL);
 }
 
-win::FormDesign frmFirst::Design() const {
+win::FormDesign WizardPage(int clientHeight) {
     win::FormDesign d;
     d.caption = L"Oranvel Installer";
     d.clientWidth = 7200;
-    d.clientHeight = 3600;
+    d.clientHeight = clientHeight;
     d.border = win::BorderStyle::FixedSingle;
     d.minButton = true;
     return d;
 }
+
+win::FormDesign frmFirst::Design() const { return WizardPage(3600); }
 
 void frmFirst::CreateControls() {
     const win::Container here{this, hwnd(), 0, 0};

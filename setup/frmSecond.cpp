@@ -7,15 +7,7 @@
 
 namespace kv::setup {
 
-win::FormDesign frmSecond::Design() const {
-    win::FormDesign d;
-    d.caption = L"Oranvel Installer";
-    d.clientWidth = 7200;
-    d.clientHeight = 3600;
-    d.border = win::BorderStyle::FixedSingle;
-    d.minButton = true;
-    return d;
-}
+win::FormDesign frmSecond::Design() const { return WizardPage(3600); }
 
 void frmSecond::CreateControls() {
     const win::Container here{this, hwnd(), 0, 0};

@@ -16,15 +16,7 @@ constexpr const wchar_t* kProgramFiles[] = {L"Korvane.exe", L"Beacon.ico", L"Kor
 
 }  // namespace
 
-win::FormDesign frmThird::Design() const {
-    win::FormDesign d;
-    d.caption = L"Oranvel Installer";
-    d.clientWidth = 7200;
-    d.clientHeight = 2520;
-    d.border = win::BorderStyle::FixedSingle;
-    d.minButton = true;
-    return d;
-}
+win::FormDesign frmThird::Design() const { return WizardPage(2520); }
 
 void frmThird::CreateControls() {
     const win::Container here{this, hwnd(), 0, 0};
