@@ -4,6 +4,7 @@
 // before anything is written.
 #include "core/file_cipher.h"
 #include "core/transform.h"
+#include "tests/support/scratch_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -71,36 +72,9 @@ TEST(TrailingBytes, GenuineTextsEndInZerosAndOthersMatchTheLiteralDecryption) {
     }
 }
 
-class DocumentSafety : public ::testing::Test {
+class DocumentSafety : public kvtest::ScratchFolderTest {
 protected:
-    void SetUp() override {
-        char tmpl[] = "/tmp/kv_safety_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-    std::wstring WPath(const std::string& name) const {
-        const std::string p = Path(name);
-        return {p.begin(), p.end()};
-    }
-    void Put(const std::string& name, const Bytes& bytes) const {
-        std::ofstream(Path(name), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    }
-    Bytes Get(const std::string& name) const {
-        std::ifstream f(Path(name), std::ios::binary);
-        return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-    }
-    std::set<std::string> Names() const {
-        std::set<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.insert(e.path().filename().string());
-        return names;
-    }
     static std::string Narrow(const std::wstring& w) { return {w.begin(), w.end()}; }
-
-    std::string dir_;
-    std::unique_ptr<kv::FileSystem> fs_ = kv::MakePlatformFileSystem(false);
 };
 
 TEST_F(DocumentSafety, APlainFileNamedLikeAnEncryptedOneIsLeftAlone) {

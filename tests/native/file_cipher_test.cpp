@@ -17,6 +17,7 @@
 
 #include "core/transform.h"
 #include "tests/support/forwarding_file_system.h"
+#include "tests/support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
@@ -134,34 +135,13 @@ private:
     int calls_[7] = {};
 };
 
-class FileCipherTest : public ::testing::Test {
+class FileCipherTest : public kvtest::ScratchFolderTest {
 protected:
     void SetUp() override {
-        char tmpl[] = "/tmp/kv_cipher_XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
+        ScratchFolderTest::SetUp();
         options_.sharing_pause = std::chrono::milliseconds(0);
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
-    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-    std::wstring WPath(const std::string& name) const { return Wide(Path(name)); }
-
-    void Put(const std::string& name, const Bytes& bytes) const {
-        std::ofstream(Path(name), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-    }
-    Bytes Get(const std::string& name) const {
-        std::ifstream f(Path(name), std::ios::binary);
-        return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-    }
-    std::set<std::string> Names() const {
-        std::set<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.insert(e.path().filename().string());
-        return names;
-    }
-
-    std::string dir_;
-    std::unique_ptr<kv::FileSystem> fs_ = kv::MakePlatformFileSystem(false);
     kv::CipherOptions options_;
 };
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "scripted_dialogs.h"
 
 namespace kvtest {
@@ -66,6 +68,16 @@ void PumpMessages() {
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }
+}
+
+std::wstring FreshTempPath(const std::wstring& prefix) {
+    static std::atomic<int> counter{0};
+    wchar_t t[MAX_PATH + 1] = {};
+    ::GetTempPathW(MAX_PATH + 1, t);
+    const std::wstring path =
+        std::wstring(t) + prefix + L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
+    RemoveAll(path);
+    return path;
 }
 
 }  // namespace kvtest

@@ -13,5 +13,8 @@ void RemoveAll(const std::wstring& path);   // the folder with everything in it
 void WriteAll(const std::wstring& path, const std::string& bytes);
 std::string ReadText(const std::wstring& path);  // the whole file; empty when unreadable
 void PumpMessages();
+// A path under the temporary folder that no other test or test program uses:
+// prefix-<process>-<n>; anything already there is removed. Not created.
+std::wstring FreshTempPath(const std::wstring& prefix);
 
 }  // namespace kvtest

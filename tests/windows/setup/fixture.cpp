@@ -1,7 +1,5 @@
 #include "fixture.h"
 
-#include <atomic>
-
 #include "setup/forms.h"
 #include "win/app.h"
 #include "win/dialogs.h"
@@ -10,12 +8,7 @@
 namespace kvtest {
 
 void SetupTest::SetUp() {
-    static std::atomic<int> counter{0};
-    wchar_t t[MAX_PATH + 1] = {};
-    ::GetTempPathW(MAX_PATH + 1, t);
-    root = std::wstring(t) + L"kvsetup-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-           std::to_wstring(++counter);
-    RemoveAll(root);
+    root = FreshTempPath(L"kvsetup");
     package = root + L"\\Package";
     support = package + L"\\Support";
     system = root + L"\\Windows\\system32";

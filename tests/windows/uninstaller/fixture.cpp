@@ -1,7 +1,5 @@
 #include "fixture.h"
 
-#include <atomic>
-
 #include "uninstaller/frmMain.h"
 #include "win/app.h"
 #include "win/dialogs.h"
@@ -15,12 +13,7 @@ std::vector<std::uint8_t> ReadAll(const std::wstring& path) {
 }
 
 void Uninstall::SetUp() {
-    static std::atomic<int> counter{0};
-    wchar_t t[MAX_PATH + 1] = {};
-    ::GetTempPathW(MAX_PATH + 1, t);
-    root = std::wstring(t) + L"kvuninst-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-           std::to_wstring(++counter);
-    RemoveAll(root);
+    root = FreshTempPath(L"kvuninst");
     install = root + L"\\Program Files\\Korvane";
     temp = root + L"\\Users\\ann\\AppData\\Local\\Temp";
     programs = root + L"\\Users\\ann\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs";
