@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "shared/path_rules.h"
+
 namespace kv::uninstall {
 
 // The shell's folders that an uninstaller must never take whole. Empty entries are unknown
@@ -27,18 +29,10 @@ struct SpecialFolders {
     std::wstring temp;              // the temporary folder
 };
 
-// Upper-case form for comparisons (the usual case mapping of letters, any language).
-std::wstring Upper(std::wstring_view text);
-bool SameText(std::wstring_view a, std::wstring_view b);
-
-// The path in the form the rules compare: "/" read as "\", runs of "\" made one (except a
-// leading "\\" of a network path), no trailing "\". Empty when the path is not a full path
-// ("C:\..." or "\\server\share\..."), names a device ("\\?\", "\\.\"), or holds a "." or ".."
-// part, a wildcard, or a ":" after its drive: such a path is never touched.
-std::wstring NormalPath(std::wstring_view path);
-
-// True when `path` lies strictly below `folder` (both normal).
-bool IsInside(std::wstring_view path, std::wstring_view folder);
+using install::IsInside;
+using install::NormalPath;
+using install::SameText;
+using install::Upper;
 
 // Why the header's folder may not be deleted whole, or nothing when it may: not a full
 // path, a drive root or share, one of the special folders, a folder holding one of them
