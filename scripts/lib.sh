@@ -55,12 +55,36 @@ kv_stop_display() {
   true
 }
 
+# Wine never reaches the home folder of whoever runs the tests: HOME and the XDG folders lie
+# inside the build folder (the Recycle Bin maps to $HOME/.local/share/Trash), the menu builder
+# is off (no menu entries or .desktop files), and the prefix's profile folders are real
+# folders instead of Wine's links to the home folder's Desktop, Documents and the rest.
+kv_wine_home() {
+  export HOME="$KV_BUILD/home"
+  export XDG_DATA_HOME="$HOME/.local/share" XDG_CONFIG_HOME="$HOME/.config" XDG_CACHE_HOME="$HOME/.cache"
+  export XDG_DESKTOP_DIR="$HOME/Desktop" XDG_DOCUMENTS_DIR="$HOME/Documents" XDG_DOWNLOAD_DIR="$HOME/Downloads"
+  export XDG_MUSIC_DIR="$HOME/Music" XDG_PICTURES_DIR="$HOME/Pictures" XDG_VIDEOS_DIR="$HOME/Videos"
+  export XDG_TEMPLATES_DIR="$HOME/Templates" XDG_PUBLICSHARE_DIR="$HOME/Public"
+  mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
+}
+
+# Replaces every link among the prefix's profile folders by a real, empty folder; fails when
+# one cannot be replaced.
+kv_wine_real_profile() {
+  local link
+  for link in "$WINEPREFIX"/drive_c/users/*/* "$WINEPREFIX"/drive_c/users/*/AppData/*/*; do
+    [ -L "$link" ] || continue
+    rm -f "$link" && mkdir -p "$link" || { echo "cannot make $link a real folder"; return 1; }
+  done
+}
+
 kv_wine_env() {
   export WINEPREFIX=${WINEPREFIX:-$KV_BUILD/wineprefix}
   export WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   export WINEARCH=win64
   export LC_ALL=C.UTF-8
+  kv_wine_home
   if [ ! -f "$WINEPREFIX/.kv-ready" ]; then
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1
@@ -69,6 +93,7 @@ kv_wine_env() {
     wineserver -w
     touch "$WINEPREFIX/.kv-ready"
   fi
+  kv_wine_real_profile || return 1
   wineserver -p >/dev/null 2>&1
 }
 
