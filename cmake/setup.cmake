@@ -12,3 +12,5 @@ target_link_libraries(Setup PRIVATE setup_app)
 target_link_options(Setup PRIVATE -municode)
 
 kv_installer_tests(setup_tests setup ${CMAKE_SOURCE_DIR}/packaging/Setup.rc setup_app)
+# Its test of the library search loads a copy of a placeholder component from beside itself.
+add_dependencies(setup_tests component_COMDLG32)

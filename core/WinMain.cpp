@@ -5,8 +5,10 @@
 #include "core/Globals.h"
 #include "win/app.h"
 #include "win/dialogs.h"
+#include "win/system_library.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    kv::win::RestrictLibrarySearch();
     ::SetProcessDPIAware();
     kv::win::InitializeWindowing();
     kv::win::SetAppTitle(L"Korvane");

@@ -4,8 +4,10 @@
 #include "setup/forms.h"
 #include "win/app.h"
 #include "win/dialogs.h"
+#include "win/system_library.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    kv::win::RestrictLibrarySearch();
     ::SetProcessDPIAware();
     kv::win::InitializeWindowing();
     kv::win::SetAppTitle(L"Setup");

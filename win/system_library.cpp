@@ -4,6 +4,16 @@
 
 namespace kv::win {
 
+bool RestrictLibrarySearch() {
+    // Looked up, not imported: Windows 7 has it only with its loader update.
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories")));
+    const bool restricted = setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    ::SetDllDirectoryW(L"");  // the current folder out of the search
+    return restricted;
+}
+
 HMODULE LoadSystemLibrary(const wchar_t* name) {
     // A module loaded before is found again by the loader and only counted once more; we
     // never free it, so the count does not matter.

@@ -11,6 +11,13 @@
 
 namespace kv::win {
 
+// Called first thing in each program's WinMain, before any COM, common dialog or shell
+// call: a library loaded by bare name from then on comes from the system folder only, and
+// the current folder is no longer searched. Users may create files in the installation
+// folder, so a library of theirs beside the program is never loaded. False when the system
+// lacks the search flags (the current folder is taken out all the same).
+bool RestrictLibrarySearch();
+
 // The library from the system folder (e.g. L"version.dll", L"winspool.drv"), or nullptr with
 // the reason in GetLastError. Loaded once; it stays loaded until the process ends.
 HMODULE LoadSystemLibrary(const wchar_t* name);
