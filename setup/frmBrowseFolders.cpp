@@ -42,6 +42,10 @@ void frmBrowseFolders::Form_Load() {
         // not exist yet leaves it at the drive's current folder.
         if (!Drive1.SetDrive(drive)) return;
         Dir1.SetPath(wanted);
+        // Neither list raises a change when it already stands where it is put (the drive
+        // of the current folder, a folder that does not exist yet): the text box shows the
+        // folder list's folder all the same.
+        Dir1_Change();
     });
 }
 

@@ -543,7 +543,43 @@ TEST_F(SetupTest, UsersMayCreateDataFilesButNotChangeTheProgramFiles) {
 
 // ---- The folder chooser ------------------------------------------------------------------
 
-TEST_F(SetupTest, ChooserStartsAtTheOptionsFolderAndAcceptWritesItBack) {
+// The chooser from two current folders: one on another drive than the folders it is shown
+// (the test program's own), and one on C:, the drive the options page names, where choosing
+// the drive raises no change.
+class ChooserTest : public SetupTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override {
+        SetupTest::SetUp();
+        ::GetCurrentDirectoryW(MAX_PATH, saved_);
+        std::wstring folder = root;
+        if (!GetParam()) {
+            wchar_t exe[MAX_PATH] = {};
+            ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+            folder = exe;
+            folder.resize(folder.find_last_of(L'\\'));
+        }
+        ASSERT_TRUE(::SetCurrentDirectoryW(folder.c_str()));
+        ASSERT_EQ(folder.substr(0, 2) == L"C:" || folder.substr(0, 2) == L"c:", GetParam()) << Narrow(folder);
+    }
+    void TearDown() override {
+        ::SetCurrentDirectoryW(saved_);
+        SetupTest::TearDown();
+    }
+    wchar_t saved_[MAX_PATH] = {};
+
+    // What "C:" names: the current folder of drive C:, without a trailing "\" below the root.
+    static std::wstring CurrentFolderOfC() {
+        wchar_t current[MAX_PATH] = {};
+        ::GetFullPathNameW(L"C:", MAX_PATH, current, nullptr);
+        std::wstring folder = current;
+        if (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+        return folder;
+    }
+};
+INSTANTIATE_TEST_SUITE_P(CurrentFolder, ChooserTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "OnC" : "OnAnotherDrive"; });
+
+TEST_P(ChooserTest, StartsAtTheOptionsFolderAndAcceptWritesItBack) {
     MakeFolder(programFiles + L"\\Tools");
     StartAndAcceptLicence();
     ContinueWelcome();
@@ -558,9 +594,8 @@ TEST_F(SetupTest, ChooserStartsAtTheOptionsFolderAndAcceptWritesItBack) {
     EXPECT_EQ(chooser->OwnerWindow(), second->hwnd());
     // The right drive, the folder list at that drive's current folder.
     EXPECT_EQ(chooser->Drive1.Drive().substr(0, 2), L"c:");
-    wchar_t current[MAX_PATH] = {};
-    ::GetFullPathNameW(L"C:", MAX_PATH, current, nullptr);
-    EXPECT_EQ(_wcsicmp(chooser->txtFolder.Text().c_str(), current), 0) << Narrow(chooser->txtFolder.Text());
+    EXPECT_EQ(_wcsicmp(chooser->txtFolder.Text().c_str(), CurrentFolderOfC().c_str()), 0)
+        << Narrow(chooser->txtFolder.Text());
 
     ASSERT_TRUE(chooser->Dir1.SetPath(programFiles));
     EXPECT_EQ(chooser->txtFolder.Text(), programFiles);
@@ -579,7 +614,7 @@ TEST_F(SetupTest, ChooserStartsAtTheOptionsFolderAndAcceptWritesItBack) {
     EXPECT_EQ(second->txtInstallPath.Text(), programFiles + L"\\Tools\\Korvane");
 }
 
-TEST_F(SetupTest, ChooserEmptyTextTakesTheListAndCancelWritesNothing) {
+TEST_P(ChooserTest, EmptyTextTakesTheListAndCancelWritesNothing) {
     StartAndAcceptLicence();
     ContinueWelcome();
     auto* second = LoadedForm<frmSecond>();
@@ -589,9 +624,8 @@ TEST_F(SetupTest, ChooserEmptyTextTakesTheListAndCancelWritesNothing) {
     auto* chooser = LoadedForm<frmBrowseFolders>();
     ASSERT_NE(chooser, nullptr);
     // The options folder does not exist yet: the list is at the drive's current folder.
-    wchar_t current[MAX_PATH] = {};
-    ::GetFullPathNameW(L"C:", MAX_PATH, current, nullptr);
-    EXPECT_EQ(_wcsicmp(chooser->txtFolder.Text().c_str(), current), 0);
+    EXPECT_EQ(_wcsicmp(chooser->txtFolder.Text().c_str(), CurrentFolderOfC().c_str()), 0)
+        << Narrow(chooser->txtFolder.Text());
     ASSERT_TRUE(chooser->Dir1.SetPath(root));
     ::SendMessageW(chooser->cmdCancel.hwnd(), BM_CLICK, 0, 0);
     PumpMessages();
@@ -607,7 +641,7 @@ TEST_F(SetupTest, ChooserEmptyTextTakesTheListAndCancelWritesNothing) {
     EXPECT_EQ(second->txtInstallPath.Text(), root + L"\\Korvane");
 }
 
-TEST_F(SetupTest, ChooserRightClickOnTheFolderListOffersAcceptFolder) {
+TEST_P(ChooserTest, RightClickOnTheFolderListOffersAcceptFolder) {
     StartAndAcceptLicence();
     ContinueWelcome();
     auto* second = LoadedForm<frmSecond>();
