@@ -94,6 +94,13 @@ PACL ProtectedFileAcl();
 // The entry among the installed programs, and its removal with the installation.
 bool WriteUninstallEntry();
 
+// A folder named by its drive or share in its full form: "." and ".." resolved, "/" read as
+// "\", and the part that exists in its long form (a short 8.3 name becomes the real name).
+// Nothing is created. The text itself when Windows cannot make it full.
+std::wstring FullFolderPath(const std::wstring& folder);
+// The folder exists and holds anything, and no install log of an earlier installation.
+bool HoldsOtherFiles(const std::wstring& folder);
+
 bool FolderExists(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 // Copies over an existing destination.

@@ -362,6 +362,45 @@ bool WriteUninstallEntry() {
     return ok;
 }
 
+std::wstring FullFolderPath(const std::wstring& folder) {
+    const DWORD need = ::GetFullPathNameW(folder.c_str(), 0, nullptr, nullptr);
+    if (need == 0) return folder;
+    std::wstring full(need, L'\0');
+    const DWORD n = ::GetFullPathNameW(folder.c_str(), need, full.data(), nullptr);
+    if (n == 0 || n >= need) return folder;
+    full.resize(n);
+    full = WithoutTrailingSlash(full);
+    // The deepest level that exists gives its long form; the levels below it are new and
+    // keep the names typed.
+    const auto levels = FolderLevels(full);
+    for (size_t i = levels.size(); i-- > 0;) {
+        std::wstring level = levels[i];
+        if (level.size() == 2 && level[1] == L':') level += L'\\';  // the drive's root, not its current folder
+        const DWORD size = ::GetLongPathNameW(level.c_str(), nullptr, 0);
+        if (size == 0) continue;
+        std::wstring found(size, L'\0');
+        const DWORD got = ::GetLongPathNameW(level.c_str(), found.data(), size);
+        if (got == 0 || got >= size) continue;
+        found.resize(got);
+        return WithoutTrailingSlash(found) + full.substr(levels[i].size());
+    }
+    return full;
+}
+
+bool HoldsOtherFiles(const std::wstring& folder) {
+    if (!FolderExists(folder) || FileExists(install::InstallLogPath(folder))) return false;
+    WIN32_FIND_DATAW data{};
+    HANDLE find = ::FindFirstFileW(win::LongPath(folder + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    bool any = false;
+    do {
+        const std::wstring name = data.cFileName;
+        any = name != L"." && name != L"..";
+    } while (!any && ::FindNextFileW(find, &data));
+    ::FindClose(find);
+    return any;
+}
+
 void EndSetup() {
     Module().Ended = true;
     if (auto* f = win::LoadedForm<frmBrowseFolders>()) f->Unload();

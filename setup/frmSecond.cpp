@@ -2,6 +2,7 @@
 #include "setup/AppFunctions.h"
 #include "setup/forms.h"
 #include "setup/setup_rules.h"
+#include "shared/path_rules.h"
 #include "win/app.h"
 #include "win/dialogs.h"
 
@@ -79,9 +80,28 @@ void frmSecond::cmdContinue_Click() {
         return;
     }
     if (folder.back() == L'\\') folder.pop_back();
+    // The folder is installed into, recorded and logged in its full form, so that the
+    // uninstaller takes back exactly the folder that was made; a spelling Windows would
+    // quietly change, or that the uninstaller would not accept, is refused before
+    // anything is created.
+    if (RefusedFolderText(folder)) {
+        win::MsgBox(UnusableFolderMessage(folder));
+        return;
+    }
     // Only a folder that names its drive or share is created: a relative one would land
     // under whatever the current folder is.
     if (IsAbsoluteFolder(folder)) {
+        const std::wstring full = FullFolderPath(folder);
+        if (install::NormalPath(full).empty() || RefusedFolderText(full)) {
+            win::MsgBox(UnusableFolderMessage(folder));
+            return;
+        }
+        folder = full;
+        // Uninstalling removes the installation folder with everything in it.
+        if (HoldsOtherFiles(folder) &&
+            win::MsgBox(OccupiedFolderQuestion(folder), win::MsgButtons::YesNo, win::MsgIcon::Exclamation) !=
+                win::MsgResult::Yes)
+            return;
         CreateFolderPath(folder);
         win::DoEvents(4);
     }

@@ -91,10 +91,39 @@ std::wstring TrimBlanks(const std::wstring& text) {
     return text.substr(first, text.find_last_not_of(L' ') - first + 1);
 }
 
+bool RefusedFolderText(const std::wstring& text) {
+    std::wstring path = text;
+    for (auto& c : path)
+        if (c == L'/') c = L'\\';
+    if (path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0) return true;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find(L'\\', start);
+        if (end == std::wstring::npos) end = path.size();
+        const std::wstring part = path.substr(start, end - start);
+        if (!part.empty() && part != L"." && part != L".." && (part.back() == L' ' || part.back() == L'.'))
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 std::wstring NoFolderMessage() { return L"Please select an Installation Folder"; }
 
 std::wstring FolderNotCreatedMessage(const std::wstring& folder) {
     return L"The folder " + folder + L" could not be created.\rPlease select another folder";
+}
+
+std::wstring UnusableFolderMessage(const std::wstring& folder) {
+    return L"The folder " + folder + L" cannot be used for the installation.\r"
+           L"A folder name may not end in a blank or a full stop, and the folder must be named by its "
+           L"drive (C:\\...) or its network share (\\\\server\\share\\...).\rPlease select another folder";
+}
+
+std::wstring OccupiedFolderQuestion(const std::wstring& folder) {
+    return L"The folder " + folder + L" already holds other files.\r"
+           L"Uninstalling Korvane removes this folder with everything in it, those files included.\r"
+           L"Install Korvane into this folder anyway?";
 }
 
 std::wstring ScriptingRuntimeMessage(const std::wstring& systemFolder) {

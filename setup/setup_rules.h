@@ -1,5 +1,5 @@
-// Setup's rules that need no window: the installation folder's change rule and the test
-// that a folder is absolute, the levels a folder path is created in, the default folder,
+// Setup's rules that need no window: the installation folder's change rule, the test
+// that a folder is absolute and the spellings refused, the levels a folder path is created in, the default folder,
 // the progress bar's panel position, the registration command line, the shortcut name
 // rule and the texts of Setup's messages.
 #pragma once
@@ -44,9 +44,18 @@ std::wstring ShortcutFileName(const std::wstring& linkPath);
 // Removes blanks at both ends.
 std::wstring TrimBlanks(const std::wstring& text);
 
+// A folder text Setup refuses outright: a device form ("\\?\...", "\\.\...") or a part
+// (other than "." and "..") that ends in a blank or a full stop. Windows drops such endings
+// when it makes the folder, so the folder made would not be the folder named, and the
+// uninstaller would never take it back.
+bool RefusedFolderText(const std::wstring& text);
+
 // Message texts, with a carriage return between lines as the message boxes show them.
 std::wstring NoFolderMessage();
 std::wstring FolderNotCreatedMessage(const std::wstring& folder);
+std::wstring UnusableFolderMessage(const std::wstring& folder);
+// Asked (Yes/No) before installing into a folder that already holds other files.
+std::wstring OccupiedFolderQuestion(const std::wstring& folder);
 std::wstring ScriptingRuntimeMessage(const std::wstring& systemFolder);
 std::wstring InstallRightsMessage();
 

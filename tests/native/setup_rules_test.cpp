@@ -74,3 +74,16 @@ TEST(SetupRules, CommandLinesShortcutNamesAndTexts) {
               std::wstring::npos);
     EXPECT_EQ(rights.substr(rights.size() - 49), L"install programs and register .dll and .ocx files");
 }
+
+TEST(SetupRules, SpellingsWindowsWouldChangeAndDeviceFormsAreRefused) {
+    for (const wchar_t* bad : {L"C:\\My Apps \\Korvane", L"C:\\Apps.\\Korvane", L"C:\\Apps\\Korvane.", L"C:\\A \\B",
+                               L"\\\\?\\C:\\Korvane", L"\\\\.\\C:\\Korvane", L"//?/C:/Korvane", L"\\\\srv\\share.\\Korvane",
+                               L"C:\\Apps...\\Korvane"})
+        EXPECT_TRUE(RefusedFolderText(bad)) << std::string(bad, bad + wcslen(bad));
+    for (const wchar_t* good : {L"C:\\Apps\\..\\Korvane", L"C:\\.\\Korvane", L"C:\\My Apps\\Korvane", L"C:\\a.b\\Korvane",
+                                L"C:\\.config\\Korvane", L"\\\\srv\\share\\Korvane", L"D\\Korvane", L"C:\\", L"C:"})
+        EXPECT_FALSE(RefusedFolderText(good)) << std::string(good, good + wcslen(good));
+    // The refusal and the question name the folder.
+    EXPECT_NE(UnusableFolderMessage(L"C:\\My Apps \\Korvane").find(L"C:\\My Apps \\Korvane"), std::wstring::npos);
+    EXPECT_NE(OccupiedFolderQuestion(L"D:\\Work\\Korvane").find(L"D:\\Work\\Korvane"), std::wstring::npos);
+}

@@ -1,5 +1,6 @@
 // Setup's pages and its installation run, driven as a user drives them, in real folders.
 #include <aclapi.h>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -297,6 +298,79 @@ TEST_F(SetupTest, OptionsRefuseAnEmptyARelativeAndAnUncreatableFolder) {
     EXPECT_TRUE(second->Visible());
     EXPECT_EQ(LoadedForm<frmThird>(), nullptr);
     EXPECT_EQ(Module().InstalledItems, std::vector<std::wstring>{L""});
+}
+
+TEST_F(SetupTest, OptionsTakeTheFullFormAndRefuseWhatTheUninstallerWouldNotTakeBack) {
+    MakeFolder(root + L"\\Long Folder Name");
+    StartAndAcceptLicence();
+    ContinueWelcome();
+    auto* second = LoadedForm<frmSecond>();
+    ASSERT_NE(second, nullptr);
+    // Refused with the folder as typed; the page stays and nothing is created.
+    for (const std::wstring& typed : {root + L"\\My Apps \\Korvane", root + L"\\Apps.\\Korvane",
+                                      L"\\\\?\\" + root + L"\\Korvane", L"\\\\.\\" + root + L"\\Korvane"}) {
+        second->txtInstallPath.SetText(typed);
+        dialogs.ExpectMessage(UnusableFolderMessage(typed));
+        ::SendMessageW(second->cmdContinue.hwnd(), BM_CLICK, 0, 0);
+        PumpMessages();
+        EXPECT_TRUE(second->Visible()) << Narrow(typed);
+    }
+    EXPECT_EQ(LoadedForm<frmThird>(), nullptr);
+    EXPECT_EQ(Module().InstalledItems, std::vector<std::wstring>{L""});
+    for (const wchar_t* made : {L"\\My Apps ", L"\\My Apps", L"\\Apps.", L"\\Apps", L"\\Korvane"})
+        EXPECT_FALSE(FolderThere(root + made)) << Narrow(made);
+
+    // ".." is resolved before anything is made: the folder, the log and the entry name the
+    // folder that was made.
+    const std::wstring target = root + L"\\Korvane";
+    second->txtInstallPath.SetText(root + L"\\Apps\\..\\Korvane");
+    ContinueOptions();
+    EXPECT_FALSE(FolderThere(root + L"\\Apps"));
+    const auto lines = LogLines(target);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), L"INSTALLPATH=" + target);
+    EXPECT_NE(std::find(lines.begin(), lines.end(), target), lines.end());  // the folder created
+    for (const auto& line : lines) EXPECT_EQ(line.find(L".."), std::wstring::npos) << Narrow(line);
+    EXPECT_EQ(started, std::vector<std::wstring>{target + L"\\Korvane.exe"});
+
+    // A short (8.3) name is taken in its long form.
+    wchar_t shortName[MAX_PATH] = {};
+    ASSERT_NE(::GetShortPathNameW((root + L"\\Long Folder Name").c_str(), shortName, MAX_PATH), 0u);
+    EXPECT_NE(std::wstring(shortName), root + L"\\Long Folder Name");
+    kv::win::ResetAllForms();
+    ResetModule();
+    InstallInto(std::wstring(shortName) + L"\\Korvane");
+    EXPECT_EQ(Module().InstallPath, root + L"\\Long Folder Name\\Korvane");
+    EXPECT_EQ(LogLines(root + L"\\Long Folder Name\\Korvane").at(0), L"INSTALLPATH=" + root + L"\\Long Folder Name\\Korvane");
+}
+
+TEST_F(SetupTest, OptionsAskBeforeInstallingIntoAFolderThatHoldsOtherFiles) {
+    const std::wstring target = root + L"\\Work\\Korvane";
+    MakeFolder(target);
+    WriteAll(target + L"\\report.doc", "mine");
+    StartAndAcceptLicence();
+    ContinueWelcome();
+    auto* second = LoadedForm<frmSecond>();
+    ASSERT_NE(second, nullptr);
+    second->txtInstallPath.SetText(target);
+    dialogs.ExpectQuestion(OccupiedFolderQuestion(target), kv::win::MsgButtons::YesNo, kv::win::MsgResult::No);
+    ::SendMessageW(second->cmdContinue.hwnd(), BM_CLICK, 0, 0);
+    PumpMessages();
+    EXPECT_TRUE(second->Visible());
+    EXPECT_EQ(LoadedForm<frmThird>(), nullptr);
+    EXPECT_FALSE(FileThere(target + L"\\Korvane.exe"));
+
+    dialogs.ExpectQuestion(OccupiedFolderQuestion(target), kv::win::MsgButtons::YesNo, kv::win::MsgResult::Yes);
+    ContinueOptions();
+    EXPECT_TRUE(FileThere(target + L"\\Korvane.exe"));
+    EXPECT_EQ(ReadAll(target + L"\\report.doc"), "mine");
+
+    // An earlier installation of Korvane (its log is there) is installed over without a question.
+    kv::win::ResetAllForms();
+    ResetModule();
+    InstallInto(target);
+    EXPECT_EQ(dialogs.Shown().size(), 2u);
+    EXPECT_EQ(started.size(), 2u);
 }
 
 // ---- The installation run -------------------------------------------------------------
