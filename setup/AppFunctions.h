@@ -73,7 +73,8 @@ bool MakeShortcut(const std::wstring& linkPath, const std::wstring& description,
 // The write test of the package folder: true when it passed.
 bool TestInstallRights();
 void AddInstalledItem(const std::wstring& path);
-void WriteInstallLog();
+// Whether the whole log was written.
+bool WriteInstallLog();
 
 // The prerequisite phase (special folders, scripting runtime, the two controls, the write
 // test). False when Setup has ended with one of its two messages.

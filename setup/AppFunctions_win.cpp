@@ -224,7 +224,7 @@ bool TestInstallRights() {
     return !failed;
 }
 
-void WriteInstallLog() {
+bool WriteInstallLog() {
     auto& m = Module();
     const std::wstring path = install::InstallLogPath(m.InstallPath);
     DeleteFileQuietly(path);
@@ -232,11 +232,12 @@ void WriteInstallLog() {
     for (const auto& line : install::InstallLogLines(m.InstallPath, m.InstalledItems)) text += Ansi(line) + "\r\n";
     HANDLE file = ::CreateFileW(win::LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
-    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    ::FlushFileBuffers(file);
-    ::CloseHandle(file);
+    bool ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+              written == text.size();
+    ok = ::FlushFileBuffers(file) && ok;
+    return ::CloseHandle(file) && ok;
 }
 
 bool EnsureScriptingRuntime() {

@@ -1,8 +1,11 @@
 // The progress page and the installation run behind it.
+#include <algorithm>
+
 #include "setup/AppFunctions.h"
 #include "setup/forms.h"
 #include "setup/setup_rules.h"
 #include "win/app.h"
+#include "win/dialogs.h"
 #include "win/process.h"
 
 namespace kv::setup {
@@ -72,6 +75,8 @@ void frmThird::FormatAndCreateIcon(const std::wstring& targetFolder, const std::
 
 void frmThird::StartInstall() {
     auto& m = Module();
+    // What could not be put in place: the installation is then incomplete, and says so.
+    std::vector<std::wstring> notInstalled;
     win::SetBusyPointer(true);
     // Each step: its status, its work with errors ignored, the pause, the bar.
     auto step = [this](const wchar_t* status, int bar, const std::function<void()>& work) {
@@ -87,13 +92,15 @@ void frmThird::StartInstall() {
         CopyFileOver(m.SourceFolder + L"\\COMDLG32.OCX", target);
         RegisterComponent(target);
     });
-    step(L"Copying Files...", 30, [&m] {
+    step(L"Copying Files...", 30, [&m, &notInstalled] {
         // Users may keep their accounts and log beside the program; the program files
         // themselves stay read-only for them.
         GrantUsersDataAccess(m.InstallPath);
         for (const wchar_t* name : kProgramFiles) {
             const std::wstring target = m.InstallPath + L"\\" + name;
             if (CopyFileOver(m.SourceFolder + L"\\" + name, target)) ProtectInstalledFile(target);
+            else notInstalled.push_back(target);
+            // Recorded all the same: the uninstaller removes what an earlier run left there.
             AddInstalledItem(target);
         }
     });
@@ -117,23 +124,35 @@ void frmThird::StartInstall() {
         if (m.DesktopThisUser)
             FormatAndCreateIcon(f.DesktopFolder, L"Korvane.lnk", L"Korvane.exe", L"Korvane", L"Beacon.ico");
     });
-    step(L"Wiriting Install Log...", 85, [&m] {
-        WriteInstallLog();
-        ProtectInstalledFile(m.InstallPath + L"\\KORVANE-InstallLog.txt");
-        WriteUninstallEntry();
+    step(L"Wiriting Install Log...", 85, [&m, &notInstalled] {
+        const std::wstring log = m.InstallPath + L"\\KORVANE-InstallLog.txt";
+        if (WriteInstallLog()) ProtectInstalledFile(log);
+        else notInstalled.push_back(log);
+        if (!WriteUninstallEntry()) notInstalled.push_back(L"the entry of Korvane among the installed programs");
     });
     SetStatus(L"Cleaning Up...");
     win::IgnoreErrors([this] { FinishScrollingProgressBar(); });
     SetScrollBarPercent(100);
 
-    SetStatus(L"Installation Complete");
+    const bool complete = notInstalled.empty();
+    const wchar_t* outcome = complete ? L"Installation Complete" : L"Installation Incomplete";
+    SetStatus(outcome);
     Hide();
     win::DoEvents(3);
     win::SetBusyPointer(false);
-    win::TheForm<frmMessage>().ShowModal(this);
+    auto& done = win::TheForm<frmMessage>();
+    done.Load(this);
+    done.Label1.SetText(outcome);
+    done.ShowModal(this);
+    if (!complete) win::MsgBox(IncompleteInstallationMessage(notInstalled), win::MsgButtons::OK, win::MsgIcon::Exclamation);
+    // Korvane is started only when its own file was put in place: never one that is
+    // missing, nor an older one that was in use.
     const std::wstring exe = m.InstallPath + L"\\Korvane.exe";
-    if (TheHost().startProgram) TheHost().startProgram(exe);
-    else win::StartProcess(L"\"" + exe + L"\"", SW_SHOWNORMAL, m.InstallPath, exe);
+    const bool programInstalled = std::find(notInstalled.begin(), notInstalled.end(), exe) == notInstalled.end();
+    if (programInstalled) {
+        if (TheHost().startProgram) TheHost().startProgram(exe);
+        else win::StartProcess(L"\"" + exe + L"\"", SW_SHOWNORMAL, m.InstallPath, exe);
+    }
     Unload();
     EndSetup();
 }

@@ -126,6 +126,12 @@ std::wstring OccupiedFolderQuestion(const std::wstring& folder) {
            L"Install Korvane into this folder anyway?";
 }
 
+std::wstring IncompleteInstallationMessage(const std::vector<std::wstring>& notInstalled) {
+    std::wstring text = L"The installation of Korvane is incomplete. These could not be installed:";
+    for (const auto& item : notInstalled) text += L"\r" + item;
+    return text + L"\rPlease make room on the disk or close the programs using these files, and run Setup again.";
+}
+
 std::wstring ScriptingRuntimeMessage(const std::wstring& systemFolder) {
     return L"Unable to register required file.\r(" + systemFolder + L"\\scrrun.dll)";
 }

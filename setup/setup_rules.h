@@ -56,6 +56,8 @@ std::wstring FolderNotCreatedMessage(const std::wstring& folder);
 std::wstring UnusableFolderMessage(const std::wstring& folder);
 // Asked (Yes/No) before installing into a folder that already holds other files.
 std::wstring OccupiedFolderQuestion(const std::wstring& folder);
+// What could not be installed, one line each, when an installation ends incomplete.
+std::wstring IncompleteInstallationMessage(const std::vector<std::wstring>& notInstalled);
 std::wstring ScriptingRuntimeMessage(const std::wstring& systemFolder);
 std::wstring InstallRightsMessage();
 

@@ -86,4 +86,7 @@ TEST(SetupRules, SpellingsWindowsWouldChangeAndDeviceFormsAreRefused) {
     // The refusal and the question name the folder.
     EXPECT_NE(UnusableFolderMessage(L"C:\\My Apps \\Korvane").find(L"C:\\My Apps \\Korvane"), std::wstring::npos);
     EXPECT_NE(OccupiedFolderQuestion(L"D:\\Work\\Korvane").find(L"D:\\Work\\Korvane"), std::wstring::npos);
+    // Every item not installed has a line of its own.
+    const std::wstring incomplete = IncompleteInstallationMessage({L"C:\\K\\Korvane.exe", L"C:\\K\\Skull.ico"});
+    EXPECT_NE(incomplete.find(L"\rC:\\K\\Korvane.exe\rC:\\K\\Skull.ico\r"), std::wstring::npos);
 }

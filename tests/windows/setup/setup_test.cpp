@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <cstdlib>
 #include <thread>
 #include <shlobj.h>
@@ -460,6 +461,7 @@ TEST_F(SetupTest, NoShortcutsMissingSupportFileAndExistingFolders) {
     MakeFolder(target);  // already there: not recorded
     ::DeleteFileW((support + L"\\Skull.ico").c_str());
     WriteAll(system + L"\\COMDLG32.OCX", "real one");
+    dialogs.ExpectMessage(IncompleteInstallationMessage({target + L"\\Skull.ico"}));
     StartAndAcceptLicence();
     ContinueWelcome();
     auto* second = LoadedForm<frmSecond>();
@@ -474,6 +476,66 @@ TEST_F(SetupTest, NoShortcutsMissingSupportFileAndExistingFolders) {
     EXPECT_FALSE(FolderThere(commonPrograms + L"\\Korvane"));
     EXPECT_EQ(ReadAll(system + L"\\COMDLG32.OCX"), "real one");
     EXPECT_TRUE(registered.empty() || registered.back().find(L"COMDLG32") == std::wstring::npos);
+}
+
+TEST_F(SetupTest, WhatCouldNotBeInstalledIsNamedAndNoMissingProgramIsStarted) {
+    const std::wstring target = programFiles + L"\\Korvane";
+    struct Case {
+        const char* what;
+        std::function<void()> breakIt;
+        std::vector<std::wstring> notInstalled;
+        bool startsKorvane;
+        bool asksAboutOtherFiles = false;
+    };
+    HANDLE held = INVALID_HANDLE_VALUE;
+    const Case cases[] = {
+        {"program missing from Support", [&] { ::DeleteFileW((support + L"\\Korvane.exe").c_str()); },
+         {target + L"\\Korvane.exe"}, false},
+        {"icon of an earlier installation in use", [&] {
+             WriteAll(target + L"\\KORVANE-InstallLog.txt", "INSTALLPATH=" + Narrow(target) + "\r\n");
+             WriteAll(target + L"\\Skull.ico", "old");
+             held = ::CreateFileW((target + L"\\Skull.ico").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+         },
+         {target + L"\\Skull.ico"}, true},
+        {"install log cannot be written", [&] { MakeFolder(target + L"\\KORVANE-InstallLog.txt"); },
+         {target + L"\\KORVANE-InstallLog.txt"}, true, true},
+        {"entry cannot be written", [&] { TheHost().entryRoot = nullptr; },
+         {L"the entry of Korvane among the installed programs"}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        kv::win::ResetAllForms();
+        ResetModule();
+        RemoveAll(target);
+        MakeFolder(target);
+        for (const wchar_t* name : {L"Korvane.exe", L"KorvaneUninstaller.exe", L"Beacon.ico", L"Skull.ico"})
+            WriteAll(support + L"\\" + name, "content of " + Narrow(name));
+        TheHost().entryRoot = HKEY_CURRENT_USER;
+        started.clear();
+        c.breakIt();
+        if (c.asksAboutOtherFiles)
+            dialogs.ExpectQuestion(OccupiedFolderQuestion(target), kv::win::MsgButtons::YesNo, kv::win::MsgResult::Yes);
+        dialogs.ExpectMessage(IncompleteInstallationMessage(c.notInstalled));
+        StartAndAcceptLicence();
+        ContinueWelcome();
+        std::wstring completion;
+        kv::win::SetModalHook([&](kv::win::Form& form) {
+            if (auto* done = dynamic_cast<frmMessage*>(&form)) {
+                completion = done->Label1.Text();
+                done->Timer1.SetInterval(10);
+            }
+        });
+        ::SendMessageW(TheForm<frmSecond>().cmdContinue.hwnd(), BM_CLICK, 0, 0);
+        kv::win::SetModalHook(nullptr);
+        PumpMessages();
+        if (held != INVALID_HANDLE_VALUE) ::CloseHandle(held);
+        held = INVALID_HANDLE_VALUE;
+        EXPECT_EQ(completion, L"Installation Incomplete");
+        EXPECT_EQ(started.size(), c.startsKorvane ? 1u : 0u);
+        // Still recorded, so that the uninstaller removes what an earlier run left.
+        EXPECT_NE(std::find(Module().InstalledItems.begin(), Module().InstalledItems.end(), target + L"\\Skull.ico"),
+                  Module().InstalledItems.end());
+    }
 }
 
 TEST_F(SetupTest, ExistingStartMenuFolderIsUsedNotRecordedAndNestedFoldersAreRecordedLevelByLevel) {
