@@ -46,15 +46,16 @@ public:
         Sink sink(self);
         FileSystem& fs = CipherFileSystem();
         std::exception_ptr error;
+        CipherOptions options;
+        // The entry is written by the worker the moment the new file has its name, before
+        // the source is removed: a program killed at any moment leaves either the source
+        // or a recorded new file (or both).
+        options.in_place = [this] { log_ = AppendLogEntry(user_, action_, logged_); };
         win::KernelHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
         std::thread worker([&] {
             try {
-                result_ = decrypt_ ? DecryptDocument(fs, path_, report_ ? &sink : nullptr)
-                                   : EncryptDocument(fs, path_, report_ ? &sink : nullptr);
-                finished_.store(true);
-                // The action is recorded as soon as the new file is in place, from
-                // whatever loop the window thread is in, before any pause.
-                if (InPlace()) win::PostToProgram([self] { self->WriteLogEntry(); });
+                result_ = decrypt_ ? DecryptDocument(fs, path_, report_ ? &sink : nullptr, options)
+                                   : EncryptDocument(fs, path_, report_ ? &sink : nullptr, options);
             } catch (...) {
                 error = std::current_exception();
             }
@@ -64,7 +65,6 @@ public:
         worker.join();
         if (error) std::rethrow_exception(error);
         DeliverProgress();
-        WriteLogEntry();
         return std::move(result_);
     }
 
@@ -95,8 +95,6 @@ private:
         std::shared_ptr<DocumentJob> job_;
     };
 
-    bool InPlace() const { return result_.ok() || result_.failure->step == CipherStep::kDeleteOriginal; }
-
     void DeliverProgress() {
         std::int32_t percent = 0;
         std::uint64_t times = 0;
@@ -112,13 +110,6 @@ private:
         if (frmProgress* window = win::LoadedForm<frmProgress>()) window->FileProgress(percent, times);
     }
 
-    void WriteLogEntry() {
-        if (log_ || !finished_.load() || !InPlace()) return;
-        // Recorded for the user whose right let the document change, even if the account
-        // was changed or deleted while it was processed.
-        log_ = AppendLogEntry(user_, action_, logged_);
-    }
-
     std::wstring path_;
     bool decrypt_;
     bool report_;
@@ -126,8 +117,7 @@ private:
     std::wstring_view action_;
     std::wstring logged_;
     CipherResult result_;
-    std::optional<LogWriteResult> log_;
-    std::atomic<bool> finished_{false};
+    std::optional<LogWriteResult> log_;  // set by the worker, read after it has ended
     std::mutex lock_;
     std::int32_t percent_ = 0;
     std::uint64_t times_ = 0;

@@ -357,6 +357,7 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
     status = WithRetries(options, [&] { return out->PutInPlace(target); });
     if (!status.ok()) return fail_and_clean(CipherStep::kReplace, target, status);
     out.reset();
+    if (options.in_place) options.in_place();
 
     // Both names now hold a complete document. A source that cannot be removed
     // is reported: for encryption, a plain copy would otherwise stay behind

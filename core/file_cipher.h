@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -107,6 +108,10 @@ struct CipherOptions {
     // a new file) is tried again this many times, with this pause in between.
     int sharing_retries = 5;
     std::chrono::milliseconds sharing_pause{40};
+    // Called on the cipher's thread the moment the new file has its name, before the
+    // source is removed: what must be recorded about the change is recorded then, so that
+    // no moment exists at which the source is gone and the change unrecorded.
+    std::function<void()> in_place;
 };
 
 // Encrypts `path` into LockedPathOf(path) and removes `path`. Progress goes to

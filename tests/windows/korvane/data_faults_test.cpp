@@ -10,6 +10,8 @@
 #include <cstring>
 #include <cwchar>
 #include <functional>
+#include <map>
+#include <tuple>
 #include <string>
 #include <thread>
 #include <vector>
@@ -411,6 +413,40 @@ TEST_F(DataFaults, AnAccountDeletedWhileItsDocumentIsProcessedIsStillNamedInTheE
     const auto log = Log();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].find("   Admin   ENCRYPTED FILE: " + Narrow(doc)), std::string::npos) << log[0];
+}
+
+// ---- The entry is written before the source goes ----
+
+// Notes, when a document's source is removed, what the action log holds at that moment.
+class LogAtRemoval final : public kvtest::ForwardingFileSystem {
+public:
+    explicit LogAtRemoval(kv::FileSystem& real) : ForwardingFileSystem(real) {}
+    kv::FsStatus Remove(const std::wstring& path) override {
+        if (kv::win::FileExists(path)) logAtRemoval[path] = CrLfLines(G::LogFilePath, /*halve=*/true);
+        return real_.Remove(path);
+    }
+    std::map<std::wstring, std::vector<std::string>> logAtRemoval;
+};
+
+TEST_F(DataFaults, TheEntryIsInTheLogBeforeTheSourceIsRemoved) {
+    const std::wstring doc = Doc(L"minutes.txt", Letters(50));
+    LogAtRemoval watching(kv::CipherFileSystem());
+    kv::SetCipherFileSystem(&watching);
+    dialogs.ExpectMessage(L"1 file encrypted.");
+    kv::Pipeline::ProcessFiles({doc});
+    dialogs.ExpectMessage(L"1 file decrypted.");
+    kv::Pipeline::ProcessFiles({doc + L"locked"});
+    kv::SetCipherFileSystem(nullptr);
+    EXPECT_TRUE(dialogs.AllConsumed());
+    EXPECT_EQ(ReadBytes(doc), Letters(50));
+    for (const auto& [source, action, entries] :
+         {std::tuple{doc, "ENCRYPTED", 1u}, std::tuple{doc + L"locked", "DECRYPTED", 2u}}) {
+        SCOPED_TRACE(Narrow(source));
+        ASSERT_EQ(watching.logAtRemoval.count(source), 1u);
+        const auto& log = watching.logAtRemoval[source];
+        ASSERT_EQ(log.size(), entries);
+        EXPECT_NE(log.back().find(std::string(action) + " FILE: " + Narrow(doc)), std::string::npos) << log.back();
+    }
 }
 
 // ---- Attributes and last-write time ----
