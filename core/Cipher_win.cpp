@@ -11,6 +11,7 @@
 #include "core/Globals.h"
 #include "core/action_log.h"
 #include "ui/frmProgress.h"
+#include "users/AppFunctions.h"
 #include "win/app.h"
 #include "win/dialogs.h"
 #include "win/form.h"
@@ -182,6 +183,9 @@ FileSystem* SetCipherFileSystem(FileSystem* fs) {
 }
 
 CipherRun EncryptFile(const std::wstring& path) {
+    // Rights changed or the account deleted in another copy of the program count from
+    // this document on.
+    AppFunctions::TakeCurrentUserFromStore();
     const UserRecord& user = Globals::CurrentUserRecord();
     // A session whose account has been deleted has no rights left.
     if (user.UserName.empty() || !user.AllowEncrypt) {
@@ -195,6 +199,7 @@ CipherRun EncryptFile(const std::wstring& path) {
 }
 
 CipherRun DecryptFile(const std::wstring& path) {
+    AppFunctions::TakeCurrentUserFromStore();
     const UserRecord& user = Globals::CurrentUserRecord();
     if (user.UserName.empty() || !user.AllowDecrypt) {
         Refuse(path, L"decrypt");

@@ -32,6 +32,14 @@ enum class SaveOutcome {
 // write happen under the store's lock, so two copies cannot both pass the check.
 SaveOutcome SaveUsers();
 
+// Takes the logged-in user's record afresh from KVU.txt when the file changed on disk
+// (its size or last-write time) since this copy last looked, so that rights changed or
+// an account deleted by another copy of Korvane hold here from the next document on. A
+// deleted account is left without a name and without rights. Only that record changes:
+// the other accounts, and their places in Users, stay as they are for the windows that
+// show them (their next save finds the change and reloads).
+void TakeCurrentUserFromStore();
+
 // The encoding pass over a whole file and its inverse (crash-safe rewrites).
 bool EncodeUsersFile(const std::wstring& path);
 bool DecodeUsersFile(const std::wstring& path);

@@ -43,6 +43,19 @@ struct StoreState {
 };
 
 StoreState g_known;
+// Size and last-write time of the store when the logged-in user's record was last taken
+// from it (or the store was read or written whole).
+StoreState g_looked;
+
+bool SameStamp(const StoreState& a, const StoreState& b) {
+    return a.path == b.path && a.exists == b.exists && a.size == b.size &&
+           ::CompareFileTime(&a.written, &b.written) == 0;
+}
+
+void Looked(const StoreState& state) {
+    g_looked = state;
+    g_looked.bytes.clear();
+}
 
 // Size and last-write time of the store as it stands; false when it is not there.
 bool StampOf(const std::wstring& path, StoreState* state) {
@@ -67,6 +80,7 @@ std::vector<UserRecord> LiveRecords(const std::vector<std::uint8_t>& stored) {
 void TakeStoredAccounts(const StoreState& now) {
     std::vector<UserRecord> loaded = LiveRecords(now.bytes);
     g_known = now;
+    Looked(now);
     if (loaded.empty()) return;  // nothing usable there: memory stays as it was
     const std::wstring current = Globals::CurrentUserRecord().UserName;
     Globals::Users = std::move(loaded);
@@ -133,8 +147,27 @@ bool LoadUserFile() {
         return false;
     }
     Users = std::move(loaded);
+    Looked(state);
     g_known = std::move(state);
     return true;
+}
+
+void TakeCurrentUserFromStore() {
+    const std::wstring& path = Globals::UsersFilePath;
+    StoreState now;
+    // A store that is not there (or not readable) gives nothing to go by: memory stays.
+    if (!StampOf(path, &now) || SameStamp(now, g_looked)) return;
+    if (win::ReadWholeFile(path, now.bytes)) return;
+    Looked(now);
+    UserRecord& current = Globals::CurrentUserRecord();
+    if (current.UserName.empty()) return;
+    const std::vector<UserRecord> stored = LiveRecords(now.bytes);
+    const int index = FindUserIndex(stored, current.UserName);
+    if (index < 0) {
+        current = UserRecord{};  // deleted elsewhere: no name, no rights
+        return;
+    }
+    current = stored[static_cast<size_t>(index)];
 }
 
 SaveOutcome SaveUsers() {
@@ -171,6 +204,7 @@ SaveOutcome SaveUsers() {
         StoreState saved;
         StampOf(path, &saved);
         saved.bytes = stored;
+        Looked(saved);
         g_known = std::move(saved);
     }
     win::DoEvents(1);

@@ -317,6 +317,62 @@ TEST_F(DataFaults, TheOwnAccountWindowShowsWhatAnotherCopySavedAndClosesWhenTheA
     EXPECT_FALSE(Exists(G::LogFilePath));
 }
 
+// Saves the store as another copy does when the source of `trigger` is removed.
+class SavingAtRemoval final : public kvtest::ForwardingFileSystem {
+public:
+    SavingAtRemoval(kv::FileSystem& real, std::wstring trigger, std::vector<kv::UserRecord> users)
+        : ForwardingFileSystem(real), trigger_(std::move(trigger)), users_(std::move(users)) {}
+    kv::FsStatus Remove(const std::wstring& path) override {
+        const kv::FsStatus s = real_.Remove(path);
+        if (path == trigger_) SaveAsAnotherCopy(users_);
+        return s;
+    }
+
+private:
+    std::wstring trigger_;
+    std::vector<kv::UserRecord> users_;
+};
+
+TEST_F(DataFaults, RightsChangedOrAnAccountDeletedInAnotherCopyHoldFromTheNextDocument) {
+    const kv::UserRecord admin = kv::DefaultAdministrator();
+    kv::UserRecord bob = kv::NewUserRecord(L"Bob");
+    bob.AfterDecrypt = kv::kAfterDecryptNever;
+    SaveAsAnotherCopy({admin, bob});
+    ASSERT_TRUE(kv::AppFunctions::LoadUserFile());
+    G::CurrentUser = 1;  // Bob is logged in here
+
+    // Before a run: elsewhere Bob may no longer encrypt.
+    ::Sleep(20);
+    kv::UserRecord noEncrypt = bob;
+    noEncrypt.AllowEncrypt = false;
+    SaveAsAnotherCopy({admin, noEncrypt});
+    const std::wstring c = Doc(L"c.txt", Letters(9));
+    const std::wstring d = Doc(L"d.txtlocked", Encrypted(Letters(9)));
+    dialogs.ExpectMessage(L"Error Processing File: \r" + c + L"\rYou do not have permission to encrypt files.");
+    dialogs.ExpectMessage(L"1 file decrypted.");
+    kv::Pipeline::ProcessFiles({c, d});
+    EXPECT_TRUE(dialogs.AllConsumed());
+    EXPECT_EQ(ReadBytes(c), Letters(9));
+
+    // Within a run: Bob has the right back, and is deleted elsewhere after the first document.
+    ::Sleep(20);
+    SaveAsAnotherCopy({admin, bob});
+    const std::wstring e = Doc(L"e.txtlocked", Encrypted(Letters(9)));
+    SavingAtRemoval deleting(kv::CipherFileSystem(), c, {admin});
+    kv::SetCipherFileSystem(&deleting);
+    dialogs.ExpectMessage(L"Error Processing File: \r" + e + L"\rYou do not have permission to decrypt files.");
+    dialogs.ExpectMessage(L"1 file encrypted.");
+    kv::Pipeline::ProcessFiles({c, e});
+    kv::SetCipherFileSystem(nullptr);
+    EXPECT_TRUE(dialogs.AllConsumed());
+    EXPECT_EQ(ReadBytes(e), Encrypted(Letters(9)));
+    EXPECT_TRUE(G::CurrentUserRecord().UserName.empty());
+    const auto log = Log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_NE(log[0].find("   Bob   DECRYPTED FILE: "), std::string::npos) << log[0];
+    EXPECT_NE(log[1].find("   Bob   ENCRYPTED FILE: " + Narrow(c)), std::string::npos) << log[1];
+}
+
 // ---- An entry appended while the log is truncated ----
 
 TEST_F(DataFaults, EntriesAppendedWhileTheLogIsTruncatedAreNeverLost) {
