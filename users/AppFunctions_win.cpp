@@ -1,6 +1,10 @@
 #include "users/AppFunctions.h"
 
+#include <memory>
+#include <optional>
+
 #include "core/DataLock.h"
+#include "core/file_system.h"
 #include "core/Globals.h"
 #include "win/app.h"
 #include "win/dialogs.h"
@@ -94,6 +98,28 @@ void TakeStoredAccounts(const StoreState& now) {
     }
 }
 
+// Writes the encoded store in one step, as documents are written: a working file beside
+// it (KVU.txt.kvtmp) that the system removes if the program dies before it is complete,
+// flushed, then given the store's name. On failure the store is untouched, no working file
+// is left, and the system's words are returned.
+std::optional<std::wstring> WriteStore(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
+    static const std::unique_ptr<FileSystem> fs = MakePlatformFileSystem(true);
+    const std::wstring temp = path + L".kvtmp";
+    std::unique_ptr<FileHandle> file;
+    FsStatus status = fs->Open(temp, OpenMode::kCreateTemporary, &file);
+    if (status.kind == FsErrorKind::kAlreadyExists) {
+        // Left by an older version that died while saving; the store's lock keeps every
+        // other copy from saving now.
+        fs->Remove(temp);
+        status = fs->Open(temp, OpenMode::kCreateTemporary, &file);
+    }
+    if (status.ok()) status = file->Write(bytes.data(), bytes.size());
+    if (status.ok()) status = file->Flush();
+    if (status.ok()) status = file->PutInPlace(path);
+    if (status.ok()) return std::nullopt;
+    return status.text.empty() ? std::wstring(L"The file could not be written.") : status.text;
+}
+
 std::wstring ChangedElsewhere() {
     return std::wstring(L"The user list was changed by another copy of Korvane after this one read it.") + CR +
            L"Your change was not saved. The accounts are shown again as they are stored now;" + CR +
@@ -120,8 +146,8 @@ bool LoadUserFile() {
             return false;
         }
         const auto plain = ToBytes(win::ToAnsi(std::wstring(kDefaultAdministratorLine) + L"\r\n"));
-        if (auto error = win::WriteFileAtomically(path, EncodeUsersBytes(plain))) {
-            ReportStoreProblem(L"The user file could not be created:", win::SystemErrorText(error->code));
+        if (auto error = WriteStore(path, EncodeUsersBytes(plain))) {
+            ReportStoreProblem(L"The user file could not be created:", *error);
             return false;
         }
         win::DoEvents(1);
@@ -197,8 +223,8 @@ SaveOutcome SaveUsers() {
                 return SaveOutcome::Reloaded;
             }
         }
-        if (auto error = win::WriteFileAtomically(path, stored)) {
-            ReportStoreProblem(L"The user file could not be saved; nothing was changed:", StoreErrorText(*error));
+        if (auto error = WriteStore(path, stored)) {
+            ReportStoreProblem(L"The user file could not be saved; nothing was changed:", *error);
             return SaveOutcome::NotSaved;
         }
         StoreState saved;
@@ -216,13 +242,13 @@ bool SaveUserFile() { return SaveUsers() == SaveOutcome::Saved; }
 bool EncodeUsersFile(const std::wstring& path) {
     std::vector<std::uint8_t> bytes;
     if (win::ReadWholeFile(path, bytes)) return false;
-    return !win::WriteFileAtomically(path, EncodeUsersBytes(bytes));
+    return !WriteStore(path, EncodeUsersBytes(bytes));
 }
 
 bool DecodeUsersFile(const std::wstring& path) {
     std::vector<std::uint8_t> bytes;
     if (win::ReadWholeFile(path, bytes)) return false;
-    return !win::WriteFileAtomically(path, DecodeUsersBytes(bytes));
+    return !WriteStore(path, DecodeUsersBytes(bytes));
 }
 
 std::wstring GetUserPassword(const std::wstring& name) { return kv::GetUserPassword(Globals::Users, name); }

@@ -373,6 +373,54 @@ TEST_F(DataFaults, RightsChangedOrAnAccountDeletedInAnotherCopyHoldFromTheNextDo
     EXPECT_NE(log[1].find("   Bob   ENCRYPTED FILE: " + Narrow(c)), std::string::npos) << log[1];
 }
 
+// ---- A save of the store killed halfway leaves no working file ----
+
+constexpr wchar_t kChildStoreFolder[] = L"KV_CHILD_STORE_FOLDER";
+
+// Runs in a child process started by the test below: saves a large store over and over
+// until it is killed.
+TEST(DataFaultsChild, DISABLED_SavesTheStoreUntilKilled) {
+    wchar_t folder[4096] = {};
+    if (!::GetEnvironmentVariableW(kChildStoreFolder, folder, 4096)) GTEST_SKIP() << "only run by the kill test";
+    G::SetDataFolder(folder);
+    G::Users.clear();
+    for (int n = 0; n < 60000; ++n) G::Users.push_back(kv::NewUserRecord(L"user" + std::to_wstring(n)));
+    for (;;) kv::AppFunctions::SaveUserFile();
+}
+
+TEST_F(DataFaults, AStoreSaveKilledHalfwayLeavesTheStoreWholeAndNoWorkingFile) {
+    const std::wstring temp = G::UsersFilePath + L".kvtmp";
+    for (int trial = 0; trial < 3; ++trial) {
+        SCOPED_TRACE(trial);
+        wchar_t exe[MAX_PATH] = {};
+        ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+        std::wstring command = L"\"" + std::wstring(exe) +
+                               L"\" --gtest_also_run_disabled_tests --gtest_filter=DataFaultsChild.*Store*";
+        ::SetEnvironmentVariableW(kChildStoreFolder, folder.Path().c_str());
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        const BOOL spawned = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                                              nullptr, nullptr, &si, &pi);
+        ::SetEnvironmentVariableW(kChildStoreFolder, nullptr);
+        ASSERT_TRUE(spawned);
+        // Killed while a save is writing: its working file is there.
+        bool writing = false;
+        for (int i = 0; i < 200000 && !writing; ++i) writing = ::GetFileAttributesW(temp.c_str()) != INVALID_FILE_ATTRIBUTES;
+        ::TerminateProcess(pi.hProcess, 9);
+        ::WaitForSingleObject(pi.hProcess, 10000);
+        ::CloseHandle(pi.hThread);
+        ::CloseHandle(pi.hProcess);
+        ASSERT_TRUE(writing) << "the child never saved";
+        ::Sleep(100);
+        EXPECT_FALSE(Exists(temp));
+        if (Exists(G::UsersFilePath)) {
+            EXPECT_EQ(kv::ParseUsersText(StoredUsers()).size(), 60000u);
+        }
+        ::DeleteFileW(temp.c_str());
+    }
+}
+
 // ---- An entry appended while the log is truncated ----
 
 TEST_F(DataFaults, EntriesAppendedWhileTheLogIsTruncatedAreNeverLost) {
