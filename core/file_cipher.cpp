@@ -276,6 +276,10 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
 
     status = fs.CheckName(target);
     if (!status.ok()) return fail(CipherStep::kNewName, target, status);
+    // Encryption makes every document of one byte or more at least four bytes long, and an
+    // empty one stays empty: one or two bytes under an encrypted name are no encrypted
+    // document, whole or cut short.
+    if (!encrypt && length > 0 && length < 3) return fail(CipherStep::kNotEncrypted, source, {FsErrorKind::kOther, {}});
 
     RemoveStaleWorkingFiles(fs, plain_path);
 
@@ -292,8 +296,8 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
     };
 
     // Encryption transforms all n bytes and appends three. Decryption transforms
-    // the first n = L - 3 and checks that the last three come out as zeros; fewer
-    // than three bytes are copied as they are.
+    // the first n = L - 3 and checks that the last three come out as zeros; an empty
+    // file is copied as it is.
     const bool transform = encrypt || length >= 3;
     const std::uint64_t payload = encrypt || !transform ? length : length - 3;
     ProgressRhythm rhythm = !transform ? ProgressRhythm(0, 0)
@@ -465,8 +469,8 @@ std::wstring DescribeCipherFailure(const CipherFailure& failure) {
         case CipherStep::kNewName: what = L"The file could not be given its new name."; break;
         case CipherStep::kNotEncrypted:
             return failure.path + L'\r' +
-                   L"This file is not an encrypted document: its name ends in \"locked\", but its content was "
-                   L"never encrypted. It was left as it is.";
+                   L"This file is not a complete encrypted document: its name ends in \"locked\", but its content "
+                   L"is not what encryption makes of a document (never encrypted, or cut short). It was left as it is.";
         case CipherStep::kDeleteOriginal: what = L"The file could not be removed after it was processed; both files are kept."; break;
     }
     std::wstring why;

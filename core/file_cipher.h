@@ -80,7 +80,7 @@ enum class CipherStep {
     kFlush,
     kReplace,          // moving the temporary file onto the new name
     kNewName,          // the new name cannot exist on the volume (too long); checked before anything is written
-    kNotEncrypted,     // a name ending in "locked" whose content was never encrypted; left as it is
+    kNotEncrypted,     // a name ending in "locked" on content encryption never made (whole); left as it is
     kDeleteOriginal,   // the new file is in place but the source could not be removed: both are kept
 };
 
@@ -124,9 +124,9 @@ CipherResult EncryptDocument(FileSystem& fs, const std::wstring& path, ProgressS
 
 // Decrypts `locked_path` (its name must end in "locked"; std::invalid_argument
 // otherwise) into PlainPathOf(locked_path) and removes `locked_path`, as
-// EncryptDocument does. A file of fewer than 3 bytes is only renamed. A file whose
-// content was never encrypted (its three last bytes do not decrypt to zeros) is
-// left as it is: failure kNotEncrypted.
+// EncryptDocument does. An empty file is only renamed. A file that is not a whole
+// encrypted document (one or two bytes, or its three last bytes do not decrypt to
+// zeros: never encrypted, or cut short) is left as it is: failure kNotEncrypted.
 CipherResult DecryptDocument(FileSystem& fs, const std::wstring& locked_path, ProgressSink* progress,
                              const CipherOptions& options = {});
 

@@ -197,15 +197,17 @@ TEST_F(FileCipherTest, EmptyAndShortFiles) {
     EXPECT_EQ(Names(), std::set<std::string>{"empty.txt"});
     EXPECT_TRUE(Get("empty.txt").empty());
 
-    // Fewer than three bytes: only the name changes.
+    // One or two bytes: no encrypted document is that short; left as it is.
     for (const Bytes& shortfile : {Bytes{0x00}, Bytes{0xFF, 0x00}}) {
         Put("s.binlocked", shortfile);
         RecordingSink sink;
-        ASSERT_TRUE(kv::DecryptDocument(*fs_, WPath("s.binlocked"), &sink, options_).ok());
-        EXPECT_EQ(Names(), (std::set<std::string>{"empty.txt", "s.bin"}));
-        EXPECT_EQ(Get("s.bin"), shortfile);
+        const auto refused = kv::DecryptDocument(*fs_, WPath("s.binlocked"), &sink, options_);
+        ASSERT_FALSE(refused.ok());
+        EXPECT_EQ(refused.failure->step, kv::CipherStep::kNotEncrypted);
+        EXPECT_EQ(Names(), (std::set<std::string>{"empty.txt", "s.binlocked"}));
+        EXPECT_EQ(Get("s.binlocked"), shortfile);
         EXPECT_TRUE(sink.values.empty());
-        fs::remove(Path("s.bin"));
+        fs::remove(Path("s.binlocked"));
     }
     // Three bytes: what decryption cuts must be the three zeros encryption appended.
     Put("three.binlocked", {0x00, 0x00, 0x00});

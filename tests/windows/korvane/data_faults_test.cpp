@@ -172,22 +172,32 @@ TEST_F(DataFaults, StaleWorkingFilesAreNeverProcessedAndGoWhenTheirDocumentIsPro
     EXPECT_EQ(FilesIn(folder.Path()), (std::vector<std::wstring>{L"KVL.txt", L"plan.doclocked"}));
 }
 
-// ---- A name ending in "locked" on a document that was never encrypted ----
+// ---- A name ending in "locked" on what is not a whole encrypted document ----
 
-TEST_F(DataFaults, APlainFileWhoseNameEndsInLockedIsLeftIntactAndNotRecorded) {
-    const Bytes notes = {'B', 'u', 'y', ' ', 'm', 'i', 'l', 'k', '\r', '\n'};
-    const std::wstring unlocked = Doc(L"notes_unlocked", notes);
-    const std::wstring dead = Doc(L"deadlocked", {'x', 'y', 'z'});
-    for (const std::wstring& path : {unlocked, dead})
-        dialogs.ExpectMessage(L"Error Processing File: \r" + path +
-                              L"\rThis file is not an encrypted document: its name ends in \"locked\", but its "
-                              L"content was never encrypted. It was left as it is.");
+TEST_F(DataFaults, WhatIsNotAWholeEncryptedDocumentIsLeftIntactAndNotRecorded) {
+    Bytes cut = Encrypted(Letters(40));
+    cut.pop_back();
+    const std::vector<std::pair<std::wstring, Bytes>> files = {
+        {L"notes_unlocked", {'B', 'u', 'y', ' ', 'm', 'i', 'l', 'k', '\r', '\n'}},  // never encrypted
+        {L"deadlocked", {'x', 'y', 'z'}},
+        {L"twolocked", {'o', 'k'}},  // shorter than any encrypted document
+        {L"onelocked", {0}},
+        {L"cut.doclocked", cut},  // an encrypted document cut short
+    };
+    std::vector<std::wstring> paths;
+    for (const auto& [name, bytes] : files) {
+        paths.push_back(Doc(name, bytes));
+        dialogs.ExpectMessage(L"Error Processing File: \r" + paths.back() +
+                              L"\rThis file is not a complete encrypted document: its name ends in \"locked\", but "
+                              L"its content is not what encryption makes of a document (never encrypted, or cut "
+                              L"short). It was left as it is.");
+    }
     dialogs.ExpectMessage(L"0 files precessed.");
-    kv::Pipeline::ProcessFiles({unlocked, dead});
+    kv::Pipeline::ProcessFiles(paths);
     EXPECT_TRUE(dialogs.AllConsumed());
-    EXPECT_EQ(ReadBytes(unlocked), notes);
-    EXPECT_EQ(ReadBytes(dead), (Bytes{'x', 'y', 'z'}));
-    EXPECT_EQ(FilesIn(folder.Path()), (std::vector<std::wstring>{L"deadlocked", L"notes_unlocked"}));
+    for (std::size_t i = 0; i < files.size(); ++i) EXPECT_EQ(ReadBytes(paths[i]), files[i].second) << Narrow(paths[i]);
+    EXPECT_EQ(FilesIn(folder.Path()).size(), files.size());
+    EXPECT_FALSE(Exists(G::LogFilePath));
     EXPECT_EQ(G::DecryptedFiles, std::vector<std::wstring>{L""});
 }
 
