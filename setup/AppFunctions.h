@@ -102,6 +102,14 @@ std::wstring FullFolderPath(const std::wstring& folder);
 // The folder exists and holds anything, and no install log of an earlier installation.
 bool HoldsOtherFiles(const std::wstring& folder);
 
+// How the installed program was started at the end.
+enum class StartedThrough { DesktopShell, Directly, NotStarted };
+// Starts a program in a normal window with `folder` as its working folder, through the
+// desktop's shell, so that it runs with the rights of the user at the desktop and not with
+// Setup's elevated ones; where the desktop's shell cannot be asked (or `askShell` is false),
+// Setup starts it itself.
+StartedThrough StartAsDesktopUser(const std::wstring& exe, const std::wstring& folder, bool askShell = true);
+
 bool FolderExists(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 // Copies over an existing destination.

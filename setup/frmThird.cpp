@@ -6,7 +6,6 @@
 #include "setup/setup_rules.h"
 #include "win/app.h"
 #include "win/dialogs.h"
-#include "win/process.h"
 
 namespace kv::setup {
 
@@ -151,7 +150,7 @@ void frmThird::StartInstall() {
     const bool programInstalled = std::find(notInstalled.begin(), notInstalled.end(), exe) == notInstalled.end();
     if (programInstalled) {
         if (TheHost().startProgram) TheHost().startProgram(exe);
-        else win::StartProcess(L"\"" + exe + L"\"", SW_SHOWNORMAL, m.InstallPath, exe);
+        else StartAsDesktopUser(exe, m.InstallPath);
     }
     Unload();
     EndSetup();

@@ -1,7 +1,7 @@
 // End to end, as a person installs Korvane: the real Setup.exe started from the package,
 // the licence ticked, Continue on each page with the default folder, the completion window
 // closing by itself, and Korvane's first-run welcome and log-in window coming up from the
-// installed folder. Checks the installed files, the shortcuts, the install log and the
+// installed folder, started by the desktop's shell (with the user's rights, not Setup's). Checks the installed files, the shortcuts, the install log and the
 // installed-programs entry. Leaves the installation (and Korvane at its log-in window) for
 // the uninstall driver.
 //
@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <string>
 #include <vector>
@@ -38,6 +39,17 @@ std::wstring ImageOf(DWORD pid) {
     if (::QueryFullProcessImageNameW(h, 0, image, &n)) out = image;
     ::CloseHandle(h);
     return out;
+}
+
+DWORD ParentOf(DWORD pid) {
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    PROCESSENTRY32W entry{sizeof(entry)};
+    DWORD parent = 0;
+    for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry))
+        if (entry.th32ProcessID == pid) parent = entry.th32ParentProcessID;
+    ::CloseHandle(snapshot);
+    return parent;
 }
 
 // Ends the processes of a program file that show a window (an installed Korvane an earlier
@@ -178,6 +190,12 @@ int main() {
     const std::wstring image = ImageOf(pid);
     if (_wcsicmp(image.c_str(), (install + L"\\Korvane.exe").c_str()) != 0)
         Fail(L"the welcome comes from " + image + L", not the installed program");
+    // Started by the desktop's shell, so it runs with the user's own rights, not Setup's.
+    const std::wstring parent = ImageOf(ParentOf(pid));
+    if (parent.size() < 12 || _wcsicmp(parent.c_str() + parent.size() - 12, L"explorer.exe") != 0)
+        Fail(L"Korvane was started by " + (parent.empty() ? std::wstring(L"a process that has ended") : parent) +
+             L", not by the desktop's shell");
+    Step(L"Korvane was started by the desktop's shell: " + parent);
     Step(L"the installed Korvane.exe says: " + Flat(MessageText(welcome)));
     AnswerBox(welcome, IDOK);
     WaitFor(L"the log-in window", [](HWND w) { return TextOf(w) == L"Log-In"; });
