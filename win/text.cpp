@@ -24,6 +24,18 @@ std::wstring Widen(UINT codePage, std::string_view bytes) {
 
 std::string ToAnsi(std::wstring_view text) { return Narrow(CP_ACP, text); }
 std::wstring FromAnsi(std::string_view bytes) { return Widen(CP_ACP, bytes); }
+std::optional<std::string> ToOem(std::wstring_view text) {
+    if (text.empty()) return std::string();
+    BOOL lossy = FALSE;
+    const int n = ::WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()),
+                                        nullptr, 0, nullptr, &lossy);
+    if (n <= 0 || lossy) return std::nullopt;
+    std::string out(static_cast<size_t>(n), '\0');
+    ::WideCharToMultiByte(CP_OEMCP, WC_NO_BEST_FIT_CHARS, text.data(), static_cast<int>(text.size()), out.data(), n,
+                          nullptr, nullptr);
+    return out;
+}
+
 std::wstring ToWide(std::string_view utf8) { return Widen(CP_UTF8, utf8); }
 std::string ToUtf8(std::wstring_view text) { return Narrow(CP_UTF8, text); }
 

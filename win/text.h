@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,10 @@ namespace kv::win {
 // The ANSI code page (CP_ACP) in which the data files are written.
 std::string ToAnsi(std::wstring_view text);
 std::wstring FromAnsi(std::string_view bytes);
+
+// The OEM code page, in which the command interpreter reads batch files; nothing when a
+// character has no form there.
+std::optional<std::string> ToOem(std::wstring_view text);
 
 std::wstring ToWide(std::string_view utf8);
 std::string ToUtf8(std::wstring_view text);
