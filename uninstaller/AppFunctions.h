@@ -21,11 +21,14 @@ struct Host {
     std::wstring programName;    // the running program's file name without ".exe"
     std::function<std::wstring()> tempPath;  // the system's answer, with its trailing "\"
     std::optional<SpecialFolders> specialFolders;  // the shell's
-    // Starts the copy in a normal window with the focus; returns whether it started.
-    std::function<bool(const std::wstring& exe)> startCopy;
+    // Starts the copy in a normal window with the focus, `folder` its working folder;
+    // returns whether it started.
+    std::function<bool(const std::wstring& exe, const std::wstring& folder)> startCopy;
     // Starts the batch file in a hidden window, `folder` its current folder.
     std::function<bool(const std::wstring& batch, const std::wstring& folder)> startBatch;
     std::function<void(int ms)> pause;  // PauseTimer().Wait
+    // Told of each file, folder or entry the removal is about to delete.
+    std::function<void(const std::wstring& path)> deleting;
     // The installed-programs entry Setup wrote (deleted with its whole tree).
     HKEY entryRoot = HKEY_LOCAL_MACHINE;
     std::wstring entryKey = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvane";
@@ -38,6 +41,12 @@ struct ModuleState {
     std::wstring TempFolder;
     std::wstring InstallPath;
     SpecialFolders Folders;  // filled at load
+    SpecialFolders RealFolders;  // the same where they really are (filled by the removal)
+    // The installation folders the log names, as written (trimmed) and where they really are.
+    std::vector<std::wstring> InstallFolders, RealInstallFolders;
+    bool EntryOurs = false;  // the installed-programs entry names one of those folders
+    // What could not be deleted during the removal, and why.
+    std::vector<Remaining> Failures;
     bool Ended = false;      // the program has ended (its window unloaded, nothing more runs)
     // What the last removal left behind (empty after a complete one).
     std::vector<Remaining> LastRemaining;

@@ -14,6 +14,8 @@
 #include "win/files.h"
 #include "win/form.h"
 #include "win/handle.h"
+#include "win/real_paths.h"
+#include "win/text.h"
 
 namespace kv::uninstall {
 
@@ -40,101 +42,99 @@ std::wstring ShellFolder(int csidl) {
 
 DWORD Attributes(const std::wstring& path) { return ::GetFileAttributesW(win::LongPath(path).c_str()); }
 
-// The long form of an existing path (8.3 names spelt out), else the path as given, so the
-// rules compare what the file system means and not how the log spells it.
-std::wstring Expanded(const std::wstring& path) {
-    if (NormalPath(path).empty()) return path;
-    const std::wstring lp = win::LongPath(path);
-    const DWORD n = ::GetLongPathNameW(lp.c_str(), nullptr, 0);
-    if (n == 0) return path;
-    std::wstring out(n, L'\0');
-    const DWORD got = ::GetLongPathNameW(lp.c_str(), out.data(), n);
-    if (got == 0 || got >= n) return path;
-    out.resize(got);
-    if (out.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + out.substr(8);
-    if (out.rfind(L"\\\\?\\", 0) == 0) return out.substr(4);
-    return out;
+std::wstring Real(const std::wstring& path) { return path.empty() ? path : win::RealPath(path); }
+
+// The special folders where they really are.
+SpecialFolders RealFolders(const SpecialFolders& f) {
+    SpecialFolders r;
+    r.windows = Real(f.windows);
+    r.system = Real(f.system);
+    for (const auto& p : f.programFiles) r.programFiles.push_back(Real(p));
+    r.usersRoot = Real(f.usersRoot);
+    r.userProfile = Real(f.userProfile);
+    r.desktop = Real(f.desktop);
+    r.commonDesktop = Real(f.commonDesktop);
+    r.programs = Real(f.programs);
+    r.commonPrograms = Real(f.commonPrograms);
+    for (const auto& p : f.other) r.other.push_back(Real(p));
+    r.temp = Real(f.temp);
+    return r;
 }
 
-// The header's folder may be deleted whole: neither as written nor as the file system
-// resolves it is it one of the protected folders.
+// The header's folder may be deleted whole: neither as written nor where it really is (links,
+// other drive letters, aliases resolved) is it one of the protected folders or a folder
+// holding one.
 std::optional<std::wstring> InstallFolderRefusal(const std::wstring& folder) {
-    const auto& folders = Module().Folders;
-    if (auto reason = RefusalReason(folder, folders)) return reason;
-    return RefusalReason(Expanded(folder), folders);
-}
-
-// Visits the entries directly in a folder (not "." and "..").
-template <class Fn>
-void ForEachEntry(const std::wstring& folder, Fn&& fn) {
-    WIN32_FIND_DATAW data{};
-    HANDLE find = ::FindFirstFileExW(win::LongPath(folder + L"\\*").c_str(), FindExInfoBasic, &data,
-                                     FindExSearchNameMatch, nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (!fn(folder + L"\\" + name, data)) break;
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
-}
-
-// Removes a folder and everything in it, read-only content included. A junction or
-// symbolic link inside is removed as a link; what it points to is never entered.
-void DeleteTree(const std::wstring& folder) {
-    ForEachEntry(folder, [](const std::wstring& path, const WIN32_FIND_DATAW& data) {
-        const std::wstring lp = win::LongPath(path);
-        ::SetFileAttributesW(lp.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) DeleteTree(path);
-            ::RemoveDirectoryW(lp.c_str());
-        } else {
-            ::DeleteFileW(lp.c_str());
+    const auto& m = Module();
+    if (auto reason = RefusalReason(folder, m.Folders)) return reason;
+    const std::wstring real = win::RealPath(folder);
+    if (real.empty()) return L"its drive cannot be found";
+    if (auto reason = RefusalReason(real, m.RealFolders)) return reason;
+    if (win::IsLink(folder)) return L"it is a link to another folder";
+    // The same folder reached by a name the system does not resolve (a share of this computer).
+    if (const auto id = win::IdentityOf(folder)) {
+        for (const auto& p : ProtectedFolders(m.RealFolders)) {
+            if (win::IdentityOf(p.path) == id) return L"it is " + std::wstring(p.name);
+            for (std::wstring up = p.path; up.size() > 3;) {
+                const size_t cut = up.find_last_of(L'\\');
+                if (cut == std::wstring::npos || cut < 2) break;
+                up.resize(cut);
+                if (win::IdentityOf(up.size() == 2 ? up + L"\\" : up) == id) return L"it holds " + std::wstring(p.name);
+            }
         }
-        return true;
-    });
-    const std::wstring lp = win::LongPath(folder);
-    ::SetFileAttributesW(lp.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::RemoveDirectoryW(lp.c_str());
+    }
+    return std::nullopt;
+}
+
+// The real place of `real` is the installation folder or inside it.
+bool InInstallation(const std::wstring& real) {
+    for (const auto& folder : Module().RealInstallFolders)
+        if (SameText(real, folder) || IsInside(real, folder)) return true;
+    return false;
+}
+
+std::wstring Describe(DWORD error) {
+    if (error == win::kErrorOutsidePermitted) return L"left in place: it leads outside the installation";
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION)
+        return L"could not be deleted; it may be in use: " + win::SystemErrorText(error);
+    return L"could not be deleted: " + win::SystemErrorText(error);
+}
+
+void Record(const std::wstring& path, DWORD error) {
+    if (error && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+        Module().Failures.push_back({path, Describe(error)});
+}
+
+void Deleting(const std::wstring& path) {
+    if (TheHost().deleting) TheHost().deleting(path);
+}
+
+// Deletes one entry when its real place satisfies `may`, recording a failure.
+void DeleteGuarded(const std::wstring& path, const std::function<bool(const std::wstring&)>& may) {
+    if (Attributes(path) == INVALID_FILE_ATTRIBUTES) return;
+    Deleting(path);
+    Record(path, win::DeleteEntry(path, may));
 }
 
 // A folder holds nothing (a "Thumbs.db" is first deleted by IsFolderEmpty).
 bool HoldsNothing(const std::wstring& folder) {
     bool any = false;
-    ForEachEntry(folder, [&](const std::wstring&, const WIN32_FIND_DATAW&) {
+    win::ForEachEntry(folder, [&](const std::wstring&, const WIN32_FIND_DATAW&) {
         any = true;
         return false;
     });
     return !any;
 }
 
-std::wstring ToWide(const std::vector<std::uint8_t>& bytes) {
-    if (bytes.empty()) return {};
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(bytes.data()),
-                                        static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()),
-                          text.data(), n);
-    return text;
-}
-
-std::vector<std::uint8_t> ToAnsi(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                        nullptr);
-    std::vector<std::uint8_t> bytes(static_cast<size_t>(n));
-    ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                          reinterpret_cast<char*>(bytes.data()), n, nullptr, nullptr);
-    return bytes;
-}
-
-bool StartCopyReal(const std::wstring& exe) {
+bool StartCopyReal(const std::wstring& exe, const std::wstring& folder) {
     // ShellExecuteEx, not CreateProcess: the copy asks for administrator rights and the
-    // shell raises them where the system requires it.
+    // shell raises them where the system requires it. Its working folder is the temporary
+    // folder, never the installation folder it is about to delete.
     SHELLEXECUTEINFOW info{sizeof(info)};
     info.fMask = SEE_MASK_NOASYNC;
     info.lpVerb = L"open";
     info.lpFile = exe.c_str();
+    info.lpDirectory = folder.c_str();
     info.nShow = SW_SHOWNORMAL;
     return ::ShellExecuteExW(&info) != FALSE;
 }
@@ -143,7 +143,9 @@ bool StartBatchReal(const std::wstring& batch, const std::wstring& folder) {
     wchar_t system[MAX_PATH + 1] = {};
     ::GetSystemDirectoryW(system, MAX_PATH);
     const std::wstring cmd = std::wstring(system) + L"\\cmd.exe";
-    std::wstring line = L"\"" + cmd + L"\" /c \"" + batch + L"\"";
+    // The batch file's path in a second pair of quotes: cmd takes the outer pair away, so a
+    // "&" or "(" of a user's name stays inside the path.
+    std::wstring line = L"\"" + cmd + L"\" /c \"\"" + batch + L"\"\"";
     STARTUPINFOW si{sizeof(si)};
     si.dwFlags = STARTF_USESHOWWINDOW;
     si.wShowWindow = SW_HIDE;
@@ -164,38 +166,57 @@ std::wstring EntryName() {
     return root + h.entryKey;
 }
 
-// Removes the installed-programs entry; false when it is still there afterwards.
-bool RemoveProgramsEntry() {
-    const Host& h = TheHost();
-    const LSTATUS rc = ::RegDeleteTreeW(h.entryRoot, h.entryKey.c_str());
-    if (rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) return true;
+bool EntryThere() {
     HKEY key = nullptr;
-    if (::RegOpenKeyExW(h.entryRoot, h.entryKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return true;
+    if (::RegOpenKeyExW(TheHost().entryRoot, TheHost().entryKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
     ::RegCloseKey(key);
+    return true;
+}
+
+// The installed-programs entry belongs to this installation: its InstallLocation is one of
+// the folders being removed (the same real folder). Another installation's entry, or one
+// without a location, is left alone.
+bool EntryIsOurs() {
+    wchar_t buffer[32768] = {};
+    DWORD size = sizeof buffer - sizeof(wchar_t);
+    if (::RegGetValueW(TheHost().entryRoot, TheHost().entryKey.c_str(), L"InstallLocation", RRF_RT_REG_SZ, nullptr,
+                       buffer, &size) != ERROR_SUCCESS)
+        return false;
+    const std::wstring location = Trimmed(buffer);
+    if (location.empty()) return false;
+    const std::wstring real = win::RealPath(location);
+    if (real.empty()) return false;
+    for (const auto& folder : Module().RealInstallFolders)
+        if (SameText(WithoutTrailingSlash(real), folder)) return true;
     return false;
 }
 
-std::wstring SystemText(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = n && buffer ? std::wstring(buffer, n) : L"error " + std::to_wstring(code);
-    if (buffer) ::LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L'.' || text.back() == L' '))
-        text.pop_back();
-    return text;
+// Removes the installed-programs entry; false when it is still there afterwards.
+bool RemoveProgramsEntry() {
+    const Host& h = TheHost();
+    Deleting(EntryName());
+    ::RegDeleteTreeW(h.entryRoot, h.entryKey.c_str());
+    return !EntryThere();
 }
 
-// Why a file that should be gone is still there: what the system says when asked again.
-std::wstring WhyFileStays(const std::wstring& path) {
-    const std::wstring lp = win::LongPath(path);
-    ::SetFileAttributesW(lp.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (::DeleteFileW(lp.c_str())) return {};
-    const DWORD code = ::GetLastError();
-    if (code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED)
-        return L"could not be deleted; it may be in use: " + SystemText(code);
-    return L"could not be deleted: " + SystemText(code);
+// The install log and the uninstaller in an installation folder stay until everything else
+// is gone, so that an interrupted removal can be finished from the folder, its shortcut or
+// its entry.
+bool KeptToTheEnd(const std::wstring& folder, const std::wstring& path) {
+    return SameText(path, install::InstallLogPath(folder)) ||
+           SameText(path, folder + L"\\" + win::AppTitle() + L".exe");
+}
+
+// Everything left below a folder, links not entered: up to `limit` paths.
+void Leftovers(const std::wstring& folder, std::vector<std::wstring>& out, size_t limit) {
+    win::ForEachEntry(folder, [&](const std::wstring& path, const WIN32_FIND_DATAW& data) {
+        if (out.size() >= limit) return false;
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            Leftovers(path, out, limit);
+        else out.push_back(path);
+        return true;
+    });
 }
 
 }  // namespace
@@ -311,95 +332,200 @@ void RelaunchFromTemp() {
         win::MsgBox(CopyUninstallerFailedMessage(exeCopy));
         return EndProgram();
     }
-    if (TheHost().startCopy) TheHost().startCopy(exeCopy);
-    else StartCopyReal(exeCopy);
+    if (TheHost().startCopy) TheHost().startCopy(exeCopy, m.TempFolder);
+    else StartCopyReal(exeCopy, m.TempFolder);
     EndProgram();
 }
 
-void DeleteFileForced(const std::wstring& path) {
-    if (!win::FileExists(path)) return;
-    const std::wstring lp = win::LongPath(path);
-    DoEvents(6);
-    ::SetFileAttributesW(lp.c_str(), FILE_ATTRIBUTE_NORMAL);
-    DoEvents(6);
-    ::DeleteFileW(lp.c_str());
-    DoEvents(6);
-    ::DeleteFileW(lp.c_str());
+namespace {
+
+// Files the removal may delete: anything in the installation, a shortcut on a desktop or in
+// a Start Menu, and the copy's own install log; judged by where the file really lies.
+bool MayDeleteFile(const std::wstring& real) {
+    const auto& m = Module();
+    if (InInstallation(real)) return true;
+    if (MayDeleteListedFile(real, {}, m.RealFolders)) return true;
+    return !m.LogPath.empty() && SameText(real, win::RealLocation(m.LogPath));
 }
+
+// A listed folder may go: it is not itself a link, and where it really lies it is one of the
+// installation's folders.
+bool MayRemoveFolder(const std::wstring& folder, std::wstring& real) {
+    const auto& m = Module();
+    real = win::RealPath(folder);
+    if (real.empty() || !SameText(real, win::RealLocation(folder))) return false;
+    return MayRemoveListedFolder(folder, m.InstallFolders, m.Folders) &&
+           MayRemoveListedFolder(real, m.RealInstallFolders, m.RealFolders);
+}
+
+void DeleteFileWith(const std::wstring& path, const std::function<bool(const std::wstring&)>& may) {
+    if (!win::FileExists(path)) return;
+    DoEvents(6);
+    DoEvents(6);
+    DeleteGuarded(path, may);
+    DoEvents(6);
+}
+
+}  // namespace
+
+void DeleteFileForced(const std::wstring& path) { DeleteFileWith(path, MayDeleteFile); }
 
 void DeleteFolderForced(const std::wstring& path) {
     if (!FolderExists(path)) return;
+    std::wstring real;
+    if (!MayRemoveFolder(path, real)) return;
     DoEvents(4);
     Pause(100);
-    ::SetFileAttributesW(win::LongPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-    std::vector<std::wstring> files;
-    ForEachEntry(path, [&](const std::wstring& entry, const WIN32_FIND_DATAW& data) {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(entry);
-        return true;
-    });
-    for (const auto& file : files) {
-        DoEvents(6);
-        ::SetFileAttributesW(win::LongPath(file).c_str(), FILE_ATTRIBUTE_NORMAL);
-        DoEvents(6);
-        ::DeleteFileW(win::LongPath(file).c_str());
-        DoEvents(6);
-    }
-    DeleteTree(path);
+    Deleting(path);
+    for (const auto& failure : win::DeleteTree(path, [&](const std::wstring& r) {
+             return SameText(r, real) || IsInside(r, real);
+         }))
+        Record(failure.path, failure.error);
     DoEvents(6);
 }
 
 bool IsFolderEmpty(const std::wstring& path) {
     if (!FolderExists(path)) return false;
     DoEvents(3);
-    DeleteFileForced(path + L"\\Thumbs.db");
+    std::wstring real;
+    if (MayRemoveFolder(path, real))
+        DeleteFileWith(path + L"\\Thumbs.db", [&](const std::wstring& r) { return IsInside(r, real); });
     return HoldsNothing(path);
 }
 
 void RemoveInstallFolder(const std::wstring& headerLine) {
     const std::wstring folder = Trimmed(install::HeaderFolder(headerLine));
     if (InstallFolderRefusal(folder)) return;  // never taken whole, whatever the log says
-    const std::wstring log = install::InstallLogPath(folder);
-    if (Upper(log) != Upper(Module().LogPath)) DeleteFileForced(log);
-    DeleteTree(folder);
+    if (!FolderExists(folder)) return;          // gone already: an earlier removal got this far
+    Deleting(folder);
+    for (const auto& failure : win::DeleteTree(folder, InInstallation, [&](const std::wstring& path) {
+             return KeptToTheEnd(folder, path);
+         }))
+        Record(failure.path, failure.error);
 }
 
-void RunUninstall() {
-    auto& m = Module();
-    m.LastRemaining.clear();
+namespace {
 
+enum class Plan { Refused, AlreadyGone, Go };
+
+// Before anything is removed: the log is read, and every installation folder it names must
+// be one that may be deleted whole and, while it still holds anything, must hold its install
+// log. A folder that is no longer there was removed by an earlier uninstall cut short at
+// its very end (the folder goes last): nothing of that installation is left to remove.
+Plan PlanRemoval(std::vector<std::wstring>& lines) {
+    auto& m = Module();
     std::vector<std::uint8_t> bytes;
     if (win::ReadWholeFile(m.LogPath, bytes)) {
         win::MsgBox(NoInstallLogMessage(m.LogPath));
-        return EndProgram();
+        EndProgram();
+        return Plan::Refused;
     }
-    const std::vector<std::wstring> lines = install::SplitLogLines(ToWide(bytes));
-
-    // Before anything is removed: every installation folder the log names must be one that
-    // may be deleted whole and must still hold its install log.
-    std::vector<std::wstring> installFolders;
+    lines = install::SplitLogLines(win::FromAnsi(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
+    m.RealFolders = RealFolders(m.Folders);
+    m.InstallFolders.clear();
+    m.RealInstallFolders.clear();
+    bool anyHeader = false;
     for (const auto& line : lines) {
         if (install::ClassifyLine(line) != install::LineKind::Header) continue;
+        anyHeader = true;
         const std::wstring folder = Trimmed(install::HeaderFolder(line));
         std::optional<std::wstring> reason = InstallFolderRefusal(folder);
-        if (!reason && !win::FileExists(install::InstallLogPath(folder)))
+        if (!reason && FolderExists(folder) && !win::FileExists(install::InstallLogPath(folder)) &&
+            !HoldsNothing(folder))
             reason = L"it does not hold " + std::wstring(install::kInstallLogName);
         if (reason) {
             win::SetBusyPointer(false);
             win::MsgBox(RefusedMessage(folder, *reason));
-            return EndProgram();
+            EndProgram();
+            return Plan::Refused;
         }
-        installFolders.push_back(folder);
-        installFolders.push_back(Expanded(folder));
+        if (!FolderExists(folder)) continue;
+        m.InstallFolders.push_back(folder);
+        m.RealInstallFolders.push_back(win::RealPath(folder));
     }
-    if (installFolders.empty()) {
+    if (!anyHeader) {
         win::SetBusyPointer(false);
         win::MsgBox(NoHeaderMessage(m.LogPath));
-        return EndProgram();
+        EndProgram();
+        return Plan::Refused;
     }
+    if (m.InstallFolders.empty()) return Plan::AlreadyGone;
+    m.EntryOurs = EntryIsOurs();
+    return Plan::Go;
+}
+
+// The listed file is one of those kept to the end in an installation folder.
+bool KeptInAnInstallation(const std::wstring& file) {
+    for (const auto& folder : Module().InstallFolders)
+        if (KeptToTheEnd(folder, file)) return true;
+    return false;
+}
+
+// Once nothing but its log and uninstaller is left in each installation folder: the entry,
+// then the uninstaller, the log and the folder. Until then all of them stay, so that another
+// uninstall can finish the job. True when the installation is gone.
+bool FinishInstallation() {
+    auto& m = Module();
+    for (const auto& folder : m.InstallFolders) {
+        std::vector<std::wstring> left;
+        if (FolderExists(folder)) Leftovers(folder, left, 64);
+        if (std::any_of(left.begin(), left.end(), [&](const std::wstring& p) { return !KeptToTheEnd(folder, p); }))
+            return false;
+    }
+    if (m.EntryOurs && EntryThere() && !RemoveProgramsEntry()) return false;
+    for (const auto& folder : m.InstallFolders) {
+        if (!FolderExists(folder)) continue;
+        DeleteGuarded(folder + L"\\" + win::AppTitle() + L".exe", InInstallation);
+        DeleteGuarded(install::InstallLogPath(folder), InInstallation);
+        DeleteGuarded(folder, InInstallation);
+    }
+    return std::none_of(m.InstallFolders.begin(), m.InstallFolders.end(), FolderExists);
+}
+
+// What the removal left behind, each with why. Looks only: nothing is deleted here.
+std::vector<Remaining> WhatRemains(const std::vector<std::wstring>& folderList, bool finished) {
+    const auto& m = Module();
+    std::vector<Remaining> remaining;
+    auto add = [&](const std::wstring& path, const std::wstring& why) {
+        if (std::none_of(remaining.begin(), remaining.end(), [&](const Remaining& r) { return SameText(r.path, path); }))
+            remaining.push_back({path, why});
+    };
+    for (const auto& failure : m.Failures)
+        if (Attributes(failure.path) != INVALID_FILE_ATTRIBUTES) add(failure.path, failure.reason);
+    for (const auto& folder : m.InstallFolders) {
+        if (!FolderExists(folder)) continue;
+        std::vector<std::wstring> left;
+        Leftovers(folder, left, 12);
+        for (const auto& path : left)
+            if (!KeptToTheEnd(folder, path)) add(path, L"could not be deleted");
+        add(folder, L"the installation folder could not be removed");
+    }
+    for (const auto& folder : folderList) {
+        if (folder.empty() || !FolderExists(folder)) continue;
+        if (RefusalReason(folder, m.Folders) || RefusalReason(win::RealPath(folder), m.RealFolders))
+            add(folder, L"left in place: a folder of Windows is never removed");
+        else if (std::wstring real; MayRemoveFolder(folder, real) && HoldsNothing(folder))
+            add(folder, L"the empty folder could not be removed");
+        // A folder that still holds the user's own files is kept on purpose.
+    }
+    if (finished && m.EntryOurs && EntryThere())
+        add(EntryName(), L"the installed-programs entry could not be removed");
+    return remaining;
+}
+
+}  // namespace
+
+void RunUninstall() {
+    auto& m = Module();
+    m.LastRemaining.clear();
+    m.Failures.clear();
+
+    std::vector<std::wstring> lines;
+    const Plan plan = PlanRemoval(lines);
+    if (plan == Plan::Refused) return;
+    if (plan == Plan::AlreadyGone) lines.clear();
 
     std::vector<std::wstring> FolderList{L""};
-    std::vector<std::wstring> deletedFiles;
-    std::vector<Remaining> remaining;
     for (const auto& line : lines) {
         switch (install::ClassifyLine(line)) {
             case install::LineKind::Header:
@@ -409,14 +535,14 @@ void RunUninstall() {
             case install::LineKind::Empty:
                 break;
             case install::LineKind::File:
-                if (MayDeleteListedFile(line, installFolders, m.Folders) ||
-                    MayDeleteListedFile(Expanded(line), installFolders, m.Folders)) {
-                    DeleteFileForced(line);
-                    deletedFiles.push_back(line);
-                } else if (win::FileExists(line)) {
-                    remaining.push_back({line, L"left in place: it is neither in the installation folder nor a "
-                                               L"shortcut on a desktop or in a Start Menu"});
+                if (KeptInAnInstallation(line)) break;  // deleted last
+                if (!MayDeleteListedFile(line, m.InstallFolders, m.Folders)) {
+                    if (win::FileExists(line))
+                        m.Failures.push_back({line, L"left in place: it is neither in the installation folder nor a "
+                                                    L"shortcut on a desktop or in a Start Menu"});
+                    break;
                 }
+                DeleteFileForced(line);
                 break;
             case install::LineKind::Folder:
                 if (FolderList[0].empty()) FolderList[0] = line;
@@ -424,8 +550,6 @@ void RunUninstall() {
                 break;
         }
     }
-    DeleteFileForced(m.LogPath);
-    const bool entryGone = RemoveProgramsEntry();
 
     DoEvents(12);
     Pause(1000);
@@ -435,85 +559,63 @@ void RunUninstall() {
 
     for (int round = 0; round < 10; ++round) {
         for (const auto& folder : FolderList)
-            if (!folder.empty() && MayRemoveListedFolder(folder, m.Folders) &&
-                MayRemoveListedFolder(Expanded(folder), m.Folders) && IsFolderEmpty(folder))
-                DeleteFolderForced(folder);
+            if (!folder.empty() && IsFolderEmpty(folder)) DeleteFolderForced(folder);
         Pause(100);
     }
 
     Pause(1000);
     DoEvents(12);
+    const bool finished = FinishInstallation();
     if (IsFormLoaded(L"frmMain")) win::TheForm<frmMain>().Hide();
     DoEvents(6);
     win::SetBusyPointer(false);
 
-    // Everything the log names must be gone before success is claimed. The last attempt on
-    // the installation folder comes first so that it counts.
-    const std::wstring installPath = Trimmed(m.InstallPath);
-    if (FolderExists(installPath)) DeleteFolderForced(installPath);
-    for (size_t i = 0; i < installFolders.size(); i += 2) {
-        const std::wstring& folder = installFolders[i];
-        if (!FolderExists(folder)) continue;
-        size_t listed = 0;
-        std::vector<std::wstring> inside;
-        std::vector<std::wstring> stack{folder};
-        while (!stack.empty() && inside.size() < 5) {
-            const std::wstring current = stack.back();
-            stack.pop_back();
-            ForEachEntry(current, [&](const std::wstring& p, const WIN32_FIND_DATAW& d) {
-                if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) stack.push_back(p);
-                else if (inside.size() < 5) inside.push_back(p);
-                return true;
-            });
-        }
-        for (const auto& file : inside) {
-            const std::wstring why = WhyFileStays(file);
-            if (!why.empty()) {
-                remaining.push_back({file, why});
-                ++listed;
-            }
-        }
-        if (FolderExists(folder)) remaining.push_back({folder, L"the installation folder could not be removed"});
-        (void)listed;
-    }
-    for (const auto& file : deletedFiles)
-        if (win::FileExists(file)) {
-            const std::wstring why = WhyFileStays(file);
-            if (!why.empty()) remaining.push_back({file, why});
-        }
-    for (const auto& folder : FolderList) {
-        if (folder.empty() || !FolderExists(folder)) continue;
-        if (!MayRemoveListedFolder(folder, m.Folders) || !MayRemoveListedFolder(Expanded(folder), m.Folders)) {
-            remaining.push_back({folder, L"left in place: a folder of Windows is never removed"});
-        } else if (HoldsNothing(folder)) {
-            remaining.push_back({folder, L"the empty folder could not be removed"});
-        }
-        // A folder that still holds the user's own files is kept on purpose.
-    }
-    if (!entryGone) remaining.push_back({EntryName(), L"the installed-programs entry could not be removed"});
-    // Anything reported twice (a file inside the folder that is listed too) once.
-    std::vector<Remaining> unique;
-    for (const auto& r : remaining)
-        if (std::none_of(unique.begin(), unique.end(), [&](const Remaining& u) { return SameText(u.path, r.path); }))
-            unique.push_back(r);
-    m.LastRemaining = unique;
-
-    if (unique.empty()) win::MsgBox(SuccessMessage());
-    else win::MsgBox(IncompleteMessage(unique));
+    m.LastRemaining = WhatRemains(FolderList, finished);
+    if (m.LastRemaining.empty()) win::MsgBox(SuccessMessage());
+    else win::MsgBox(IncompleteMessage(m.LastRemaining, !finished));
 
     DoEvents(6);
-    DeleteFolderForced(installPath);
+    // The copy's log goes last: until here a removal cut short can be started again from it.
+    if (!KeptInAnInstallation(m.LogPath)) DeleteFileForced(m.LogPath);
     DeleteSelf();
 }
+
+namespace {
+
+// The short (8.3) form of a folder, for a batch line whose characters the OEM code page
+// cannot hold; the folder as given when there is none.
+std::wstring ShortForm(const std::wstring& folder) {
+    const DWORD n = ::GetShortPathNameW(folder.c_str(), nullptr, 0);
+    if (n == 0) return folder;
+    std::wstring out(n, L'\0');
+    const DWORD got = ::GetShortPathNameW(folder.c_str(), out.data(), n);
+    if (got == 0 || got >= n) return folder;
+    out.resize(got);
+    return out;
+}
+
+// The batch file as cmd reads it: in the OEM code page, each line ended by CR LF.
+std::string BatchText(const std::wstring& ownFolder, const std::wstring& name, const std::wstring& tempFolder) {
+    auto join = [](const std::vector<std::wstring>& lines) {
+        std::wstring text;
+        for (const auto& line : lines) text += line + L"\r\n";
+        return text;
+    };
+    const std::wstring text = join(KillMyselfLines(ownFolder, name, tempFolder));
+    if (auto oem = win::ToOem(text)) return *oem;
+    const std::wstring shortText = join(KillMyselfLines(ShortForm(ownFolder), name, ShortForm(tempFolder)));
+    if (auto oem = win::ToOem(shortText)) return *oem;
+    return win::ToAnsi(text);  // nothing better to offer: the batch file then leaves the copy behind
+}
+
+}  // namespace
 
 void DeleteSelf() {
     auto& m = Module();
     if (IsFormLoaded(L"frmMain")) win::TheForm<frmMain>().Unload();
     const std::wstring batch = m.TempFolder + L"\\killmyself.bat";
-    std::wstring text;
-    for (const auto& line : KillMyselfLines(ProgramFolderOfUninstaller(), ProgramNameOfUninstaller(), m.TempFolder))
-        text += line + L"\r\n";
-    win::WriteFileAtomically(batch, ToAnsi(text));
+    const std::string text = BatchText(ProgramFolderOfUninstaller(), ProgramNameOfUninstaller(), m.TempFolder);
+    win::WriteFileAtomically(batch, std::vector<std::uint8_t>(text.begin(), text.end()));
     Pause(200);
     const std::wstring folder = m.TempFolder + L"\\";
     if (TheHost().startBatch) TheHost().startBatch(batch, folder);

@@ -81,6 +81,9 @@ void frmMain::Form_Load() {
     m.Folders = ShellSpecialFolders(m.TempFolder);
 
     if (IsTempCopy(own, m.TempFolder)) {
+        // Started from a shortcut whose working folder is the installation folder, the copy
+        // would hold that folder open and it could not be removed.
+        ::SetCurrentDirectoryW((m.TempFolder + L"\\").c_str());
         cmdContinue.SetEnabled(true);
         win::SetBusyPointer(false);
         return;  // the copy waits for the user

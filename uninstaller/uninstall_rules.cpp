@@ -1,14 +1,22 @@
 #include "uninstaller/uninstall_rules.h"
 
-
 namespace kv::uninstall {
 
 namespace {
 
 constexpr wchar_t kCR = L'\r';
 
+// A path as a line of the batch file takes it: unchanged when cmd reads it as one plain
+// word, otherwise in double quotes, and with every "%" doubled because cmd expands "%"
+// even inside quotes.
 std::wstring Quoted(const std::wstring& path) {
-    return path.find(L' ') == std::wstring::npos ? path : L"\"" + path + L"\"";
+    if (path.find_first_of(L" &()[]{}^=;!'+,`~%") == std::wstring::npos) return path;
+    std::wstring out = L"\"";
+    for (wchar_t c : path) {
+        out += c;
+        if (c == L'%') out += L'%';
+    }
+    return out + L"\"";
 }
 
 std::wstring Parent(const std::wstring& normal) {
@@ -24,13 +32,10 @@ bool IsRoot(const std::wstring& normal) {
     return false;
 }
 
-struct Protected {
-    std::wstring path;
-    const wchar_t* name;
-};
+}  // namespace
 
-std::vector<Protected> ProtectedFolders(const SpecialFolders& f) {
-    std::vector<Protected> list;
+std::vector<ProtectedFolder> ProtectedFolders(const SpecialFolders& f) {
+    std::vector<ProtectedFolder> list;
     auto add = [&](const std::wstring& path, const wchar_t* name) {
         const std::wstring n = NormalPath(path);
         if (!n.empty()) list.push_back({n, name});
@@ -48,8 +53,6 @@ std::vector<Protected> ProtectedFolders(const SpecialFolders& f) {
     add(f.temp, L"the temporary folder");
     return list;
 }
-
-}  // namespace
 
 std::optional<std::wstring> RefusalReason(std::wstring_view installFolder, const SpecialFolders& folders) {
     const std::wstring n = NormalPath(installFolder);
@@ -80,8 +83,21 @@ bool MayDeleteListedFile(std::wstring_view file, const std::vector<std::wstring>
     return false;
 }
 
-bool MayRemoveListedFolder(std::wstring_view folder, const SpecialFolders& folders) {
-    return !RefusalReason(folder, folders).has_value();
+bool MayRemoveListedFolder(std::wstring_view folder, const std::vector<std::wstring>& installFolders,
+                           const SpecialFolders& folders) {
+    if (RefusalReason(folder, folders)) return false;
+    const std::wstring n = NormalPath(folder);
+    for (const auto& install : installFolders) {
+        const std::wstring f = NormalPath(install);
+        if (f.empty()) continue;
+        // The installation folder, a folder inside it, or a level Setup created above it.
+        if (SameText(n, f) || IsInside(n, f) || IsInside(f, n)) return true;
+    }
+    for (const auto* programs : {&folders.programs, &folders.commonPrograms}) {
+        const std::wstring p = NormalPath(*programs);
+        if (!p.empty() && (SameText(n, p + L"\\Korvane") || IsInside(n, p + L"\\Korvane"))) return true;
+    }
+    return false;
 }
 
 bool IsTempCopy(std::wstring_view ownFolder, std::wstring_view tempFolder) {
@@ -141,7 +157,7 @@ std::wstring NoHeaderMessage(std::wstring_view logPath) {
            kCR + L"Nothing was uninstalled.";
 }
 
-std::wstring IncompleteMessage(const std::vector<Remaining>& remaining) {
+std::wstring IncompleteMessage(const std::vector<Remaining>& remaining, bool installationRemains) {
     constexpr size_t kShown = 12;
     std::wstring text = L"Korvane was not completely uninstalled. These items remain:";
     text += kCR;
@@ -149,7 +165,9 @@ std::wstring IncompleteMessage(const std::vector<Remaining>& remaining) {
         text += std::wstring(1, kCR) + remaining[i].path + L" (" + remaining[i].reason + L")";
     if (remaining.size() > kShown)
         text += std::wstring(1, kCR) + L"and " + std::to_wstring(remaining.size() - kShown) + L" more";
-    text += std::wstring(1, kCR) + kCR + L"Close any program that uses them, then delete them yourself.";
+    text += std::wstring(1, kCR) + kCR +
+            (installationRemains ? L"Close any program that uses them, then uninstall Korvane again to finish."
+                                 : L"Close any program that uses them, then delete them yourself.");
     return text;
 }
 

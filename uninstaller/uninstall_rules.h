@@ -34,6 +34,14 @@ using install::NormalPath;
 using install::SameText;
 using install::Upper;
 
+// The folders that are never taken whole, each normal, with its name for messages ("the
+// system folder", "a desktop folder"...).
+struct ProtectedFolder {
+    std::wstring path;
+    const wchar_t* name;
+};
+std::vector<ProtectedFolder> ProtectedFolders(const SpecialFolders& folders);
+
 // Why the header's folder may not be deleted whole, or nothing when it may: not a full
 // path, a drive root or share, one of the special folders, a folder holding one of them
 // (the users folder, a profile), a user profile, or the temporary folder.
@@ -45,10 +53,11 @@ std::optional<std::wstring> RefusalReason(std::wstring_view installFolder, const
 bool MayDeleteListedFile(std::wstring_view file, const std::vector<std::wstring>& installFolders,
                          const SpecialFolders& folders);
 
-// Whether a folder listed in the log may be removed once it is empty: any full path that is
-// not one of the folders the header may never name (a Start Menu's "Korvane" folder or a
-// parent of the installation folder that Setup created may go; a desktop may not).
-bool MayRemoveListedFolder(std::wstring_view folder, const SpecialFolders& folders);
+// Whether a folder listed in the log may be removed once it is empty: the installation
+// folder, a folder inside it or a level above it that Setup created, or the "Korvane"
+// folder of a Start Menu's programs or one inside it, and never one of the folders the header may not name.
+bool MayRemoveListedFolder(std::wstring_view folder, const std::vector<std::wstring>& installFolders,
+                           const SpecialFolders& folders);
 
 // The copy runs from the temporary folder: its own folder equals it, letter case ignored.
 bool IsTempCopy(std::wstring_view ownFolder, std::wstring_view tempFolder);
@@ -59,8 +68,9 @@ bool IsTempCopy(std::wstring_view ownFolder, std::wstring_view tempFolder);
 std::wstring ChooseTempFolder(std::wstring_view reported, bool reportedExists, std::wstring_view ownFolder);
 
 // The seven lines of "killmyself.bat" (without line ends) for the program in `ownFolder`
-// named `exeName` & ".exe", the batch file lying in `tempFolder`. A path holding a blank
-// is put in double quotes; every other line is exactly as the batch file has always read.
+// named `exeName` & ".exe", the batch file lying in `tempFolder`. A path cmd would not read
+// as one plain word (a blank, "&", "(", "%", "!"...) is put in double quotes, its "%" doubled;
+// every other line is exactly as the batch file has always read.
 std::vector<std::wstring> KillMyselfLines(std::wstring_view ownFolder, std::wstring_view exeName,
                                           std::wstring_view tempFolder);
 
@@ -81,6 +91,8 @@ struct Remaining {
     std::wstring path;
     std::wstring reason;
 };
-std::wstring IncompleteMessage(const std::vector<Remaining>& remaining);
+// When the installation itself remains (its folder, log and entry are kept so that another
+// uninstall can finish the job), the last line says to uninstall again.
+std::wstring IncompleteMessage(const std::vector<Remaining>& remaining, bool installationRemains);
 
 }  // namespace kv::uninstall

@@ -78,13 +78,27 @@ TEST(UninstallRules, ListedFilesOnlyInsideInstallFolderOrShortcutsInFourFolders)
     EXPECT_FALSE(MayDeleteListedFile(L"C:\\Users\\ann\\Desktop\\Korvane.lnk", {}, SpecialFolders{}));
 }
 
-TEST(UninstallRules, ListedFoldersNeverSpecial) {
+TEST(UninstallRules, ListedFoldersOnlyOfTheInstallation) {
     const auto f = Folders();
-    EXPECT_TRUE(MayRemoveListedFolder(f.programs + L"\\Korvane", f));
-    EXPECT_TRUE(MayRemoveListedFolder(L"D:\\Apps", f));
-    EXPECT_FALSE(MayRemoveListedFolder(f.desktop, f));
-    EXPECT_FALSE(MayRemoveListedFolder(L"D:", f));
-    EXPECT_FALSE(MayRemoveListedFolder(L"C:\\Users\\bob", f));
+    const std::vector<std::wstring> inst{L"D:\\Apps\\Korvane"};
+    struct Case {
+        std::wstring folder;
+        bool may;
+    };
+    const Case cases[] = {
+        {f.programs + L"\\Korvane", true},          // the Start Menu's folder of shortcuts
+        {f.commonPrograms + L"\\Korvane\\Sub", true},
+        {L"D:\\Apps\\Korvane", true},               // the installation folder
+        {L"D:\\Apps\\Korvane\\Data", true},         // inside it
+        {L"D:\\Apps", true},                        // a level Setup created above it
+        {f.programs + L"\\Other", false},           // any other Start Menu folder
+        {L"D:\\Other", false},
+        {L"D:\\Apps\\KorvaneOld", false},
+        {f.desktop, false},
+        {L"D:", false},
+        {L"C:\\Users\\bob", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(MayRemoveListedFolder(c.folder, inst, f), c.may) << c.folder;
 }
 
 TEST(UninstallRules, CopyRecognisesItsFolderInAnyCase) {
@@ -122,6 +136,9 @@ TEST(UninstallRules, BatchLinesByteForByteAndQuotedWithBlanks) {
     };
     EXPECT_EQ(KillMyselfLines(L"C:\\Users\\Ann Lee\\Temp", L"KorvaneUninstaller", L"D:\\T"), quoted);
     EXPECT_EQ(KillMyselfLines(L"C:\\T", L"My Uninstaller", L"C:\\T")[3], L"Del \"My Uninstaller.exe\"");
+    // cmd gives "&", "(", ")" and "%" a meaning even in a user's name: quoted, "%" doubled.
+    EXPECT_EQ(KillMyselfLines(L"C:\\R&D (x) 100%!", L"KorvaneUninstaller", L"C:\\T")[4],
+              L"If Exist \"C:\\R&D (x) 100%%!\\KorvaneUninstaller.exe\" Goto S");
 }
 
 TEST(UninstallRules, MessagesWordForWord) {
@@ -138,7 +155,7 @@ TEST(UninstallRules, MessagesWordForWord) {
                                 L"all changes take effect.");
     std::vector<Remaining> many;
     for (int i = 0; i < 14; ++i) many.push_back({L"C:\\K\\f" + std::to_wstring(i), L"in use"});
-    const std::wstring text = IncompleteMessage(many);
+    const std::wstring text = IncompleteMessage(many, false);
     EXPECT_NE(text.find(L"C:\\K\\f0 (in use)"), std::wstring::npos);
     EXPECT_EQ(text.find(L"C:\\K\\f13"), std::wstring::npos);
     EXPECT_NE(text.find(L"and 2 more"), std::wstring::npos);

@@ -33,6 +33,8 @@ void RemoveAll(const std::wstring& path) {
             const std::wstring n = d.cFileName;
             if (n == L"." || n == L"..") continue;
             const std::wstring p = path + L"\\" + n;
+            // A link is left alone: deleting through it would reach its target.
+            if (d.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
             ::SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveAll(p);
             else ::DeleteFileW(p.c_str());

@@ -9,7 +9,7 @@ namespace kvtest {
 bool FileThere(const std::wstring& path);
 bool FolderThere(const std::wstring& path);
 void MakeFolder(const std::wstring& path);  // every missing level
-void RemoveAll(const std::wstring& path);   // the folder with everything in it
+void RemoveAll(const std::wstring& path);   // the folder with everything in it, links left alone
 void WriteAll(const std::wstring& path, const std::string& bytes);
 std::string ReadText(const std::wstring& path);  // the whole file; empty when unreadable
 void PumpMessages();

@@ -1,5 +1,7 @@
 #include "fixture.h"
 
+#include <functional>
+
 #include "uninstaller/frmMain.h"
 #include "win/app.h"
 #include "win/dialogs.h"
@@ -7,12 +9,78 @@
 
 namespace kvtest {
 
+namespace {
+
+// Wine's name of a Windows path in the Unix file system; empty outside Wine.
+std::wstring UnixName(const std::wstring& path) {
+    using Fn = char*(__cdecl*)(const wchar_t*);
+    const auto fn = reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (!fn) return {};
+    char* name = fn(path.c_str());
+    if (!name) return {};
+    std::wstring out;
+    for (const char* c = name; *c; ++c) out += static_cast<wchar_t>(static_cast<unsigned char>(*c));
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    return out;
+}
+
+std::wstring Quote(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+// Starts a Unix program (Wine starts those too; it hands back no process to wait for), then
+// waits until `done` says its work is visible.
+bool RunUnix(const std::wstring& program, const std::wstring& args, const std::function<bool()>& done) {
+    std::wstring line = program + L" " + args;
+    std::wstring exe = L"Z:" + program;
+    for (auto& c : exe)
+        if (c == L'/') c = L'\\';
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    if (pi.hThread) ::CloseHandle(pi.hThread);
+    if (pi.hProcess) ::CloseHandle(pi.hProcess);
+    for (int i = 0; i < 100 && !done(); ++i) ::Sleep(20);
+    return done();
+}
+
+bool Present(const std::wstring& path) { return ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+
+bool Uninstall::MakeLink(const std::wstring& link, const std::wstring& target) {
+    const std::wstring unixTarget = UnixName(target), unixLink = UnixName(link);
+    if (!unixTarget.empty() && !unixLink.empty())
+        RunUnix(L"/bin/ln", L"-s " + Quote(unixTarget) + L" " + Quote(unixLink), [&] { return Present(link); });
+    else
+        ::CreateSymbolicLinkW(link.c_str(), target.c_str(),
+                              (FolderThere(target) ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | 0x2 /* unprivileged */);
+    if (!Present(link)) return false;
+    links.push_back(link);
+    return true;
+}
+
+std::wstring Uninstall::ThroughDriveZ(const std::wstring& path) {
+    std::wstring name = UnixName(path);
+    if (name.empty()) return {};
+    for (auto& c : name)
+        if (c == L'/') c = L'\\';
+    // The prefix's drive C: is reached through dosdevices\c:, a link to drive_c.
+    const std::wstring viaDevices = L"\\dosdevices\\c:\\";
+    if (const size_t at = name.find(viaDevices); at != std::wstring::npos)
+        name.replace(at, viaDevices.size(), L"\\drive_c\\");
+    return L"Z:" + name;
+}
+
 std::vector<std::uint8_t> ReadAll(const std::wstring& path) {
     const std::string text = ReadText(path);
     return std::vector<std::uint8_t>(text.begin(), text.end());
 }
 
 void Uninstall::SetUp() {
+    wchar_t cwd[MAX_PATH + 1] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, cwd);
+    startFolder = cwd;
     root = FreshTempPath(L"kvuninst");
     install = root + L"\\Program Files\\Korvane";
     temp = root + L"\\Users\\ann\\AppData\\Local\\Temp";
@@ -44,8 +112,8 @@ void Uninstall::SetUp() {
     host.programName = L"KorvaneUninstaller";
     host.tempPath = [this] { return temp + L"\\"; };
     host.specialFolders = folders;
-    host.startCopy = [this](const std::wstring& exe) {
-        copiesStarted.push_back(exe);
+    host.startCopy = [this](const std::wstring& exe, const std::wstring& folder) {
+        copiesStarted.emplace_back(exe, folder);
         return true;
     };
     host.startBatch = [this](const std::wstring& batch, const std::wstring& folder) {
@@ -62,6 +130,15 @@ void Uninstall::SetUp() {
 }
 
 void Uninstall::TearDown() {
+    ::SetCurrentDirectoryW(startFolder.c_str());
+    for (const auto& link : links) {
+        if (const std::wstring name = UnixName(link); !name.empty())
+            RunUnix(L"/bin/rm", L"-f " + Quote(name), [&] { return !Present(link); });
+        else if (::GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_DIRECTORY)
+            ::RemoveDirectoryW(link.c_str());
+        else
+            ::DeleteFileW(link.c_str());
+    }
     kv::win::ResetAllForms();
     kv::win::SetBusyPointer(false);
     kv::win::SetAppTitle(L"Korvane");
@@ -90,6 +167,7 @@ void Uninstall::WriteLog(const std::vector<std::wstring>& lines) {
 }
 
 void Uninstall::Install() {
+    MakeFolder(install);
     for (const wchar_t* name : {L"Korvane.exe", L"Beacon.ico", L"KorvaneUninstaller.exe", L"Skull.ico"})
         WriteAll(install + L"\\" + name, "MZ program file");
     WriteAll(install + L"\\KVU.txt", "users\r\n");
@@ -105,6 +183,8 @@ void Uninstall::Install() {
               ERROR_SUCCESS);
     const wchar_t name[] = L"Korvane";
     ::RegSetValueExW(key, L"DisplayName", 0, REG_SZ, reinterpret_cast<const BYTE*>(name), sizeof name);
+    ::RegSetValueExW(key, L"InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(install.c_str()),
+                     static_cast<DWORD>((install.size() + 1) * sizeof(wchar_t)));
     ::RegCloseKey(key);
 }
 

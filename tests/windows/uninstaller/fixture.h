@@ -42,12 +42,20 @@ protected:
     void ClickContinue();
     bool EntryThere() const;
     std::wstring BatchPath() const { return temp + L"\\killmyself.bat"; }
+    // Makes `link` a symbolic link to `target` (a Unix link under Wine: a link to a folder is
+    // seen as a reparse point, one to a file as a plain file); removed again by TearDown.
+    // False when links cannot be made.
+    bool MakeLink(const std::wstring& link, const std::wstring& target);
+    // The same folder reached through Wine's drive Z: (empty elsewhere).
+    static std::wstring ThroughDriveZ(const std::wstring& path);
 
     std::wstring root, install, temp, startMenuFolder, commonPrograms, programs, desktop, commonDesktop;
     kv::uninstall::SpecialFolders folders;
     ScriptedDialogs dialogs;
     std::vector<int> pauses;
-    std::vector<std::wstring> copiesStarted;
+    std::vector<std::pair<std::wstring, std::wstring>> copiesStarted;  // program, working folder
+    std::vector<std::wstring> links;
+    std::wstring startFolder;  // the test program's working folder, given back by TearDown
     std::vector<std::pair<std::wstring, std::wstring>> batchesStarted;
     bool realBatch = false;
     static constexpr const wchar_t* kEntryKey = L"Software\\KorvaneTests\\Uninstall\\Korvane";

@@ -21,18 +21,16 @@ std::string Bytes(const std::wstring& path) {
     return std::string(b.begin(), b.end());
 }
 
-std::string Batch(const std::vector<std::wstring>& lines) {
-    std::string text;
-    for (const auto& l : lines) text += Narrow(l) + "\r\n";
-    return text;
-}
-
 TEST_F(Uninstall, FirstInstanceCopiesItselfAndTheLogToTempStartsTheCopyAndEnds) {
     Install();
     StartProgram();
     EXPECT_EQ(Bytes(temp + L"\\KORVANE-InstallLog.txt"), Bytes(install + L"\\KORVANE-InstallLog.txt"));
     EXPECT_EQ(Bytes(temp + L"\\KorvaneUninstaller.exe"), "MZ program file");
-    EXPECT_EQ(copiesStarted, std::vector<std::wstring>{temp + L"\\KorvaneUninstaller.exe"});
+    // The copy works in the temporary folder: a shortcut's working folder (the installation
+    // folder) would otherwise be held open by it.
+    ASSERT_EQ(copiesStarted.size(), 1u);
+    EXPECT_EQ(copiesStarted[0].first, temp + L"\\KorvaneUninstaller.exe");
+    EXPECT_EQ(copiesStarted[0].second, temp);
     EXPECT_EQ(pauses, (std::vector<int>{300, 1000}));
     EXPECT_TRUE(Module().Ended);
     EXPECT_EQ(LoadedForm<frmMain>(), nullptr);
@@ -78,7 +76,7 @@ TEST_F(Uninstall, MissingTempFolderFallsBackToTheProgramsDrive) {
     StartProgram();
     EXPECT_EQ(Module().TempFolder, drive);
     ASSERT_EQ(copiesStarted.size(), 1u);
-    EXPECT_EQ(copiesStarted[0], drive + L"\\KorvaneUninstaller.exe");
+    EXPECT_EQ(copiesStarted[0].first, drive + L"\\KorvaneUninstaller.exe");
     EXPECT_TRUE(FileThere(drive + L"\\KORVANE-InstallLog.txt"));
     ::DeleteFileW((drive + L"\\KorvaneUninstaller.exe").c_str());
     ::DeleteFileW((drive + L"\\KORVANE-InstallLog.txt").c_str());
@@ -89,7 +87,11 @@ TEST_F(Uninstall, CopyRecognisesItselfWhateverTheCaseAndWaitsForTheUser) {
     std::wstring upper = temp;
     std::transform(upper.begin(), upper.end(), upper.begin(), ::towupper);
     MakeCopy(upper);
+    ::SetCurrentDirectoryW(install.c_str());  // as a shortcut starts it
     StartProgram();
+    wchar_t cwd[MAX_PATH + 1] = {};
+    ::GetCurrentDirectoryW(MAX_PATH, cwd);
+    EXPECT_EQ(Upper(cwd), Upper(temp));
     auto* form = LoadedForm<frmMain>();
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(form->Caption(), L"Uninstall...");
@@ -206,16 +208,15 @@ TEST_F(Uninstall, ALogWithOnlyTheHeaderRemovesTheFolder) {
 TEST_F(Uninstall, ListedFoldersGoOnlyWhenEmptyThumbsDbNotCounting) {
     Install();
     WriteAll(startMenuFolder + L"\\Thumbs.db", "cache");
-    const std::wstring own = root + L"\\Users\\ann\\Documents\\Korvane Files";  // listed, holds the user's file
-    MakeFolder(own);
-    WriteAll(own + L"\\letter.txt", "mine");
-    const std::wstring nested = root + L"\\Apps\\A\\B\\C";  // nested levels Setup created
+    const std::wstring own = root + L"\\Program Files\\Korvane Files";  // listed, holds the user's file
+    MakeFolder(root + L"\\Program Files\\Korvane Files");
+    WriteAll(root + L"\\Program Files\\Korvane Files\\letter.txt", "mine");
+    const std::wstring nested = startMenuFolder + L"\\A\\B\\C";  // nested levels, one per round
     MakeFolder(nested);
     auto lines = StandardLogLines();
     lines.push_back(own);
-    lines.push_back(root + L"\\Apps");
-    lines.push_back(root + L"\\Apps\\A");
-    lines.push_back(root + L"\\Apps\\A\\B");
+    lines.push_back(startMenuFolder + L"\\A");
+    lines.push_back(startMenuFolder + L"\\A\\B");
     lines.push_back(nested);
     WriteLog(lines);
     MakeCopy();
@@ -224,8 +225,7 @@ TEST_F(Uninstall, ListedFoldersGoOnlyWhenEmptyThumbsDbNotCounting) {
     dialogs.ExpectMessageStartingWith(L"Korvane was successfully uninstalled.");
     ClickContinue();
     EXPECT_FALSE(FolderThere(startMenuFolder));
-    EXPECT_FALSE(FolderThere(root + L"\\Apps"));  // one level per round
-    EXPECT_TRUE(FileThere(own + L"\\letter.txt"));
+    EXPECT_TRUE(FileThere(root + L"\\Program Files\\Korvane Files\\letter.txt"));
 }
 
 TEST_F(Uninstall, RefusedInstallationFoldersRemoveNothing) {
@@ -234,7 +234,7 @@ TEST_F(Uninstall, RefusedInstallationFoldersRemoveNothing) {
         std::wstring reason;
     };
     Install();
-    const std::vector<Case> cases = {
+    std::vector<Case> cases = {
         {install.substr(0, 2) + L"\\", L"it is a whole drive"},
         {root + L"\\Users\\ann", L"it is a user profile"},
         {root + L"\\Users", L"it is the users folder"},
@@ -245,7 +245,23 @@ TEST_F(Uninstall, RefusedInstallationFoldersRemoveNothing) {
         {root + L"\\Users\\ann\\Documents", L"it is a special folder of Windows"},
         {root + L"\\Program Files\\Korvane\\..\\..", L"it is not a full folder path"},
         {root + L"\\Elsewhere", L"it does not hold KORVANE-InstallLog.txt"},
+        {L"\\\\?\\" + desktop, L"it is not a full folder path"},
+        {L"\\\\.\\" + desktop, L"it is not a full folder path"},
+        {L"\\\\localhost\\C$\\NoSuchShare\\Korvane", L"its drive cannot be found"},
     };
+    // The same protected folders by other names: another drive letter, a link.
+    if (const std::wstring z = ThroughDriveZ(desktop); !z.empty()) {
+        cases.push_back({z, L"it is a desktop folder"});
+        cases.push_back({ThroughDriveZ(root + L"\\Users\\ann"), L"it is a user profile"});
+        cases.push_back({ThroughDriveZ(root + L"\\Users"), L"it is the users folder"});
+    }
+    if (MakeLink(root + L"\\Apps", root + L"\\Users\\ann")) {
+        cases.push_back({root + L"\\Apps", L"it is a user profile"});
+        MakeFolder(root + L"\\Harmless");
+        WriteAll(root + L"\\Harmless\\KORVANE-InstallLog.txt", "x");
+        ASSERT_TRUE(MakeLink(root + L"\\Linked", root + L"\\Harmless"));
+        cases.push_back({root + L"\\Linked", L"it is a link to another folder"});
+    }
     MakeFolder(root + L"\\Elsewhere");
     WriteAll(root + L"\\Elsewhere\\keep.txt", "keep");
     for (const auto& c : cases) {
@@ -266,6 +282,7 @@ TEST_F(Uninstall, RefusedInstallationFoldersRemoveNothing) {
             EXPECT_TRUE(FileThere(line) || FolderThere(line)) << Narrow(line);
         }
         EXPECT_TRUE(FileThere(root + L"\\Elsewhere\\keep.txt"));
+        EXPECT_TRUE(FolderThere(root + L"\\Users\\ann\\Documents"));
         EXPECT_TRUE(EntryThere());
         EXPECT_TRUE(batchesStarted.empty());
     }
@@ -295,6 +312,155 @@ TEST_F(Uninstall, ListedFilesOutsideTheInstallationAreLeftAndReported) {
     EXPECT_EQ(batchesStarted.size(), 1u);  // the self-deletion still runs
 }
 
+TEST_F(Uninstall, NothingIsDeletedThroughALink) {
+    // Outside the installation: a folder of the user's and a document.
+    const std::wstring outside = root + L"\\Users\\ann\\Documents\\Work";
+    MakeFolder(outside + L"\\Deep");
+    WriteAll(outside + L"\\report.doc", "mine");
+    WriteAll(outside + L"\\Deep\\notes.txt", "mine");
+    Install();
+    if (!MakeLink(install + L"\\Data", outside) || !MakeLink(install + L"\\letter.doc", outside + L"\\report.doc"))
+        GTEST_SKIP() << "links cannot be made here";
+    // The log names a file below the linked folder, and the linked folder as a folder line.
+    auto lines = StandardLogLines();
+    lines.insert(lines.begin() + 1, install + L"\\Data\\report.doc");
+    lines.push_back(install + L"\\Data\\Deep");
+    WriteLog(lines);
+    MakeCopy();
+    StartProgram();
+    dialogs.ExpectQuestion(L"Are you sure you want to uninstall Korvane?", MsgButtons::YesNo, MsgResult::Yes);
+    dialogs.ExpectMessageStartingWith(L"Korvane was");
+    ClickContinue();
+    EXPECT_TRUE(FileThere(outside + L"\\report.doc"));
+    EXPECT_TRUE(FileThere(outside + L"\\Deep\\notes.txt"));
+    EXPECT_FALSE(FileThere(install + L"\\Korvane.exe"));
+    EXPECT_FALSE(FileThere(desktop + L"\\Korvane.lnk"));
+    // A link is removed as a link where the system can; where it cannot (Wine deletes the
+    // target through any link), it stays and is reported, and the installation with it.
+    for (const auto& link : {install + L"\\Data", install + L"\\letter.doc"}) {
+        if (::GetFileAttributesW(link.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+        const auto& remaining = Module().LastRemaining;
+        EXPECT_TRUE(std::any_of(remaining.begin(), remaining.end(), [&](const Remaining& r) {
+            return r.path == link && r.reason.find(L"outside the installation") != std::wstring::npos;
+        })) << Narrow(link);
+    }
+}
+
+TEST_F(Uninstall, AnotherInstallationsEntryIsLeftAlone) {
+    struct Case {
+        std::wstring location;  // the entry's InstallLocation
+        bool removed;
+    };
+    std::vector<Case> cases = {
+        {root + L"\\Apps\\Korvane", false},  // installed again elsewhere since
+        {L"", false},
+        {install, true},
+        {install + L"\\", true},
+    };
+    if (const std::wstring z = ThroughDriveZ(install); !z.empty()) cases.push_back({z, true});
+    for (const auto& c : cases) {
+        ResetModule();
+        kv::win::ResetAllForms();
+        Install();
+        HKEY key = nullptr;
+        ASSERT_EQ(::RegOpenKeyExW(HKEY_CURRENT_USER, kEntryKey, 0, KEY_WRITE, &key), ERROR_SUCCESS);
+        ::RegSetValueExW(key, L"InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(c.location.c_str()),
+                         static_cast<DWORD>((c.location.size() + 1) * sizeof(wchar_t)));
+        ::RegCloseKey(key);
+        MakeCopy();
+        StartProgram();
+        dialogs.ExpectQuestion(L"Are you sure you want to uninstall Korvane?", MsgButtons::YesNo, MsgResult::Yes);
+        dialogs.ExpectMessageStartingWith(L"Korvane was successfully uninstalled.");
+        ClickContinue();
+        EXPECT_FALSE(FolderThere(install));
+        EXPECT_EQ(EntryThere(), !c.removed) << Narrow(c.location);
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kEntryKey);
+    }
+}
+
+TEST_F(Uninstall, ARemovalCutShortAnywhereIsFinishedByTheNextUninstall) {
+    // Counts the moments of a whole removal (each deletion and each pause), then cuts one
+    // removal short at each of them and uninstalls again: from the installation folder
+    // while its uninstaller is there, else from the copy left in the temporary folder.
+    struct Cut {};
+    // Moments after the closing message do not count: the removal is over by then.
+    int moments = 0, cutAt = 0;
+    size_t shownAtStart = 0;
+    bool cutting = false;
+    auto tick = [&] {
+        if (dialogs.Shown().size() != shownAtStart) return;
+        if (moments++ == cutAt && cutting) throw Cut{};
+    };
+    TheHost().deleting = [&](const std::wstring&) { tick(); };
+    TheHost().pause = [&](int ms) {
+        pauses.push_back(ms);
+        tick();
+    };
+    const std::wstring mine = root + L"\\Users\\ann\\Documents\\mine.txt";
+    WriteAll(mine, "keep");
+    auto uninstallAsCopy = [&](bool cut) {
+        ResetModule();
+        kv::win::ResetAllForms();
+        TheHost().programFolder = temp;
+        StartProgram();
+        shownAtStart = dialogs.Shown().size();
+        if (!cut) dialogs.ExpectMessageStartingWith(L"Korvane was successfully uninstalled.");
+        try {
+            RunUninstall();
+        } catch (const Cut&) {
+        }
+    };
+    Install();
+    MakeCopy();
+    uninstallAsCopy(false);
+    const int total = moments;
+    ASSERT_GT(total, 10);
+    for (cutAt = 0; cutAt < total; ++cutAt) {
+        SCOPED_TRACE("cut at moment " + std::to_string(cutAt));
+        Install();
+        MakeCopy();
+        moments = 0;
+        cutting = true;
+        uninstallAsCopy(true);
+        cutting = false;
+        if (FileThere(install + L"\\KorvaneUninstaller.exe")) {
+            ResetModule();
+            kv::win::ResetAllForms();
+            TheHost().programFolder = install;
+            StartProgram();  // the first instance: copies itself and the log again
+            EXPECT_EQ(copiesStarted.size(), 1u);
+            copiesStarted.clear();
+        }
+        ASSERT_TRUE(FileThere(temp + L"\\KORVANE-InstallLog.txt"));
+        uninstallAsCopy(false);
+        EXPECT_FALSE(FolderThere(install));
+        EXPECT_FALSE(FolderThere(startMenuFolder));
+        EXPECT_FALSE(FileThere(desktop + L"\\Korvane.lnk"));
+        EXPECT_FALSE(EntryThere());
+        EXPECT_FALSE(FileThere(temp + L"\\KORVANE-InstallLog.txt"));
+        EXPECT_TRUE(FileThere(mine));
+        EXPECT_TRUE(Module().LastRemaining.empty());
+    }
+}
+
+TEST_F(Uninstall, FolderLinesOutsideTheInstallationAreNotObeyed) {
+    Install();
+    // Empty folders a tampered log names: none of them belongs to the installation.
+    const std::vector<std::wstring> strangers = {root + L"\\Users\\ann\\Documents\\Empty",
+                                                 root + L"\\Users\\ann\\Korvane", programs + L"\\Other"};
+    for (const auto& f : strangers) MakeFolder(f);
+    auto lines = StandardLogLines();
+    lines.insert(lines.end(), strangers.begin(), strangers.end());
+    WriteLog(lines);
+    MakeCopy();
+    StartProgram();
+    dialogs.ExpectQuestion(L"Are you sure you want to uninstall Korvane?", MsgButtons::YesNo, MsgResult::Yes);
+    dialogs.ExpectMessageStartingWith(L"Korvane was successfully uninstalled.");
+    ClickContinue();
+    for (const auto& f : strangers) EXPECT_TRUE(FolderThere(f)) << Narrow(f);
+    EXPECT_FALSE(FolderThere(startMenuFolder));
+}
+
 TEST_F(Uninstall, AFileInUseIsReportedInsteadOfSuccess) {
     Install();
     MakeCopy();
@@ -314,30 +480,47 @@ TEST_F(Uninstall, AFileInUseIsReportedInsteadOfSuccess) {
     EXPECT_FALSE(FileThere(install + L"\\Skull.ico"));
     EXPECT_FALSE(FileThere(desktop + L"\\Korvane.lnk"));
     EXPECT_EQ(batchesStarted.size(), 1u);
+    // What is needed to finish later stays: the log, the uninstaller and the entry.
+    EXPECT_TRUE(FileThere(install + L"\\KORVANE-InstallLog.txt"));
+    EXPECT_TRUE(FileThere(install + L"\\KorvaneUninstaller.exe"));
+    EXPECT_TRUE(EntryThere());
+
+    // Once the program is closed, uninstalling again finishes the job.
+    ResetModule();
+    kv::win::ResetAllForms();
+    MakeCopy();
+    StartProgram();
+    dialogs.ExpectQuestion(L"Are you sure you want to uninstall Korvane?", MsgButtons::YesNo, MsgResult::Yes);
+    dialogs.ExpectMessageStartingWith(L"Korvane was successfully uninstalled.");
+    ClickContinue();
+    EXPECT_FALSE(FolderThere(install));
     EXPECT_FALSE(EntryThere());
 }
 
-TEST_F(Uninstall, BatchFileWithABlankInItsPathDeletesTheCopyAndItself) {
-    // The real batch file under the real command interpreter, in a folder with a blank.
-    temp = root + L"\\Temp Folder";
-    MakeFolder(temp);
+TEST_F(Uninstall, BatchFileInAnyTemporaryFolderDeletesTheCopyAndItself) {
+    // The real batch file under the real command interpreter, in temporary folders of user
+    // names with a blank, with characters cmd gives a meaning, and with an accent.
     Install();
-    MakeCopy();
-    TheHost().startBatch = nullptr;
-    Module().TempFolder = temp;
-    DeleteSelf();
-    EXPECT_EQ(Bytes(BatchPath()),
-              Batch(KillMyselfLines(temp, L"KorvaneUninstaller", temp)));
-    EXPECT_NE(Bytes(BatchPath()).find("cd \"" + Narrow(temp) + "\\\"\r\n"), std::string::npos);
-    for (int i = 0; i < 100 && (FileThere(temp + L"\\KorvaneUninstaller.exe") || FileThere(BatchPath())); ++i)
-        ::Sleep(100);
-    EXPECT_FALSE(FileThere(temp + L"\\KorvaneUninstaller.exe"));
-    EXPECT_FALSE(FileThere(BatchPath()));
-    EXPECT_TRUE(FileThere(temp + L"\\KORVANE-InstallLog.txt"));  // the batch file deletes only the two
+    for (const std::wstring name : {L"Temp Folder", L"R&D (\u00e9t\u00e9) 100%!"}) {
+        temp = root + L"\\" + name;
+        MakeFolder(temp);
+        MakeCopy();
+        TheHost().startBatch = nullptr;
+        Module().TempFolder = temp;
+        DeleteSelf();
+        EXPECT_NE(Bytes(BatchPath()).find("cd \""), std::string::npos) << Narrow(name);
+        for (int i = 0; i < 100 && (FileThere(temp + L"\\KorvaneUninstaller.exe") || FileThere(BatchPath())); ++i)
+            ::Sleep(100);
+        EXPECT_FALSE(FileThere(temp + L"\\KorvaneUninstaller.exe")) << Narrow(name);
+        EXPECT_FALSE(FileThere(BatchPath())) << Narrow(name);
+        EXPECT_TRUE(FileThere(temp + L"\\KORVANE-InstallLog.txt"));  // the batch file deletes only the two
+    }
 }
 
 TEST_F(Uninstall, HelpersIsFolderEmptyAndIsFormLoaded) {
-    const std::wstring f = root + L"\\Empty";
+    Module().Folders = Module().RealFolders = folders;
+    // A "Thumbs.db" does not count in a folder of the installation, and is deleted there...
+    const std::wstring f = startMenuFolder + L"\\Sub";
     EXPECT_FALSE(IsFolderEmpty(f));
     MakeFolder(f);
     WriteAll(f + L"\\Thumbs.db", "x");
@@ -345,6 +528,11 @@ TEST_F(Uninstall, HelpersIsFolderEmptyAndIsFormLoaded) {
     EXPECT_FALSE(FileThere(f + L"\\Thumbs.db"));
     MakeFolder(f + L"\\sub");
     EXPECT_FALSE(IsFolderEmpty(f));
+    // ...and is never deleted in a folder that is not the installation's.
+    const std::wstring other = root + L"\\Users\\ann\\Documents";
+    WriteAll(other + L"\\Thumbs.db", "x");
+    EXPECT_FALSE(IsFolderEmpty(other));
+    EXPECT_TRUE(FileThere(other + L"\\Thumbs.db"));
     EXPECT_FALSE(IsFormLoaded(L"frmMain"));
     Install();
     MakeCopy();
