@@ -7,11 +7,16 @@ source "$(dirname "$0")/../../scripts/lib.sh"
 exe="$KV_BUILD/windows/KorvaneUninstaller.exe"
 driver="$KV_BUILD/windows/uninstall_e2e.exe"
 [ -f "$exe" ] && [ -f "$driver" ] || { echo "build KorvaneUninstaller.exe and uninstall_e2e.exe first"; exit 1; }
-# The installation to remove is the one the real Setup.exe makes: install it first unless
-# the Setup driver just did.
+# The installation to remove is the one the real Setup.exe makes: it is uninstalled by
+# opening the "Uninstall Korvane" shortcut through the shell, installed again, and
+# uninstalled through the installed-programs entry's UninstallString.
 kv_wine_env
-if [ ! -f "$WINEPREFIX/drive_c/Program Files/Korvane/KORVANE-InstallLog.txt" ]; then
-  bash "$(dirname "$0")/setup.sh" || { echo "FAIL: Setup.exe could not install Korvane"; exit 1; }
-fi
+here=$(cd "$(dirname "$0")" && pwd)
 cd "$KV_BUILD/windows" || exit 1
-timeout 300 wine "$driver" "Z:$(sed 's#/#\\#g' <<<"$exe")"
+for via in shortcut entry; do
+  if [ ! -f "$WINEPREFIX/drive_c/Program Files/Korvane/KORVANE-InstallLog.txt" ]; then
+    bash "$here/setup.sh" || { echo "FAIL: Setup.exe could not install Korvane"; exit 1; }
+  fi
+  echo "== uninstall through the $via"
+  timeout 300 wine "$driver" "Z:$(sed 's#/#\\#g' <<<"$exe")" "$via" || exit 1
+done

@@ -130,6 +130,14 @@ void CloseProgram(const std::wstring& exe) {
     }
 }
 
+std::wstring EntryValue(const wchar_t* name) {
+    wchar_t buffer[2048] = {};
+    DWORD size = sizeof buffer - sizeof(wchar_t);
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, kEntry, name, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+        return {};
+    return buffer;
+}
+
 bool EntryThere() {
     HKEY key = nullptr;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEntry, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
@@ -142,16 +150,18 @@ bool EntryThere() {
 int main() {
     int argc = 0;
     wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
-    if (argc < 2) Fail(L"usage: uninstall_e2e <KorvaneUninstaller.exe> [<installed folder>]");
+    if (argc < 2) Fail(L"usage: uninstall_e2e <KorvaneUninstaller.exe> [shortcut|entry|program [<installed folder>]]");
+    const std::wstring via = argc >= 3 ? argv[2] : L"program";
     ::CoInitialize(nullptr);
     const std::wstring temp = TempFolder();
     const std::wstring commonPrograms = ShellPath(CSIDL_COMMON_PROGRAMS);
     const std::wstring desktop = ShellPath(CSIDL_DESKTOPDIRECTORY);
     const std::wstring programFiles = ShellPath(CSIDL_PROGRAM_FILES);
-    std::wstring install = argc >= 3 ? argv[2] : programFiles + L"\\Korvane";
+    std::wstring install = argc >= 4 ? argv[3] : programFiles + L"\\Korvane";
     // An installation that the real Setup.exe made (the Setup test leaves one) is taken as
     // it is; otherwise one is laid out here.
     const bool bySetup = FileThere(install + L"\\KORVANE-InstallLog.txt") && FileThere(install + L"\\KorvaneUninstaller.exe");
+    if (via != L"program" && !bySetup) Fail(L"uninstalling through the " + via + L" needs Setup's installation");
     if (bySetup) {
         Step(L"installation made by Setup.exe in " + install);
         CloseProgram(install + L"\\Korvane.exe");  // Setup starts it when it finishes
@@ -234,17 +244,44 @@ int main() {
                        batch = temp + L"\\killmyself.bat";
     for (const auto& p : {copy, copyLog, batch}) ::DeleteFileW(p.c_str());
 
-    SHELLEXECUTEINFOW run{sizeof(run)};
-    run.fMask = SEE_MASK_NOCLOSEPROCESS;
-    run.lpFile = (install + L"\\KorvaneUninstaller.exe").c_str();
+    // Started the way people start it: the Start Menu's "Uninstall Korvane" shortcut opened
+    // through the shell (its working folder is the installation folder), the entry's
+    // UninstallString run as the installed-programs list runs it, or the program file itself.
     const std::wstring installedExe = install + L"\\KorvaneUninstaller.exe";
-    run.lpFile = installedExe.c_str();
-    run.nShow = SW_SHOWNORMAL;
-    if (!::ShellExecuteExW(&run) || !run.hProcess) Fail(L"cannot start " + installedExe);
-    if (::WaitForSingleObject(run.hProcess, 30000) != WAIT_OBJECT_0) Fail(L"the installed uninstaller did not end");
-    ::CloseHandle(run.hProcess);
-    Step(L"the installed uninstaller started its copy and ended");
-    if (!FileThere(copy) || !FileThere(copyLog)) Fail(L"no copy in " + temp);
+    HANDLE first = nullptr;
+    if (via == L"shortcut") {
+        const std::wstring link = commonPrograms + L"\\Korvane\\Uninstall Korvane.lnk";
+        if (!FileThere(link)) Fail(L"no shortcut " + link);
+        SHELLEXECUTEINFOW run{sizeof(run)};
+        run.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+        run.lpFile = link.c_str();
+        run.nShow = SW_SHOWNORMAL;
+        if (!::ShellExecuteExW(&run)) Fail(L"the shell cannot open " + link);
+        first = run.hProcess;
+        Step(L"opened " + link + L" through the shell");
+    } else if (via == L"entry") {
+        std::wstring command = EntryValue(L"UninstallString");
+        if (command.empty()) Fail(L"the entry has no UninstallString");
+        STARTUPINFOW si{sizeof si};
+        PROCESS_INFORMATION pi{};
+        if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, install.c_str(), &si, &pi))
+            Fail(L"cannot run the UninstallString " + command);
+        ::CloseHandle(pi.hThread);
+        first = pi.hProcess;
+        Step(L"ran the entry's UninstallString " + command + L" in " + install);
+    } else {
+        SHELLEXECUTEINFOW run{sizeof(run)};
+        run.fMask = SEE_MASK_NOCLOSEPROCESS;
+        run.lpFile = installedExe.c_str();
+        run.nShow = SW_SHOWNORMAL;
+        if (!::ShellExecuteExW(&run) || !run.hProcess) Fail(L"cannot start " + installedExe);
+        first = run.hProcess;
+    }
+    if (first) {
+        if (::WaitForSingleObject(first, 30000) != WAIT_OBJECT_0) Fail(L"the installed uninstaller did not end");
+        ::CloseHandle(first);
+        Step(L"the installed uninstaller started its copy and ended");
+    }
 
     HWND form = WaitFor(
         L"the copy's window",
@@ -255,6 +292,7 @@ int main() {
             return false;
         },
         30000);
+    if (!FileThere(copy) || !FileThere(copyLog)) Fail(L"no copy in " + temp);
     Step(L"the copy waits: Continue");
     ::PostMessageW(Button(form, L"Continue"), BM_CLICK, 0, 0);
     AnswerBox(WaitForMessage(L"Are you sure you want to uninstall Korvane?"), IDYES);
