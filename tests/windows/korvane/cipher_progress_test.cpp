@@ -259,12 +259,13 @@ TEST_F(CipherTest, CarriesAndShortFilesOnDisk) {
     EXPECT_TRUE(ReadBytes(empty + L"locked").empty());
     EXPECT_FALSE(Exists(empty));
 
-    // Fewer than three bytes under the encrypted name: only the name changes.
+    // Two bytes under the encrypted name are no encrypted document: left as they are.
     const std::wstring stub = folder.File(L"stub.datlocked");
     WriteBytes(stub, {7, 8});
-    ASSERT_TRUE(kv::DecryptFile(stub).Transformed());
-    EXPECT_EQ(ReadBytes(folder.File(L"stub.dat")), (Bytes{7, 8}));
-    EXPECT_FALSE(Exists(stub));
+    const kv::CipherRun refused = kv::DecryptFile(stub);
+    EXPECT_EQ(refused.outcome, CipherOutcome::kFailed);
+    EXPECT_EQ(ReadBytes(stub), (Bytes{7, 8}));
+    EXPECT_FALSE(Exists(folder.File(L"stub.dat")));
 }
 
 TEST_F(CipherTest, AnOlderFileUnderTheNewNameIsReplaced) {
