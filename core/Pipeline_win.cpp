@@ -40,6 +40,7 @@ public:
     void Close() {
         done_ = true;
         win::IgnoreErrors([&] {
+            progress_.ShowLatest();  // the last document's name and count, painted
             progress_.Hide();
             win::DoEvents(kPassesAfterHide);
             progress_.Unload();

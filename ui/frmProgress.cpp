@@ -81,12 +81,27 @@ void frmProgress::MaxFiles(std::int32_t n) {
 void frmProgress::StartNewFile(const std::wstring& path) {
     ++k_;
     path_ = path;
+    // The first and the last document are painted at once, the others when a repaint is
+    // due: a run of many small documents would otherwise spend more time painting their
+    // names than transforming them.
+    const bool due = k_ <= 1 || k_ >= n_ || ::GetTickCount64() - lastRefresh_ >= kRefreshEveryMs;
+    if (!due) HoldPainting();
     lblCurrent.SetText(L"Current File (" + std::to_wstring(k_) + L" of " + std::to_wstring(n_) + L")");
     lblFile.SetText(path);
     win::IgnoreErrors([&] {
         picTopMinor.Move({0, kFillTop, FillWidth(picTopMaster.Position().width, k_, n_), kFillHeight});
     });
-    Refresh(true);
+    if (due) Refresh(true);
+}
+
+void frmProgress::HoldPainting() {
+    if (held_ || !hwnd() || !::IsWindowVisible(hwnd())) return;
+    held_ = true;
+    ::SendMessageW(hwnd(), WM_SETREDRAW, FALSE, 0);
+}
+
+void frmProgress::ShowLatest() {
+    if (held_) Refresh(true);
 }
 
 void frmProgress::FileProgress(std::int32_t m_Percent) { FileProgress(m_Percent, 1); }
@@ -110,10 +125,17 @@ void frmProgress::Refresh(bool force) {
     if (!hwnd()) return;
     const int shown = Px(picBottomMinor.Position().width);
     const std::uint64_t now = ::GetTickCount64();
-    if (!force && shown == shownWidth_ && now - lastRefresh_ < kRefreshEveryMs) return;
+    // While painting is held, only the time brings the next repaint: each small document
+    // moves the document bar from empty to full.
+    if (!force && (held_ || shown == shownWidth_) && now - lastRefresh_ < kRefreshEveryMs) return;
     shownWidth_ = shown;
     lastRefresh_ = now;
     ++refreshes_;
+    if (held_) {
+        held_ = false;
+        ::SendMessageW(hwnd(), WM_SETREDRAW, TRUE, 0);
+        ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    }
     ::SetWindowPos(hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ::UpdateWindow(hwnd());
     win::DoEvents(1);

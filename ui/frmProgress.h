@@ -33,6 +33,9 @@ public:
     std::int32_t LastPercent() const { return lastPercent_; }
     // How often the window was repainted and let messages through for the reports.
     std::uint64_t Refreshes() const { return refreshes_; }
+    // Paints what the window has been told now, if a repaint was put off; the run calls it
+    // before the window goes.
+    void ShowLatest();
 
 protected:
     win::FormDesign Design() const override;
@@ -43,6 +46,9 @@ private:
     // Fill width for value/total of the frame's width, kept within a sane range.
     static int FillWidth(int frameWidth, double value, double total);
     void Refresh(bool force);
+    // Documents that follow each other faster than the window repaints are shown together:
+    // the controls take every change at once, their painting waits for the next repaint.
+    void HoldPainting();
 
     std::int32_t n_ = 0;
     std::int32_t k_ = 0;
@@ -52,6 +58,7 @@ private:
     int shownWidth_ = -1;      // bottom fill width last painted, in pixels
     std::uint64_t lastRefresh_ = 0;  // tick count of the last repaint
     std::uint64_t refreshes_ = 0;
+    bool held_ = false;  // painting put off (WM_SETREDRAW) until the next repaint
 };
 
 }  // namespace kv

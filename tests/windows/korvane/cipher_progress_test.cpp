@@ -161,6 +161,29 @@ TEST_F(CipherTest, ARunOfThreeFillsTheRunBarByDocumentsStarted) {
     EXPECT_LT(fill.top, frameRect.top);
 }
 
+TEST_F(CipherTest, DocumentsFasterThanRepaintsArePaintedTogetherAndTheLastIsShown) {
+    frmProgress& form = OpenProgress(200);
+    const std::uint64_t before = form.Refreshes();
+    auto path = [](int k) { return L"C:\\Docs\\many" + std::to_wstring(k) + L".txt"; };
+    for (int k = 1; k < 200; ++k) {
+        form.StartNewFile(path(k));
+        form.FileProgress(100);
+    }
+    EXPECT_LT(form.Refreshes() - before, 100u);
+    // Whatever was painted, the window holds every change and is painted whole at the end.
+    EXPECT_EQ(form.lblCurrent.Text(), L"Current File (199 of 200)");
+    EXPECT_EQ(form.lblFile.Text(), path(199));
+    form.ShowLatest();
+    EXPECT_TRUE(::IsWindowVisible(form.hwnd()));
+    EXPECT_TRUE(::IsWindowVisible(form.lblFile.hwnd()));
+    form.StartNewFile(path(200));
+    EXPECT_EQ(form.lblCurrent.Text(), L"Current File (200 of 200)");
+    EXPECT_TRUE(::IsWindowVisible(form.hwnd()));
+    form.Hide();
+    EXPECT_FALSE(::IsWindowVisible(form.hwnd()));
+    form.Unload();
+}
+
 TEST_F(CipherTest, RepeatedReportsOfOneValueDoNotRepaintEachTime) {
     frmProgress& form = OpenProgress(1);
     form.StartNewFile(L"C:\\big.bin");
