@@ -1,6 +1,7 @@
 #include "core/Cipher.h"
 
-#include <atomic>
+#include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -27,6 +28,78 @@ FileSystem*& OverrideFs() {
     return fs;
 }
 
+// The thread the documents are transformed on: started with the first document and kept
+// for the rest of the program, so a run of many small documents does not start a thread for
+// each. One document at a time; the window thread hands it over and handles messages until
+// it is done.
+class CipherThread {
+public:
+    static CipherThread& Instance() {
+        // Never destroyed: the thread waits idle when the program ends.
+        static CipherThread* thread = new CipherThread;
+        return *thread;
+    }
+
+    // Runs `task` on the thread, handling the window thread's messages meanwhile. A document
+    // started from inside that wait (nothing does so today) gets a thread of its own.
+    void Run(const std::function<void()>& task) {
+        if (busy_ || !started_) {
+            if (!busy_) Start();
+            if (!started_ || busy_) return RunOnOwnThread(task);
+        }
+        busy_ = true;
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            task_ = &task;
+        }
+        wake_.notify_one();
+        win::WaitHandlingMessages(done_.get());
+        busy_ = false;
+    }
+
+private:
+    CipherThread() : done_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+
+    void Start() {
+        if (!done_) return;
+        try {
+            std::thread([this] { Loop(); }).detach();
+            started_ = true;
+        } catch (...) {
+        }
+    }
+
+    void Loop() {
+        for (;;) {
+            const std::function<void()>* task = nullptr;
+            {
+                std::unique_lock<std::mutex> lock(lock_);
+                wake_.wait(lock, [&] { return task_ != nullptr; });
+                task = std::exchange(task_, nullptr);
+            }
+            (*task)();  // catches everything itself
+            ::SetEvent(done_.get());
+        }
+    }
+
+    static void RunOnOwnThread(const std::function<void()>& task) {
+        win::KernelHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        std::thread worker([&] {
+            task();
+            ::SetEvent(done.get());
+        });
+        win::WaitHandlingMessages(done.get());
+        worker.join();
+    }
+
+    win::KernelHandle done_;
+    std::mutex lock_;
+    std::condition_variable wake_;
+    const std::function<void()>* task_ = nullptr;
+    bool busy_ = false;     // window thread only
+    bool started_ = false;  // window thread only
+};
+
 // One document's transform, done off the window thread so that nothing the user does
 // with the windows meanwhile (a menu held open, a window dragged, a modal window) can
 // hold the document open. The window thread starts it, keeps handling messages, and
@@ -52,18 +125,14 @@ public:
         // the source is removed: a program killed at any moment leaves either the source
         // or a recorded new file (or both).
         options.in_place = [this] { log_ = AppendLogEntry(user_, action_, logged_); };
-        win::KernelHandle done(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        std::thread worker([&] {
+        CipherThread::Instance().Run([&] {
             try {
                 result_ = decrypt_ ? DecryptDocument(fs, path_, report_ ? &sink : nullptr, options)
                                    : EncryptDocument(fs, path_, report_ ? &sink : nullptr, options);
             } catch (...) {
                 error = std::current_exception();
             }
-            ::SetEvent(done.get());
         });
-        win::WaitHandlingMessages(done.get());
-        worker.join();
         if (error) std::rethrow_exception(error);
         DeliverProgress();
         return std::move(result_);
@@ -135,8 +204,16 @@ void Refuse(const std::wstring& path, const wchar_t* what) {
 // The document passes through four stages after its transform (closed, old target gone,
 // new name written, original gone), each followed by a pause that lets the windows
 // work. The file-level cipher does the middle ones in one step, so the pauses follow it.
+//
+// Each pass lets every pending message be handled. A pass that finds none ends the pause:
+// the passes after it would find none either, and asking again costs a round trip to the
+// window system each, more than a small document's whole file work.
 void PauseAfterTransform() {
-    for (int stage = 0; stage < 4; ++stage) win::DoEvents(kPausePasses);
+    MSG msg;
+    for (int pass = 0; pass < 4 * kPausePasses; ++pass) {
+        if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) return;
+        win::DoEvents(1);
+    }
 }
 
 CipherRun Transform(const std::wstring& path, bool decrypt, bool report, const std::wstring& user) {
