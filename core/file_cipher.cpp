@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <memory>
 #include <stdexcept>
@@ -84,12 +85,44 @@ FsStatus CreateTemporary(FileSystem& fs, const std::wstring& target, const std::
     return status;
 }
 
+// Whether a folder held any working file when this program first looked. Looking for a
+// document's stale working files means searching its folder, which costs as much as the
+// whole rest of a small document where the file system has to read the folder for it; a
+// folder that held none at the first look gets none later except from a run that died
+// with the power (which ends this program too), so it is searched once only.
+class FoldersWithoutWorkingFiles {
+public:
+    bool Clean(FileSystem& fs, const std::wstring& folder) {
+        {
+            std::lock_guard<std::mutex> lock(lock_);
+            const auto found = known_.find({&fs, folder});
+            if (found != known_.end()) return found->second;
+        }
+        bool clean = true;
+        for (const std::wstring& name : fs.FilesStartingWith(folder, L""))
+            if (IsWorkingFileName(name)) {
+                clean = false;
+                break;
+            }
+        std::lock_guard<std::mutex> lock(lock_);
+        if (known_.size() >= 4096) known_.clear();  // bounded, whatever a program meets
+        known_[{&fs, folder}] = clean;
+        return clean;
+    }
+
+private:
+    std::mutex lock_;
+    std::map<std::pair<const FileSystem*, std::wstring>, bool> known_;
+};
+
 // Working files of this document that a run which died left behind (after a power
 // cut; the system removes them when only the program died). Files of a run still
 // going on in another copy of the program are open and cannot be removed.
 void RemoveStaleWorkingFiles(FileSystem& fs, const std::wstring& plain_path) {
+    static FoldersWithoutWorkingFiles folders;
     try {
         const std::wstring folder = FolderOf(plain_path);
+        if (folders.Clean(fs, folder)) return;
         const std::wstring folder_part = plain_path.substr(0, NameStart(plain_path));
         for (const std::wstring& name : fs.FilesStartingWith(folder, WorkingFilePrefix(plain_path)))
             if (IsWorkingFileName(name)) fs.Remove(folder_part + name);
@@ -346,10 +379,11 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
             return fail_and_clean(CipherStep::kNotEncrypted, source, {FsErrorKind::kOther, {}});
     }
 
+    // The new file is the old document in another form: it keeps its attributes and time,
+    // set before the flush so that one flush takes them to the disk with the content.
+    if (stamp.valid) out->SetStamp(stamp);
     status = out->Flush();
     if (!status.ok()) return fail_and_clean(CipherStep::kFlush, temp_path, status);
-    // The new file is the old document in another form: it keeps its attributes and time.
-    if (stamp.valid) out->SetStamp(stamp);
     in.reset();
 
     // An older file of the new name is replaced; where the volume has a Recycle Bin it

@@ -219,8 +219,9 @@ public:
             MarkForDeletion(handle_, true);  // still ours to remove
             return FromWin32(err);
         }
+        // No second flush: the content was flushed before, and the file system records the
+        // new name in its journal before the removal of the source that follows it.
         temporary_ = false;
-        if (durable_) ::FlushFileBuffers(handle_);
         return {};
     }
     Win32File(const Win32File&) = delete;
