@@ -21,9 +21,12 @@ struct Host {
     std::wstring programName;    // the running program's file name without ".exe"
     std::function<std::wstring()> tempPath;  // the system's answer, with its trailing "\"
     std::optional<SpecialFolders> specialFolders;  // the shell's
-    // Starts the copy in a normal window with the focus, `folder` its working folder;
-    // returns whether it started.
-    std::function<bool(const std::wstring& exe, const std::wstring& folder)> startCopy;
+    // Starts the copy in a normal window with the focus, with `args`, `folder` its working
+    // folder; when `wait`, waits for it to end. Nothing when it could not be started, else
+    // the copy's exit code (0 when not waited for).
+    std::function<std::optional<DWORD>(const std::wstring& exe, const std::wstring& args, const std::wstring& folder,
+                                       bool wait)>
+        startCopy;
     // Starts the batch file in a hidden window, `folder` its current folder.
     std::function<bool(const std::wstring& batch, const std::wstring& folder)> startBatch;
     std::function<void(int ms)> pause;  // PauseTimer().Wait
@@ -50,6 +53,8 @@ struct ModuleState {
     bool Ended = false;      // the program has ended (its window unloaded, nothing more runs)
     // What the last removal left behind (empty after a complete one).
     std::vector<Remaining> LastRemaining;
+    Switches switches;            // from the command line
+    int ExitCode = kExitSuccess;  // what the process returns
 };
 ModuleState& Module();
 // Back to a fresh start (tests).
@@ -60,6 +65,17 @@ SpecialFolders ShellSpecialFolders(const std::wstring& tempFolder);
 
 std::wstring ProgramFolderOfUninstaller();
 std::wstring ProgramNameOfUninstaller();
+
+// After the window (if any) shows: finds the install log and the temporary folder, and tells
+// the first instance, which copies itself there, starts the copy and ends, from the copy.
+// True for the copy, which then waits for the user (or, quiet, removes at once).
+bool StartUp();
+
+// A quiet run from start to end, no window and no question; returns the exit code.
+int RunQuiet();
+
+// Adds a line to the administrator's log file ("/log"), if one was given.
+void WriteRunLog(const std::wstring& text);
 
 std::wstring GetTempFolder();
 void RelaunchFromTemp();

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <cstdint>
 
 #include "shared/clsWaitableTimer.h"
@@ -126,18 +127,43 @@ bool HoldsNothing(const std::wstring& folder) {
     return !any;
 }
 
-bool StartCopyReal(const std::wstring& exe, const std::wstring& folder) {
+std::optional<DWORD> StartCopyReal(const std::wstring& exe, const std::wstring& args, const std::wstring& folder,
+                                   bool wait) {
     // ShellExecuteEx, not CreateProcess: the copy asks for administrator rights and the
     // shell raises them where the system requires it. Its working folder is the temporary
     // folder, never the installation folder it is about to delete.
     SHELLEXECUTEINFOW info{sizeof(info)};
-    info.fMask = SEE_MASK_NOASYNC;
+    info.fMask = SEE_MASK_NOASYNC | (wait ? SEE_MASK_NOCLOSEPROCESS : 0);
     info.lpVerb = L"open";
     info.lpFile = exe.c_str();
+    info.lpParameters = args.empty() ? nullptr : args.c_str();
     info.lpDirectory = folder.c_str();
     info.nShow = SW_SHOWNORMAL;
-    return ::ShellExecuteExW(&info) != FALSE;
+    if (!::ShellExecuteExW(&info)) return std::nullopt;
+    if (!wait) return 0;
+    if (!info.hProcess) return std::nullopt;
+    win::KernelHandle process(info.hProcess);
+    ::WaitForSingleObject(process.get(), INFINITE);
+    DWORD code = kExitFailed;
+    ::GetExitCodeProcess(process.get(), &code);
+    return code;
 }
+
+// Messages of a quiet run go to the administrator's log instead of a box; the one question
+// ("Are you sure...") is answered Yes, as the switch asked.
+class QuietDialogs : public win::DialogService {
+public:
+    win::MsgResult MessageBox(const std::wstring& text, win::MsgButtons buttons, win::MsgIcon,
+                              const std::wstring&) override {
+        WriteRunLog(text);
+        return buttons == win::MsgButtons::YesNo || buttons == win::MsgButtons::YesNoCancel ? win::MsgResult::Yes
+                                                                                            : win::MsgResult::OK;
+    }
+    std::optional<std::wstring> InputBox(const std::wstring&, const std::wstring&, const std::wstring&) override {
+        return std::nullopt;
+    }
+    std::wstring OpenFileName(HWND) override { return {}; }
+};
 
 bool StartBatchReal(const std::wstring& batch, const std::wstring& folder) {
     wchar_t system[MAX_PATH + 1] = {};
@@ -298,6 +324,58 @@ void Pause(int ms) {
     }
 }
 
+bool StartUp() {
+    auto& m = Module();
+    const std::wstring own = ProgramFolderOfUninstaller();
+    m.LogPath = own + L"\\" + std::wstring(install::kInstallLogName);
+    if (!win::FileExists(m.LogPath)) {
+        m.ExitCode = kExitFailed;
+        win::SetBusyPointer(false);
+        win::MsgBox(NoInstallLogMessage(m.LogPath));
+        EndProgram();
+        return false;
+    }
+    const std::wstring reported = GetTempFolder();
+    m.TempFolder = ChooseTempFolder(reported, FolderExists(reported), own);
+    m.Folders = ShellSpecialFolders(m.TempFolder);
+    if (IsTempCopy(own, m.TempFolder)) {
+        // Started from a shortcut whose working folder is the installation folder, the copy
+        // would hold that folder open and it could not be removed.
+        ::SetCurrentDirectoryW((m.TempFolder + L"\\").c_str());
+        return true;
+    }
+    RelaunchFromTemp();
+    return false;
+}
+
+int RunQuiet() {
+    auto& m = Module();
+    QuietDialogs quiet;
+    win::DialogService* before = win::SetDialogService(&quiet);
+    WriteRunLog(L"Uninstalling Korvane quietly from " + ProgramFolderOfUninstaller());
+    if (StartUp()) RunUninstall();
+    WriteRunLog(L"Exit code " + std::to_wstring(m.ExitCode));
+    win::SetDialogService(before);
+    return m.ExitCode;
+}
+
+void WriteRunLog(const std::wstring& text) {
+    const std::wstring& file = Module().switches.logFile;
+    if (file.empty()) return;
+    SYSTEMTIME t{};
+    ::GetLocalTime(&t);
+    wchar_t stamp[32] = {};
+    ::swprintf(stamp, 32, L"%04u-%02u-%02u %02u:%02u:%02u ", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    std::wstring line = stamp + win::AppTitle() + L" (" + std::to_wstring(::GetCurrentProcessId()) + L"): ";
+    for (wchar_t c : text) line += c == L'\r' ? std::wstring(L" | ") : std::wstring(1, c);
+    const std::string bytes = win::ToUtf8(line + L"\r\n");
+    win::FileHandle h(::CreateFileW(win::LongPath(file).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) return;  // an unwritable log does not stop the removal
+    DWORD done = 0;
+    ::WriteFile(h.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+}
+
 std::wstring GetTempFolder() {
     if (TheHost().tempPath) return TheHost().tempPath();
     wchar_t buffer[MAX_PATH + 1] = {};
@@ -321,6 +399,7 @@ void RelaunchFromTemp() {
     ::CopyFileW(win::LongPath(m.LogPath).c_str(), win::LongPath(logCopy).c_str(), FALSE);
     Pause(300);
     if (!win::FileExists(logCopy)) {
+        m.ExitCode = kExitFailed;
         win::MsgBox(CopyLogFailedMessage(logCopy));
         return EndProgram();
     }
@@ -329,11 +408,24 @@ void RelaunchFromTemp() {
                 win::LongPath(exeCopy).c_str(), FALSE);
     Pause(1000);
     if (!win::FileExists(exeCopy)) {
+        m.ExitCode = kExitFailed;
         win::MsgBox(CopyUninstallerFailedMessage(exeCopy));
         return EndProgram();
     }
-    if (TheHost().startCopy) TheHost().startCopy(exeCopy, m.TempFolder);
-    else StartCopyReal(exeCopy, m.TempFolder);
+    const std::wstring args = CopyArguments(m.switches);
+    const bool wait = m.switches.quiet;  // a deployment tool learns the outcome from this process
+    const std::optional<DWORD> code = TheHost().startCopy ? TheHost().startCopy(exeCopy, args, m.TempFolder, wait)
+                                                          : StartCopyReal(exeCopy, args, m.TempFolder, wait);
+    if (!code) {
+        WriteRunLog(L"The copy could not be started: " + exeCopy);
+        m.ExitCode = kExitFailed;
+    } else if (wait) {
+        m.ExitCode = static_cast<int>(*code);
+        // The copy's batch file deletes it just after it ends.
+        for (int i = 0; i < 100 && (win::FileExists(exeCopy) || win::FileExists(m.TempFolder + L"\\killmyself.bat"));
+             ++i)
+            ::Sleep(100);
+    }
     EndProgram();
 }
 
@@ -416,6 +508,7 @@ Plan PlanRemoval(std::vector<std::wstring>& lines) {
     auto& m = Module();
     std::vector<std::uint8_t> bytes;
     if (win::ReadWholeFile(m.LogPath, bytes)) {
+        m.ExitCode = kExitFailed;
         win::MsgBox(NoInstallLogMessage(m.LogPath));
         EndProgram();
         return Plan::Refused;
@@ -434,6 +527,7 @@ Plan PlanRemoval(std::vector<std::wstring>& lines) {
             !HoldsNothing(folder))
             reason = L"it does not hold " + std::wstring(install::kInstallLogName);
         if (reason) {
+            m.ExitCode = kExitFailed;
             win::SetBusyPointer(false);
             win::MsgBox(RefusedMessage(folder, *reason));
             EndProgram();
@@ -444,6 +538,7 @@ Plan PlanRemoval(std::vector<std::wstring>& lines) {
         m.RealInstallFolders.push_back(win::RealPath(folder));
     }
     if (!anyHeader) {
+        m.ExitCode = kExitFailed;
         win::SetBusyPointer(false);
         win::MsgBox(NoHeaderMessage(m.LogPath));
         EndProgram();
@@ -571,6 +666,7 @@ void RunUninstall() {
     win::SetBusyPointer(false);
 
     m.LastRemaining = WhatRemains(FolderList, finished);
+    m.ExitCode = m.LastRemaining.empty() ? kExitSuccess : kExitFailed;
     if (m.LastRemaining.empty()) win::MsgBox(SuccessMessage());
     else win::MsgBox(IncompleteMessage(m.LastRemaining, !finished));
 

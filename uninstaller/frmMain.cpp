@@ -68,32 +68,18 @@ void frmMain::Form_Load() {
     cmdContinue.SetEnabled(false);
     win::DoEvents(6);
 
-    auto& m = Module();
-    const std::wstring own = ProgramFolderOfUninstaller();
-    m.LogPath = own + L"\\" + std::wstring(install::kInstallLogName);
-    if (!win::FileExists(m.LogPath)) {
-        win::SetBusyPointer(false);
-        win::MsgBox(NoInstallLogMessage(m.LogPath));
-        return EndProgram();
-    }
-    const std::wstring reported = GetTempFolder();
-    m.TempFolder = ChooseTempFolder(reported, FolderExists(reported), own);
-    m.Folders = ShellSpecialFolders(m.TempFolder);
-
-    if (IsTempCopy(own, m.TempFolder)) {
-        // Started from a shortcut whose working folder is the installation folder, the copy
-        // would hold that folder open and it could not be removed.
-        ::SetCurrentDirectoryW((m.TempFolder + L"\\").c_str());
+    if (StartUp()) {
         cmdContinue.SetEnabled(true);
-        win::SetBusyPointer(false);
-        return;  // the copy waits for the user
+        win::SetBusyPointer(false);  // the copy waits for the user
     }
-    RelaunchFromTemp();
 }
 
 void frmMain::cmdContinue_Click() {
     if (!cmdContinue.Enabled() || !cmdContinue.Visible()) return;  // a click sent to the disabled button
-    if (win::MsgBox(ConfirmQuestion(), win::MsgButtons::YesNo) != win::MsgResult::Yes) return EndProgram();
+    if (win::MsgBox(ConfirmQuestion(), win::MsgButtons::YesNo) != win::MsgResult::Yes) {
+        Module().ExitCode = kExitCancelled;
+        return EndProgram();
+    }
     lblWorking.SetVisible(true);
     cmdContinue.SetVisible(false);
     cmdCancel.SetVisible(false);
@@ -103,6 +89,7 @@ void frmMain::cmdContinue_Click() {
 }
 
 void frmMain::cmdCancel_Click() {
+    Module().ExitCode = kExitCancelled;
     Unload();
     EndProgram();
 }

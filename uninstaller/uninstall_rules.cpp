@@ -124,6 +124,55 @@ std::vector<std::wstring> KillMyselfLines(std::wstring_view ownFolder, std::wstr
     };
 }
 
+Switches ParseSwitches(const std::vector<std::wstring>& args) {
+    Switches s;
+    // Every argument is read, so that /quiet and /log hold even beside a bad one.
+    auto refuse = [&s](const std::wstring& why) {
+        if (s.error.empty()) s.error = why;
+    };
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::wstring& arg = args[i];
+        if (arg.size() < 2 || (arg[0] != L'/' && arg[0] != L'-')) {
+            refuse(L"unexpected argument: " + arg);
+            continue;
+        }
+        std::wstring name = arg.substr(1), value;
+        bool hasValue = false;
+        if (const size_t eq = name.find_first_of(L"=:"); eq != std::wstring::npos) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+            hasValue = true;
+        }
+        name = Upper(name);
+        if ((name == L"QUIET" || name == L"Q") && !hasValue) {
+            s.quiet = true;
+        } else if (name == L"LOG") {
+            if (!hasValue && i + 1 < args.size()) value = args[++i];
+            if (value.empty()) refuse(L"/log needs a file name");
+            else s.logFile = value;
+        } else if (name == L"?" || name == L"HELP") {
+            refuse(L"usage");
+        } else {
+            refuse(L"unknown switch: " + arg);
+        }
+    }
+    return s;
+}
+
+std::wstring CopyArguments(const Switches& switches) {
+    if (!switches.quiet) return {};
+    std::wstring args = L"/quiet";
+    if (!switches.logFile.empty()) args += L" \"/log=" + switches.logFile + L"\"";
+    return args;
+}
+
+std::wstring UsageText() {
+    return std::wstring(L"KorvaneUninstaller.exe [/quiet] [/log=<file>]") + kCR + kCR +
+           L"/quiet      removes Korvane with no window and no question, and returns when the removal is finished" +
+           kCR + L"/log=<file> adds what the removal reports to <file>" + kCR + kCR +
+           L"Exit codes: 0 removed, 1603 not removed or not completely, 87 a bad switch.";
+}
+
 std::wstring NoInstallLogMessage(std::wstring_view logPath) {
     return L"No Install Log Found." + std::wstring(1, kCR) + L"Expected location: " + std::wstring(logPath) + kCR +
            L"The uninstallation can not continue.";

@@ -86,6 +86,28 @@ std::wstring RefusedMessage(std::wstring_view folder, std::wstring_view reason);
 // The log names no installation folder at all.
 std::wstring NoHeaderMessage(std::wstring_view logPath);
 
+// The switches an administrator's deployment tool gives the uninstaller. Without any, it
+// runs as the window everybody knows.
+struct Switches {
+    bool quiet = false;     // "/quiet": no window, no question; the exit code tells the outcome
+    std::wstring logFile;   // "/log=<file>" or "/log <file>": what the messages would have said
+    std::wstring error;     // why the command line was refused; empty when it was understood
+};
+// Reads the arguments after the program's name. Switch names ignore case and may start with
+// "/" or "-"; "/q" is "/quiet". A bad argument is named in `error`; /quiet and /log are
+// still read from the others, so a quiet run can report it in its log.
+Switches ParseSwitches(const std::vector<std::wstring>& args);
+// The arguments that start the copy in the temporary folder the same way (none for the window).
+std::wstring CopyArguments(const Switches& switches);
+// The usage, for "/?" and after a bad switch.
+std::wstring UsageText();
+
+// Exit codes, as installers report them to deployment tools.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitBadSwitch = 87;
+inline constexpr int kExitCancelled = 1602;
+inline constexpr int kExitFailed = 1603;
+
 // What was left behind, each with why.
 struct Remaining {
     std::wstring path;

@@ -161,4 +161,35 @@ TEST(UninstallRules, MessagesWordForWord) {
     EXPECT_NE(text.find(L"and 2 more"), std::wstring::npos);
 }
 
+TEST(UninstallRules, SwitchesOfADeploymentTool) {
+    struct Case {
+        std::vector<std::wstring> args;
+        bool quiet;
+        std::wstring log;
+        bool refused;
+    };
+    const Case cases[] = {
+        {{}, false, L"", false},
+        {{L"/quiet"}, true, L"", false},
+        {{L"-Q", L"/LOG=C:\\a b\\u.log"}, true, L"C:\\a b\\u.log", false},
+        {{L"/log", L"u.log", L"/quiet"}, true, L"u.log", false},
+        {{L"/log:u.log"}, false, L"u.log", false},
+        {{L"/log"}, false, L"", true},
+        {{L"/log="}, false, L"", true},
+        {{L"/quiet=yes"}, false, L"", true},
+        {{L"/silent", L"/q", L"/log=u.log"}, true, L"u.log", true},  // still logged, quietly
+        {{L"quiet"}, false, L"", true},
+        {{L"/?"}, false, L"", true},
+    };
+    for (const auto& c : cases) {
+        const Switches s = ParseSwitches(c.args);
+        EXPECT_EQ(s.quiet, c.quiet);
+        EXPECT_EQ(s.logFile, c.log);
+        EXPECT_EQ(!s.error.empty(), c.refused);
+    }
+    // The copy is started the way the first instance was, and the log's blanks survive.
+    EXPECT_EQ(CopyArguments(ParseSwitches({})), L"");
+    EXPECT_EQ(CopyArguments(ParseSwitches({L"/q", L"/log=C:\\a b\\u.log"})), L"/quiet \"/log=C:\\a b\\u.log\"");
+}
+
 }  // namespace

@@ -112,9 +112,13 @@ void Uninstall::SetUp() {
     host.programName = L"KorvaneUninstaller";
     host.tempPath = [this] { return temp + L"\\"; };
     host.specialFolders = folders;
-    host.startCopy = [this](const std::wstring& exe, const std::wstring& folder) {
+    host.startCopy = [this](const std::wstring& exe, const std::wstring& args, const std::wstring& folder,
+                            bool wait) -> std::optional<DWORD> {
         copiesStarted.emplace_back(exe, folder);
-        return true;
+        copyArguments.push_back(args);
+        if (!wait) return 0;
+        ::DeleteFileW(exe.c_str());  // as the copy's batch file does once it has ended
+        return copyExitCode;
     };
     host.startBatch = [this](const std::wstring& batch, const std::wstring& folder) {
         batchesStarted.emplace_back(batch, folder);

@@ -54,6 +54,8 @@ protected:
     ScriptedDialogs dialogs;
     std::vector<int> pauses;
     std::vector<std::pair<std::wstring, std::wstring>> copiesStarted;  // program, working folder
+    std::vector<std::wstring> copyArguments;
+    DWORD copyExitCode = 0;  // what a waited-for copy returns
     std::vector<std::wstring> links;
     std::wstring startFolder;  // the test program's working folder, given back by TearDown
     std::vector<std::pair<std::wstring, std::wstring>> batchesStarted;

@@ -3,6 +3,7 @@
 #include "fixture.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "uninstaller/frmMain.h"
 #include "win/app.h"
@@ -539,6 +540,53 @@ TEST_F(Uninstall, HelpersIsFolderEmptyAndIsFormLoaded) {
     StartProgram();
     EXPECT_TRUE(IsFormLoaded(L"FRMMAIN"));
     EXPECT_FALSE(IsFormLoaded(L"frmOther"));
+}
+
+TEST_F(Uninstall, QuietRunsShowNothingAndReportThroughTheExitCodeAndLog) {
+    // A deployment tool runs the installed uninstaller with /quiet and a log: the first
+    // instance starts the copy the same way and returns the copy's exit code.
+    Install();
+    const std::wstring log = root + L"\\uninstall.log";
+    Module().switches = ParseSwitches({L"/quiet", L"/log=" + log});
+    copyExitCode = 1603;
+    EXPECT_EQ(RunQuiet(), 1603);
+    ASSERT_EQ(copiesStarted.size(), 1u);
+    EXPECT_EQ(copyArguments, std::vector<std::wstring>{L"/quiet \"/log=" + log + L"\""});
+    EXPECT_EQ(kv::win::LoadedFormCount(), 0);
+
+    // The copy: no question, no box, everything removed, the outcome in its exit code.
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        int exitCode;
+        const wchar_t* logged;
+    };
+    HANDLE busy = INVALID_HANDLE_VALUE;
+    const Case cases[] = {
+        {"complete", [] {}, 0, L"Korvane was successfully uninstalled."},
+        {"a file in use",
+         [&] {
+             busy = ::CreateFileW((install + L"\\Korvane.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+         },
+         1603, L"Korvane was not completely uninstalled."},
+        {"a refused folder", [&] { WriteLog({L"INSTALLPATH=" + desktop}); }, 1603, L"It will not be removed because"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetModule();
+        Install();
+        c.arrange();
+        MakeCopy();
+        ::DeleteFileW(log.c_str());
+        Module().switches = ParseSwitches({L"/q", L"/log", log});
+        EXPECT_EQ(RunQuiet(), c.exitCode);
+        if (busy != INVALID_HANDLE_VALUE) ::CloseHandle(busy), busy = INVALID_HANDLE_VALUE;
+        EXPECT_EQ(kv::win::LoadedFormCount(), 0);
+        EXPECT_NE(ReadText(log).find(Narrow(c.logged)), std::string::npos) << ReadText(log);
+        EXPECT_EQ(FolderThere(install), c.exitCode != 0);
+    }
+    EXPECT_TRUE(dialogs.Shown().empty());
 }
 
 }  // namespace
