@@ -87,14 +87,15 @@ TEST_F(DocumentSafety, APlainFileNamedLikeAnEncryptedOneIsLeftAlone) {
         ASSERT_FALSE(r.ok()) << name;
         EXPECT_EQ(r.failure->step, kv::CipherStep::kNotEncrypted);
         EXPECT_EQ(Get(name), before);
-        EXPECT_NE(kv::DescribeCipherFailure(*r.failure).find(L"is not an encrypted document"), std::wstring::npos);
+        EXPECT_NE(kv::DescribeCipherFailure(*r.failure).find(L"is not a complete encrypted document"), std::wstring::npos);
     }
     EXPECT_EQ(Names(), (std::set<std::string>{"notes_unlocked", "abc_locked"}));
 
-    // Shorter than three bytes: only renamed, as always. A genuine document still decrypts.
+    // Shorter than three bytes: no encrypted document either. A genuine document still decrypts.
     Put("xlocked", {'h', 'i'});
-    ASSERT_TRUE(kv::DecryptDocument(*fs_, WPath("xlocked"), nullptr).ok());
-    EXPECT_EQ(Get("x"), (Bytes{'h', 'i'}));
+    EXPECT_EQ(kv::DecryptDocument(*fs_, WPath("xlocked"), nullptr).failure->step, kv::CipherStep::kNotEncrypted);
+    EXPECT_EQ(Get("xlocked"), (Bytes{'h', 'i'}));
+    fs::remove(Path("xlocked"));
     Put("real.doc", notes);
     ASSERT_TRUE(kv::EncryptDocument(*fs_, WPath("real.doc"), nullptr).ok());
     ASSERT_TRUE(kv::DecryptDocument(*fs_, WPath("real.doclocked"), nullptr).ok());
