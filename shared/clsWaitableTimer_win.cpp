@@ -4,16 +4,12 @@
 #include <stdexcept>
 #include <string>
 
+#include "win/app.h"
+#include "win/handle.h"
+#include "win/text.h"
+
 namespace kv {
 namespace {
-
-std::string Narrow(const std::wstring& text) {
-    const int n = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                        nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
 
 std::wstring ExeNameWithoutExtension() {
     wchar_t buffer[MAX_PATH * 4] = {};
@@ -55,51 +51,32 @@ clsWaitableTimer::~clsWaitableTimer() {
 void clsWaitableTimer::Wait(const std::int32_t& ms) {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
-    const std::string name = Narrow(WaitableTimerName(ExeNameWithoutExtension(), now.wMinute, now.wSecond));
-    timer_ = ::CreateWaitableTimerA(nullptr, TRUE, name.c_str());
-    if (!timer_) Fail(" CreateWaitableTimer", ::GetLastError());
+    const std::string name = win::ToAnsi(WaitableTimerName(ExeNameWithoutExtension(), now.wMinute, now.wSecond));
+    // A pause inside a handler that runs during another pause has a timer of its own; the
+    // outer pause's timer is the member again once the inner one has finished.
+    HANDLE outer = timer_;
+    win::KernelHandle timer(::CreateWaitableTimerA(nullptr, TRUE, name.c_str()));
+    if (!timer) Fail(" CreateWaitableTimer", ::GetLastError());
     const bool existed = ::GetLastError() == ERROR_ALREADY_EXISTS;
-    auto close = [this] {
-        ::CloseHandle(timer_);
-        timer_ = nullptr;
-    };
+    timer_ = timer.get();
+    struct Restore {
+        HANDLE& member;
+        HANDLE outer;
+        ~Restore() { member = outer; }
+    } restore{timer_, outer};
     if (!existed) {
         LARGE_INTEGER first{};
         first.QuadPart = -1;  // one unit of 100 ns
-        if (!::SetWaitableTimer(timer_, &first, 0, nullptr, nullptr, FALSE)) {
-            const DWORD code = ::GetLastError();
-            close();
-            Fail(" SetWaitableTimer", code);
-        }
+        if (!::SetWaitableTimer(timer.get(), &first, 0, nullptr, nullptr, FALSE)) Fail(" SetWaitableTimer", ::GetLastError());
     }
     LARGE_INTEGER due{};
     due.QuadPart = -static_cast<LONGLONG>(ms) * 10000;
-    if (!::SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE)) {
-        const DWORD code = ::GetLastError();
-        close();
-        Fail(" SetWaitableTimer", code);
-    }
-    for (;;) {
-        const DWORD woke = ::MsgWaitForMultipleObjects(1, &timer_, FALSE, INFINITE, 255);
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                ::PostQuitMessage(static_cast<int>(msg.wParam));
-                break;
-            }
-            HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-            if (root && ::IsDialogMessageW(root, &msg)) continue;
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        if (woke == WAIT_OBJECT_0) break;
-        if (woke == WAIT_FAILED) {
-            const DWORD code = ::GetLastError();
-            close();
-            Fail(" MsgWaitForMultipleObjects", code);
-        }
-    }
-    close();
+    if (!::SetWaitableTimer(timer.get(), &due, 0, nullptr, nullptr, FALSE)) Fail(" SetWaitableTimer", ::GetLastError());
+    // Messages are handled once per wake (input, posted messages and tasks, timers, paint,
+    // hot keys: mask 255) until the timer itself is signalled; a request to quit is kept for
+    // the program's loop and the pause then only waits for its time.
+    if (win::WaitHandlingMessages(timer.get(), 255, true) == WAIT_FAILED)
+        Fail(" MsgWaitForMultipleObjects", ::GetLastError());
 }
 
 clsWaitableTimer& PauseTimer() {

@@ -82,25 +82,34 @@ void DispatchProgramMessage(MSG& msg) {
     ::DispatchMessageW(&msg);
 }
 
-void WaitHandlingMessages(HANDLE object) {
+bool PumpPendingMessages(WPARAM& quitCode) {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            quitCode = msg.wParam;
+            return false;
+        }
+        DispatchProgramMessage(msg);
+    }
+    return true;
+}
+
+DWORD WaitHandlingMessages(HANDLE object, DWORD wakeMask, bool pumpOnLastWake) {
     bool quit = false;
     WPARAM quitCode = 0;
+    DWORD woke = WAIT_TIMEOUT;
     for (;;) {
-        const DWORD woke = quit ? ::WaitForSingleObject(object, INFINITE)
-                                : ::MsgWaitForMultipleObjectsEx(1, &object, INFINITE, QS_ALLINPUT,
-                                                                MWMO_INPUTAVAILABLE);
-        if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED || woke == WAIT_ABANDONED_0) break;
-        MSG msg;
-        while (!quit && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                quit = true;
-                quitCode = msg.wParam;
-                break;
-            }
-            DispatchProgramMessage(msg);
-        }
+        woke = quit ? ::WaitForSingleObject(object, INFINITE)
+                    : ::MsgWaitForMultipleObjectsEx(1, &object, INFINITE, wakeMask, MWMO_INPUTAVAILABLE);
+        const bool last = woke == WAIT_OBJECT_0 || woke == WAIT_FAILED || woke == WAIT_ABANDONED_0;
+        if (last && woke != WAIT_OBJECT_0) break;
+        if (!quit && (!last || pumpOnLastWake) && !PumpPendingMessages(quitCode)) quit = true;
+        if (last) break;
     }
+    const DWORD error = ::GetLastError();
     if (quit) ::PostQuitMessage(static_cast<int>(quitCode));
+    ::SetLastError(error);
+    return woke;
 }
 
 std::vector<HWND> DisableProgramWindows(HWND keep) {
@@ -153,13 +162,10 @@ void ReportFailure(const std::wstring& what) {
 
 void DoEvents(int times) {
     for (int i = 0; i < times; ++i) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                ::PostQuitMessage(static_cast<int>(msg.wParam));  // leave it for the main loop
-                return;
-            }
-            DispatchProgramMessage(msg);
+        WPARAM quitCode = 0;
+        if (!PumpPendingMessages(quitCode)) {
+            ::PostQuitMessage(static_cast<int>(quitCode));  // leave it for the main loop
+            return;
         }
     }
 }

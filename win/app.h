@@ -23,14 +23,21 @@ int RunMessageLoop();
 // Esc through the dialog manager of its top-level window).
 void DispatchProgramMessage(MSG& msg);
 
+// Processes every message pending now, as the program's loops do. A request to quit is
+// taken out and not processed: false, with its code, so that the caller can finish and then
+// leave it for the outer loop (PostQuitMessage).
+bool PumpPendingMessages(WPARAM& quitCode);
+
 // Runs `task` on the window thread from the message loop, after the current handler has
 // returned. Safe to call from any thread. Tasks run in the order they were posted.
 void PostToProgram(std::function<void()> task);
 
 // Waits until `object` is signalled while the window thread goes on handling messages
-// (painting, clicks, posted tasks, other handlers). A request to quit that arrives
-// meanwhile is kept for the outer loop.
-void WaitHandlingMessages(HANDLE object);
+// (painting, clicks, posted tasks, other handlers) whenever any of `wakeMask` arrive. With
+// `pumpOnLastWake` the messages pending when the object is signalled are handled too. A
+// request to quit that arrives meanwhile is kept for the outer loop. Returns the last
+// wait's result (WAIT_FAILED with the error in GetLastError).
+DWORD WaitHandlingMessages(HANDLE object, DWORD wakeMask = QS_ALLINPUT, bool pumpOnLastWake = false);
 
 // Disables every visible, enabled top-level window of this thread except `keep`; returns
 // them so they can be enabled again.

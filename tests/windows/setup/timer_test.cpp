@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "shared/clsWaitableTimer.h"
+#include "win/app.h"
 
 namespace {
 
@@ -77,6 +78,44 @@ TEST(WaitableTimer, ATimerOfTheSameNameIsSharedAndReArmed) {
               true);
     ::CloseHandle(other);
     ::CloseHandle(next);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WaitableTimer, AQuitDuringAPauseIsKeptForTheProgramsLoop) {
+    kv::clsWaitableTimer timer;
+    ::PostQuitMessage(7);
+    const std::int32_t ms = 100;
+    timer.Wait(ms);
+    MSG msg{};
+    ASSERT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, 7u);
+}
+
+TEST(WaitableTimer, APauseInsideAPauseAndPostedTasksRun) {
+    kv::clsWaitableTimer timer;
+    const int before = OpenHandles();
+    int tasks = 0;
+    HANDLE innerTimer = nullptr, outerTimer = nullptr;
+    // A task posted to the program runs during the pause, and pauses itself, as a click
+    // handler of Setup's pages does.
+    kv::win::PostToProgram([&] {
+        ++tasks;
+        outerTimer = timer.TimerHandle();
+        const std::int32_t inner = 50;
+        timer.Wait(inner);
+        innerTimer = timer.TimerHandle();  // the outer pause's timer again
+        kv::win::PostToProgram([&] { ++tasks; });
+    });
+    const std::int32_t ms = 300;
+    timer.Wait(ms);
+    EXPECT_EQ(tasks, 2);
+    EXPECT_NE(outerTimer, nullptr);
+    EXPECT_EQ(innerTimer, outerTimer);
+    EXPECT_EQ(timer.TimerHandle(), nullptr);
+    EXPECT_EQ(OpenHandles(), before);
 }
 
 }  // namespace
