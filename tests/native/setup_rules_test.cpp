@@ -1,8 +1,10 @@
 // Setup's window-free rules: the installation folder's change rule and absoluteness, the
-// levels CreateFolderPath walks, the default folder, the bar's panel and the texts.
+// levels CreateFolderPath walks, the default folder, the bar's panel and the texts; the
+// switches of a quiet installation.
 #include <gtest/gtest.h>
 
 #include "setup/setup_rules.h"
+#include "setup/setup_switches.h"
 
 using namespace kv::setup;
 
@@ -89,4 +91,87 @@ TEST(SetupRules, SpellingsWindowsWouldChangeAndDeviceFormsAreRefused) {
     // Every item not installed has a line of its own.
     const std::wstring incomplete = IncompleteInstallationMessage({L"C:\\K\\Korvane.exe", L"C:\\K\\Skull.ico"});
     EXPECT_NE(incomplete.find(L"\rC:\\K\\Korvane.exe\rC:\\K\\Skull.ico\r"), std::wstring::npos);
+}
+
+// ---- The command line of a quiet installation ------------------------------------------
+
+TEST(SetupSwitches, ArgumentsAreSplitAtBlanksQuotesGroupAndBackslashesStay) {
+    struct Case {
+        const wchar_t* line;
+        std::vector<std::wstring> args;
+    };
+    const Case cases[] = {
+        {L"\"C:\\Program Files\\Pkg\\Setup.exe\"", {}},
+        {L"Setup.exe /quiet /dir=\"C:\\My Apps\\Korvane\\\" /log=x.log",
+         {L"/quiet", L"/dir=C:\\My Apps\\Korvane\\", L"/log=x.log"}},
+        {L"Setup.exe   \"/log=C:\\a b.log\"\t-q ", {L"/log=C:\\a b.log", L"-q"}},
+        {L"Setup.exe /dir \"C:\\A B\\Korvane\"", {L"/dir", L"C:\\A B\\Korvane"}},
+        {L"Setup.exe \"\"", {L""}},
+        {L"", {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SplitArguments(c.line), c.args) << std::wstring_view(c.line).size();
+}
+
+TEST(SetupSwitches, TheSwitchTable) {
+    using P = ShortcutPlace;
+    struct Case {
+        std::vector<std::wstring> args;
+        bool refused, quiet, accept;
+        std::wstring folder, log;
+        P startMenu = P::Unchosen, desktop = P::Unchosen;
+        bool allow = false, usage = false;
+    };
+    const Case cases[] = {
+        {{}, false, false, false, L"", L""},
+        {{L"/QUIET", L"/AcceptLicense"}, false, true, true, L"", L""},
+        {{L"-q", L"/dir:C:\\Apps\\Korvane", L"/startmenu=ThisUser", L"/Desktop=NONE", L"/log", L"C:\\s.log"},
+         false, true, false, L"C:\\Apps\\Korvane", L"C:\\s.log", P::ThisUser, P::None},
+        {{L"/quiet", L"/dir", L"C:\\A B\\Korvane", L"/allownonempty", L"/startmenu=allusers"},
+         false, true, false, L"C:\\A B\\Korvane", L"", P::AllUsers, P::Unchosen, true},
+        {{L"/?"}, false, false, false, L"", L"", P::Unchosen, P::Unchosen, false, true},
+        // Refused, and still read to its end: /quiet and /log hold for the log of the refusal.
+        {{L"/quiet", L"/frobnicate", L"/log=C:\\s.log"}, true, true, false, L"", L"C:\\s.log"},
+        {{L"/quiet", L"/startmenu=everyone"}, true, true, false, L"", L""},
+        {{L"/quiet", L"/desktop"}, true, true, false, L"", L""},
+        {{L"/quiet", L"/dir="}, true, true, false, L"", L""},
+        {{L"/quiet", L"/log"}, true, true, false, L"", L""},
+        {{L"/quiet=yes"}, true, false, false, L"", L""},
+        {{L"/quiet", L"C:\\Apps"}, true, true, false, L"", L""},
+        // Choices without /quiet: the wizard asks for them instead.
+        {{L"/dir=C:\\Apps\\Korvane"}, true, false, false, L"C:\\Apps\\Korvane", L""},
+        {{L"/acceptlicense"}, true, false, true, L"", L""},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        const SetupSwitches s = ParseSetupSwitches(c.args);
+        SCOPED_TRACE(i);
+        EXPECT_EQ(!s.error.empty(), c.refused);
+        EXPECT_EQ(s.any, !c.args.empty());
+        EXPECT_EQ(s.quiet, c.quiet);
+        EXPECT_EQ(s.acceptLicense, c.accept);
+        EXPECT_EQ(s.folder, c.folder);
+        EXPECT_EQ(s.logFile, c.log);
+        EXPECT_EQ(s.startMenu, c.startMenu);
+        EXPECT_EQ(s.desktop, c.desktop);
+        EXPECT_EQ(s.allowNonEmpty, c.allow);
+        EXPECT_EQ(s.usage, c.usage);
+    }
+}
+
+TEST(SetupSwitches, ShortcutPlaceFollowsTheFoldersThatExist) {
+    using P = ShortcutPlace;
+    struct Case {
+        P chosen;
+        bool all, mine;
+        P result;
+    };
+    const Case cases[] = {
+        {P::Unchosen, true, true, P::AllUsers},  {P::Unchosen, false, true, P::ThisUser},
+        {P::Unchosen, false, false, P::None},    {P::AllUsers, false, true, P::Unchosen},
+        {P::ThisUser, true, false, P::Unchosen}, {P::ThisUser, true, true, P::ThisUser},
+        {P::None, true, true, P::None},          {P::AllUsers, true, false, P::AllUsers},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ResolvePlace(c.chosen, c.all, c.mine), c.result)
+            << static_cast<int>(c.chosen) << c.all << c.mine;
 }
