@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "setup/setup_switches.h"
+
 namespace kv::setup {
 
 // The six shell folders Setup uses, each without a trailing "\" ("" when unknown).
@@ -52,6 +54,8 @@ struct ModuleState {
     bool StartMenuAllUsers = false, StartMenuThisUser = false, DesktopAllUsers = false, DesktopThisUser = false;
     std::vector<std::wstring> InstalledItems{L""};
     bool Ended = false;  // Setup has ended
+    // What Setup.exe returns: a wizard that ends before its installation run was cancelled.
+    int ExitCode = kExitCancelled;
 };
 ModuleState& Module();
 void ResetModule();  // back to a fresh start (tests)
@@ -75,6 +79,10 @@ bool TestInstallRights();
 void AddInstalledItem(const std::wstring& path);
 // Whether the whole log was written.
 bool WriteInstallLog();
+
+// The two controls the package carries for the system folder, placed and registered when
+// missing; no message either way.
+void EnsureInstallerRequirements();
 
 // The prerequisite phase (special folders, scripting runtime, the two controls, the write
 // test). False when Setup has ended with one of its two messages.
@@ -109,6 +117,37 @@ enum class StartedThrough { DesktopShell, Directly, NotStarted };
 // Setup's elevated ones; where the desktop's shell cannot be asked (or `askShell` is false),
 // Setup starts it itself.
 StartedThrough StartAsDesktopUser(const std::wstring& exe, const std::wstring& folder, bool askShell = true);
+
+// The options page's default installation folder.
+std::wstring DefaultInstallFolder();
+
+// The options page's checks of the folder confirmed (trimmed, the change rule applied), in
+// order: not empty, no spelling Windows would change or the uninstaller refuse, its full
+// form, a folder holding other files only when `mayUseOccupied` says so, then every missing
+// level created. The full form when the installation may go there; otherwise nothing, after
+// the message that says why (through the dialog service).
+std::optional<std::wstring> AcceptInstallFolder(std::wstring folder,
+                                                const std::function<bool(const std::wstring&)>& mayUseOccupied);
+
+// One shortcut: its folder created, the link written, and recorded whether or not it was.
+void FormatAndCreateIcon(const std::wstring& targetFolder, const std::wstring& linkName,
+                         const std::wstring& sourceFileName, const std::wstring& description,
+                         const std::wstring& iconName);
+
+// Where an installation run shows how far it has got: the progress page, or the log of a
+// quiet installation.
+class InstallProgress {
+public:
+    virtual ~InstallProgress() = default;
+    virtual void Status(const std::wstring& text) = 0;
+    virtual void Bar(int percent) = 0;
+    virtual void Pause(int ms) = 0;
+    virtual void FinishBar() = 0;  // the final run of the bar after "Cleaning Up..."
+};
+// The installation run's steps, from "Creating Folders..." to the bar at 100, into
+// InstallPath with the four option flags. Returns what could not be put in place (files,
+// the install log, the installed-programs entry); empty when the installation is complete.
+std::vector<std::wstring> RunInstallSteps(InstallProgress& progress);
 
 bool FolderExists(const std::wstring& path);
 bool FileExists(const std::wstring& path);

@@ -270,12 +270,14 @@ bool EnsureScriptingRuntime() {
 bool RunPrerequisites() {
     FillSpecialFolders();
     if (!EnsureScriptingRuntime()) {
+        Module().ExitCode = kExitFailed;
         win::MsgBox(ScriptingRuntimeMessage(Module().Folders.SystemFolder));
         EndSetup();
         return false;
     }
-    if (auto* first = win::LoadedForm<frmFirst>()) first->EnsureInstallerRequirements();
+    EnsureInstallerRequirements();
     if (!TestInstallRights()) {
+        Module().ExitCode = kExitFailed;
         win::MsgBox(InstallRightsMessage());
         EndSetup();
         return false;
@@ -356,7 +358,10 @@ bool WriteUninstallEntry() {
     text(L"DisplayVersion", L"1.0.0");
     text(L"DisplayIcon", exe);
     text(L"InstallLocation", m.InstallPath);
-    text(L"UninstallString", L"\"" + m.InstallPath + L"\\KorvaneUninstaller.exe\"");
+    const std::wstring uninstaller = L"\"" + m.InstallPath + L"\\KorvaneUninstaller.exe\"";
+    text(L"UninstallString", uninstaller);
+    // What a deployment tool runs to remove Korvane with no window and no question.
+    text(L"QuietUninstallString", uninstaller + L" /quiet");
     number(L"EstimatedSize", static_cast<DWORD>((bytes + 1023) / 1024));
     number(L"NoModify", 1);
     number(L"NoRepair", 1);

@@ -51,18 +51,7 @@ void frmFirst::Form_Load() {
     PrepareInstallation();
 }
 
-void frmFirst::EnsureInstallerRequirements() {
-    // The two controls the package carries for the system folder; no message either way.
-    win::IgnoreErrors([] {
-        const auto& m = Module();
-        for (const wchar_t* name : {L"MSINET.ocx", L"RICHTX32.ocx"}) {
-            const std::wstring target = m.Folders.SystemFolder + L"\\" + name;
-            if (FileExists(target)) continue;
-            CopyFileOver(m.SourceFolder + L"\\" + name, target);
-            RegisterComponent(target);
-        }
-    });
-}
+void frmFirst::EnsureInstallerRequirements() { setup::EnsureInstallerRequirements(); }
 
 void frmFirst::cmdContinue_Click() {
     if (!RunPrerequisites()) return;  // Setup has ended with its message

@@ -2,7 +2,6 @@
 #include "setup/AppFunctions.h"
 #include "setup/forms.h"
 #include "setup/setup_rules.h"
-#include "shared/path_rules.h"
 #include "win/app.h"
 #include "win/dialogs.h"
 
@@ -41,17 +40,18 @@ void frmSecond::CreateControls() {
 
 void frmSecond::Form_Load() {
     const auto& f = Module().Folders;
-    txtInstallPath.SetText(DefaultInstallPath(f.ProgramFilesFolder, FolderExists(f.ProgramFilesFolder),
-                                              FolderExists(L"C:\\Program Files"), FolderExists(L"C:\\"),
-                                              SetupFolder()));
+    txtInstallPath.SetText(DefaultInstallFolder());
     optStartAllUsers.SetEnabled(FolderExists(f.CommonProgramsFolder));
     optStartThisUser.SetEnabled(FolderExists(f.ProgramsFolder));
     optIconAllUsers.SetEnabled(FolderExists(f.CommonDesktopFolder));
     optIconThisUser.SetEnabled(FolderExists(f.DesktopFolder));
+    // The first enabled of "All Users" and "This User Only", else the third option.
     auto choose = [](win::OptionButton& all, win::OptionButton& mine, win::OptionButton& none) {
-        if (all.Enabled()) all.SetValue(true);
-        else if (mine.Enabled()) mine.SetValue(true);
-        else none.SetValue(true);
+        switch (ResolvePlace(ShortcutPlace::Unchosen, all.Enabled(), mine.Enabled())) {
+        case ShortcutPlace::AllUsers: all.SetValue(true); break;
+        case ShortcutPlace::ThisUser: mine.SetValue(true); break;
+        default: none.SetValue(true); break;
+        }
     };
     choose(optStartAllUsers, optStartThisUser, optStartNone);
     choose(optIconAllUsers, optIconThisUser, optIconNone);
@@ -74,41 +74,12 @@ void frmSecond::cmdBrowse_Click() { win::TheForm<frmBrowseFolders>().Show(this);
 
 void frmSecond::cmdContinue_Click() {
     txtInstallPath.SetText(TrimBlanks(txtInstallPath.Text()));
-    std::wstring folder = txtInstallPath.Text();
-    if (folder.empty()) {
-        win::MsgBox(NoFolderMessage());
-        return;
-    }
-    if (folder.back() == L'\\') folder.pop_back();
-    // The folder is installed into, recorded and logged in its full form, so that the
-    // uninstaller takes back exactly the folder that was made; a spelling Windows would
-    // quietly change, or that the uninstaller would not accept, is refused before
-    // anything is created.
-    if (RefusedFolderText(folder)) {
-        win::MsgBox(UnusableFolderMessage(folder));
-        return;
-    }
-    // Only a folder that names its drive or share is created: a relative one would land
-    // under whatever the current folder is.
-    if (IsAbsoluteFolder(folder)) {
-        const std::wstring full = FullFolderPath(folder);
-        if (install::NormalPath(full).empty() || RefusedFolderText(full)) {
-            win::MsgBox(UnusableFolderMessage(folder));
-            return;
-        }
-        folder = full;
-        // Uninstalling removes the installation folder with everything in it.
-        if (HoldsOtherFiles(folder) &&
-            win::MsgBox(OccupiedFolderQuestion(folder), win::MsgButtons::YesNo, win::MsgIcon::Exclamation) !=
-                win::MsgResult::Yes)
-            return;
-        CreateFolderPath(folder);
-        win::DoEvents(4);
-    }
-    if (!IsAbsoluteFolder(folder) || !FolderExists(folder)) {
-        win::MsgBox(FolderNotCreatedMessage(folder));
-        return;
-    }
+    const auto accepted = AcceptInstallFolder(txtInstallPath.Text(), [](const std::wstring& folder) {
+        return win::MsgBox(OccupiedFolderQuestion(folder), win::MsgButtons::YesNo, win::MsgIcon::Exclamation) ==
+               win::MsgResult::Yes;
+    });
+    if (!accepted) return;  // told why; the page stays
+    const std::wstring& folder = *accepted;
     auto& m = Module();
     m.InstallPath = folder;
     m.StartMenuAllUsers = optStartAllUsers.Value();

@@ -13,9 +13,6 @@ namespace {
 
 constexpr COLORREF kTrackGreen = RGB(128, 255, 128);
 
-// The program files, in the order they are copied.
-constexpr const wchar_t* kProgramFiles[] = {L"Korvane.exe", L"Beacon.ico", L"KorvaneUninstaller.exe", L"Skull.ico"};
-
 }  // namespace
 
 win::FormDesign frmThird::Design() const { return WizardPage(2520); }
@@ -62,78 +59,35 @@ void frmThird::FinishScrollingProgressBar() {
 void frmThird::FormatAndCreateIcon(const std::wstring& targetFolder, const std::wstring& linkName,
                                    const std::wstring& sourceFileName, const std::wstring& description,
                                    const std::wstring& iconName) {
-    const std::wstring& installPath = Module().InstallPath;
-    win::IgnoreErrors([&] { CreateFolderPath(targetFolder); });
-    const std::wstring link = targetFolder + L"\\" + linkName;
-    win::IgnoreErrors([&] {
-        MakeShortcut(link, description, installPath + L"\\" + sourceFileName, SW_SHOWNORMAL,
-                     installPath + L"\\" + iconName, installPath);
-    });
-    AddInstalledItem(link);
+    setup::FormatAndCreateIcon(targetFolder, linkName, sourceFileName, description, iconName);
 }
+
+namespace {
+
+// The run as the page shows it: the status label, the bar, the paced pauses and the final
+// scroll.
+class PageProgress : public InstallProgress {
+public:
+    explicit PageProgress(frmThird& page) : page_(page) {}
+    void Status(const std::wstring& text) override { page_.SetStatus(text); }
+    void Bar(int percent) override { page_.SetScrollBarPercent(percent); }
+    void Pause(int ms) override { setup::Pause(ms); }
+    void FinishBar() override { page_.FinishScrollingProgressBar(); }
+
+private:
+    frmThird& page_;
+};
+
+}  // namespace
 
 void frmThird::StartInstall() {
     auto& m = Module();
-    // What could not be put in place: the installation is then incomplete, and says so.
-    std::vector<std::wstring> notInstalled;
     win::SetBusyPointer(true);
-    // Each step: its status, its work with errors ignored, the pause, the bar.
-    auto step = [this](const wchar_t* status, int bar, const std::function<void()>& work) {
-        SetStatus(status);
-        win::IgnoreErrors(work);
-        Pause(600);
-        SetScrollBarPercent(bar);
-    };
-    step(L"Creating Folders...", 10, [] {});
-    step(L"Regestering Dlls...", 15, [&m] {
-        const std::wstring target = m.Folders.SystemFolder + L"\\COMDLG32.OCX";
-        if (FileExists(target)) return;
-        CopyFileOver(m.SourceFolder + L"\\COMDLG32.OCX", target);
-        RegisterComponent(target);
-    });
-    step(L"Copying Files...", 30, [&m, &notInstalled] {
-        // Users may keep their accounts and log beside the program; the program files
-        // themselves stay read-only for them.
-        GrantUsersDataAccess(m.InstallPath);
-        for (const wchar_t* name : kProgramFiles) {
-            const std::wstring target = m.InstallPath + L"\\" + name;
-            if (CopyFileOver(m.SourceFolder + L"\\" + name, target)) ProtectInstalledFile(target);
-            else notInstalled.push_back(target);
-            // Recorded all the same: the uninstaller removes what an earlier run left there.
-            AddInstalledItem(target);
-        }
-    });
-    step(L"Verifying Files...", 50, [] {});
-    step(L"Creating Icons...", 75, [this, &m] {
-        const auto& f = m.Folders;
-        if (m.StartMenuAllUsers) {
-            FormatAndCreateIcon(f.CommonProgramsFolder + L"\\Korvane", L"Korvane.lnk", L"Korvane.exe", L"Korvane",
-                                L"Beacon.ico");
-            FormatAndCreateIcon(f.CommonProgramsFolder + L"\\Korvane", L"Uninstall Korvane.lnk",
-                                L"KorvaneUninstaller.exe", L"Uninstaller", L"Skull.ico");
-        }
-        if (m.StartMenuThisUser) {
-            FormatAndCreateIcon(f.ProgramsFolder + L"\\Korvane", L"Korvane.lnk", L"Korvane.exe", L"Korvane",
-                                L"Beacon.ico");
-            FormatAndCreateIcon(f.ProgramsFolder + L"\\Korvane", L"Uninstall Korvane.lnk", L"KorvaneUninstaller.exe",
-                                L"Uninstaller", L"Skull.ico");
-        }
-        if (m.DesktopAllUsers)
-            FormatAndCreateIcon(f.CommonDesktopFolder, L"Korvane.lnk", L"Korvane.exe", L"Korvane", L"Beacon.ico");
-        if (m.DesktopThisUser)
-            FormatAndCreateIcon(f.DesktopFolder, L"Korvane.lnk", L"Korvane.exe", L"Korvane", L"Beacon.ico");
-    });
-    step(L"Wiriting Install Log...", 85, [&m, &notInstalled] {
-        const std::wstring log = m.InstallPath + L"\\KORVANE-InstallLog.txt";
-        if (WriteInstallLog()) ProtectInstalledFile(log);
-        else notInstalled.push_back(log);
-        if (!WriteUninstallEntry()) notInstalled.push_back(L"the entry of Korvane among the installed programs");
-    });
-    SetStatus(L"Cleaning Up...");
-    win::IgnoreErrors([this] { FinishScrollingProgressBar(); });
-    SetScrollBarPercent(100);
+    PageProgress progress(*this);
+    const std::vector<std::wstring> notInstalled = RunInstallSteps(progress);
 
     const bool complete = notInstalled.empty();
+    m.ExitCode = complete ? kExitSuccess : kExitFailed;
     const wchar_t* outcome = complete ? L"Installation Complete" : L"Installation Incomplete";
     SetStatus(outcome);
     Hide();

@@ -126,6 +126,7 @@ TEST_F(SetupTest, LicenceCancelEndsSetupAndContinueShowsTheWelcomePage) {
     PumpMessages();
     EXPECT_EQ(kv::win::LoadedFormCount(), 0);
     EXPECT_EQ(lastUnloads, 1);
+    EXPECT_EQ(Module().ExitCode, kExitCancelled);
 
     StartAndAcceptLicence();
     EXPECT_EQ(LoadedForm<frmLicense>(), nullptr);
@@ -192,6 +193,7 @@ TEST_F(SetupTest, UnusableScriptingRuntimeIsRepairedOnceThenEndsSetup) {
     EXPECT_EQ(attempts, 2);
     EXPECT_EQ(kv::win::LoadedFormCount(), 0);
     EXPECT_TRUE(Module().Ended);
+    EXPECT_EQ(Module().ExitCode, kExitFailed);
     EXPECT_EQ(dialogs.TitlesShown(), std::vector<std::wstring>{L"Setup"});
 }
 
@@ -204,6 +206,7 @@ TEST_F(SetupTest, ReadOnlyPackageFolderEndsSetupBeforeTheOptions) {
     EXPECT_EQ(LoadedForm<frmSecond>(), nullptr);
     EXPECT_EQ(kv::win::LoadedFormCount(), 0);
     EXPECT_TRUE(Module().Ended);
+    EXPECT_EQ(Module().ExitCode, kExitFailed);
 }
 
 // ---- The options page ----------------------------------------------------------------
@@ -416,6 +419,7 @@ TEST_F(SetupTest, CompleteRunInstallsRecordsEverythingAndStartsTheProgram) {
     EXPECT_EQ(started, std::vector<std::wstring>{target + L"\\Korvane.exe"});
     EXPECT_EQ(kv::win::LoadedFormCount(), 0);
     EXPECT_TRUE(Module().Ended);
+    EXPECT_EQ(Module().ExitCode, kExitSuccess);
     EXPECT_FALSE(kv::win::BusyPointer());
     // Every component registered by its quoted path.
     EXPECT_EQ(registered.back(), L"regsvr32 /s \"" + system + L"\\COMDLG32.OCX\"");
@@ -531,6 +535,7 @@ TEST_F(SetupTest, WhatCouldNotBeInstalledIsNamedAndNoMissingProgramIsStarted) {
         if (held != INVALID_HANDLE_VALUE) ::CloseHandle(held);
         held = INVALID_HANDLE_VALUE;
         EXPECT_EQ(completion, L"Installation Incomplete");
+        EXPECT_EQ(Module().ExitCode, kExitFailed);
         EXPECT_EQ(started.size(), c.startsKorvane ? 1u : 0u);
         // Still recorded, so that the uninstaller removes what an earlier run left.
         EXPECT_NE(std::find(Module().InstalledItems.begin(), Module().InstalledItems.end(), target + L"\\Skull.ico"),
@@ -583,6 +588,7 @@ TEST_F(SetupTest, SecondRunReplacesTheLogAndTheEntryIsWritten) {
     EXPECT_EQ(text(L"Publisher"), L"Oranvel Software");
     EXPECT_EQ(text(L"InstallLocation"), target);
     EXPECT_EQ(text(L"UninstallString"), L"\"" + target + L"\\KorvaneUninstaller.exe\"");
+    EXPECT_EQ(text(L"QuietUninstallString"), L"\"" + target + L"\\KorvaneUninstaller.exe\" /quiet");
     EXPECT_EQ(text(L"DisplayIcon"), target + L"\\Korvane.exe");
     EXPECT_FALSE(text(L"DisplayVersion").empty());
     EXPECT_EQ(number(L"NoModify"), 1u);
