@@ -41,7 +41,7 @@ void RunPosted() {
         try {
             task();
         } catch (...) {
-            ReportFailure(L"Korvane");
+            ReportFailure(AppTitle());
         }
     }
 }
@@ -153,7 +153,7 @@ std::wstring DescribeException(std::exception_ptr error) {
 }
 
 void ReportFailure(const std::wstring& what) {
-    std::wstring text = what.empty() ? std::wstring(L"Korvane") : what;
+    std::wstring text = what.empty() ? AppTitle() : what;
     text += L": an unexpected error occurred.";
     text += CR;
     text += DescribeException(std::current_exception());

@@ -45,10 +45,24 @@ std::vector<HWND> DisableProgramWindows(HWND keep);
 
 // What an exception says, in words for the user.
 std::wstring DescribeException(std::exception_ptr error);
-// Tells the user that something failed: `what` (which action or window), then why. Called
-// from a catch block. The message is shown from the message loop, never from inside the
-// failing handler (it may be painting or inside a system call).
+// Tells the user that something failed: `what` (which action or window; the program's title
+// when empty), then why, in a box with the program's title. Called from a catch block. The
+// message is shown from the message loop, never from inside the failing handler (it may be
+// painting or inside a system call).
 void ReportFailure(const std::wstring& what);
+
+// The program's one failure boundary, for every window procedure, subclass procedure and
+// posted task: runs `fn`; an exception is reported (ReportFailure(what)) and `onFailure`
+// returned instead, so that no exception crosses into Windows and none goes unseen.
+template <class Fn, class R>
+R Guarded(const std::wstring& what, Fn&& fn, R onFailure) {
+    try {
+        return fn();
+    } catch (...) {
+        ReportFailure(what);
+        return onFailure;
+    }
+}
 
 // Number of forms currently loaded (created and not yet destroyed).
 int LoadedFormCount();

@@ -96,6 +96,8 @@ HBRUSH Control::ColorFor(HDC dc, UINT message) {
     return backBrush_ ? backBrush_.get() : form_->BackBrush();
 }
 
+std::wstring Control::FormCaption() const { return form_ ? form_->Caption() : std::wstring(); }
+
 LRESULT CALLBACK Control::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
     auto* self = reinterpret_cast<Control*>(data);
     if (msg == WM_NCDESTROY) {
@@ -105,12 +107,8 @@ LRESULT CALLBACK Control::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
         return ::DefSubclassProc(hwnd, msg, wp, lp);
     }
     bool handled = false;
-    LRESULT result = 0;
-    try {
-        result = self->OnSubclassMessage(msg, wp, lp, handled);
-    } catch (...) {
-        handled = false;
-    }
+    const LRESULT result = Guarded(
+        self->FormCaption(), [&] { return self->OnSubclassMessage(msg, wp, lp, handled); }, LRESULT{0});
     return handled ? result : ::DefSubclassProc(hwnd, msg, wp, lp);
 }
 
@@ -516,7 +514,14 @@ LRESULT CALLBACK PictureBox::PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
         if (auto* self = static_cast<PictureBox*>(::GetPropW(hwnd, L"KorvaneControl"))) {
             HBRUSH brush = self->backBrush_ ? self->backBrush_.get() : self->form_->BackBrush();
             ::FillRect(dc, &r, brush);
-            if (self->Paint) self->Paint(dc, r);
+            if (self->Paint)
+                Guarded(
+                    self->FormCaption(),
+                    [&] {
+                        self->Paint(dc, r);
+                        return 0;
+                    },
+                    0);
         }
         ::EndPaint(hwnd, &ps);
         return 0;
@@ -524,7 +529,9 @@ LRESULT CALLBACK PictureBox::PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
     default: {
         // Controls inside a picture box report to it; it reflects them as a form does.
         LRESULT result = 0;
-        if (ReflectToControl(hwnd, msg, wp, lp, result)) return result;
+        if (Guarded(
+                L"", [&] { return ReflectToControl(hwnd, msg, wp, lp, result); }, false))
+            return result;
         if (msg == WM_COMMAND || msg == WM_NOTIFY) return 0;
         return ::DefWindowProcW(hwnd, msg, wp, lp);
     }

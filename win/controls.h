@@ -79,6 +79,8 @@ public:
     virtual HBRUSH ColorFor(HDC dc, UINT message);
 
     Form* OwnerForm() const { return form_; }
+    // The caption of the window the control is in, naming it when a handler fails.
+    std::wstring FormCaption() const;
 
 protected:
     void CreateIn(const Container& where, const wchar_t* cls, DWORD style, DWORD exStyle, const std::wstring& text,

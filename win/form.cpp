@@ -338,6 +338,7 @@ bool Form::TryUnload(int mode) {
     try {
         cancel = Form_QueryUnload(mode);
     } catch (...) {
+        ReportFailure(Caption());  // the window closes all the same
     }
     if (cancel) return false;
     unloading_ = true;

@@ -32,11 +32,8 @@ LRESULT CALLBACK TextView::ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     if (!self) {
         return ::DefWindowProcW(hwnd, msg, wp, lp);  // while it is being created
     }
-    try {
-        return self->Handle(msg, wp, lp);
-    } catch (...) {
-        return ::DefWindowProcW(hwnd, msg, wp, lp);
-    }
+    return Guarded(
+        L"", [&] { return self->Handle(msg, wp, lp); }, LRESULT{0});
 }
 
 void TextView::Assign(const wchar_t* text) {
