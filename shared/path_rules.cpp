@@ -36,6 +36,17 @@ std::vector<std::wstring_view> PathParts(std::wstring_view text) {
     return parts;
 }
 
+std::wstring TrimBlanks(std::wstring_view text) {
+    const size_t first = text.find_first_not_of(L' ');
+    if (first == std::wstring_view::npos) return {};
+    return std::wstring(text.substr(first, text.find_last_not_of(L' ') - first + 1));
+}
+
+std::wstring WithoutTrailingBackslash(std::wstring_view path) {
+    if (!path.empty() && path.back() == L'\\') path.remove_suffix(1);
+    return std::wstring(path);
+}
+
 std::wstring Upper(std::wstring_view text) {
     std::wstring out(text);
     for (auto& c : out) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));

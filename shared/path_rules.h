@@ -21,6 +21,11 @@ bool SameText(std::wstring_view a, std::wstring_view b);
 // its drive: such a path is never touched.
 std::wstring NormalPath(std::wstring_view path);
 
+// The text without blanks at either end.
+std::wstring TrimBlanks(std::wstring_view text);
+// The path without one trailing backslash.
+std::wstring WithoutTrailingBackslash(std::wstring_view path);
+
 // The parts of a path between backslashes, empty ones dropped.
 std::vector<std::wstring_view> PathParts(std::wstring_view text);
 

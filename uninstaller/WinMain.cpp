@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -47,7 +48,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
         kv::win::TheForm<un::frmMain>().Show();
     } catch (...) {
-        kv::win::MsgBox(L"KorvaneUninstaller could not start.", kv::win::MsgButtons::OK, kv::win::MsgIcon::Critical);
+        kv::win::MsgBox(L"KorvaneUninstaller could not start." + std::wstring(1, kv::win::CR) +
+                            kv::win::DescribeException(std::current_exception()),
+                        kv::win::MsgButtons::OK, kv::win::MsgIcon::Critical);
         return un::kExitFailed;
     }
     if (kv::win::LoadedFormCount() != 0) kv::win::RunMessageLoop();
