@@ -211,6 +211,15 @@ void Uninstall::ClickContinue() {
     PumpMessages();
 }
 
+void Uninstall::UninstallAnswering(const std::wstring& messageStart) {
+    MakeCopy();
+    StartProgram();
+    dialogs.ExpectQuestion(L"Are you sure you want to uninstall Korvane?", kv::win::MsgButtons::YesNo,
+                           kv::win::MsgResult::Yes);
+    dialogs.ExpectMessageStartingWith(messageStart);
+    ClickContinue();
+}
+
 bool Uninstall::EntryThere() const {
     HKEY key = nullptr;
     if (::RegOpenKeyExW(HKEY_CURRENT_USER, kEntryKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;

@@ -40,6 +40,8 @@ protected:
     void StartProgram();
     // Continue, then the answer to the question.
     void ClickContinue();
+    // The copy put in place and started, Continue, Yes, and a closing message starting so.
+    void UninstallAnswering(const std::wstring& messageStart);
     bool EntryThere() const;
     std::wstring BatchPath() const { return temp + L"\\killmyself.bat"; }
     // Makes `link` a symbolic link to `target` (a Unix link under Wine: a link to a folder is

@@ -196,11 +196,7 @@ TEST_F(Uninstall, YesRemovesEverythingListedAndStartsTheBatchFile) {
 TEST_F(Uninstall, ALogWithOnlyTheHeaderRemovesTheFolder) {
     Install();
     WriteLog({L"INSTALLPATH=" + install});
-    MakeCopy();
-    StartProgram();
-    dialogs.ExpectQuestion(L"Are you sure you want to uninstall Korvane?", MsgButtons::YesNo, MsgResult::Yes);
-    dialogs.ExpectMessageStartingWith(L"Korvane was successfully uninstalled.");
-    ClickContinue();
+    UninstallAnswering(L"Korvane was successfully uninstalled.");
     EXPECT_FALSE(FolderThere(install));
     EXPECT_TRUE(FileThere(desktop + L"\\Korvane.lnk"));  // not listed
     EXPECT_EQ(std::count(pauses.begin(), pauses.end(), 100), 10);  // ten rounds with nothing to do
@@ -220,11 +216,7 @@ TEST_F(Uninstall, ListedFoldersGoOnlyWhenEmptyThumbsDbNotCounting) {
     lines.push_back(startMenuFolder + L"\\A\\B");
     lines.push_back(nested);
     WriteLog(lines);
-    MakeCopy();
-    StartProgram();
-    dialogs.ExpectQuestion(L"Are you sure you want to uninstall Korvane?", MsgButtons::YesNo, MsgResult::Yes);
-    dialogs.ExpectMessageStartingWith(L"Korvane was successfully uninstalled.");
-    ClickContinue();
+    UninstallAnswering(L"Korvane was successfully uninstalled.");
     EXPECT_FALSE(FolderThere(startMenuFolder));
     EXPECT_TRUE(FileThere(root + L"\\Program Files\\Korvane Files\\letter.txt"));
 }
@@ -327,11 +319,7 @@ TEST_F(Uninstall, NothingIsDeletedThroughALink) {
     lines.insert(lines.begin() + 1, install + L"\\Data\\report.doc");
     lines.push_back(install + L"\\Data\\Deep");
     WriteLog(lines);
-    MakeCopy();
-    StartProgram();
-    dialogs.ExpectQuestion(L"Are you sure you want to uninstall Korvane?", MsgButtons::YesNo, MsgResult::Yes);
-    dialogs.ExpectMessageStartingWith(L"Korvane was");
-    ClickContinue();
+    UninstallAnswering(L"Korvane was");
     EXPECT_TRUE(FileThere(outside + L"\\report.doc"));
     EXPECT_TRUE(FileThere(outside + L"\\Deep\\notes.txt"));
     EXPECT_FALSE(FileThere(install + L"\\Korvane.exe"));
@@ -368,11 +356,7 @@ TEST_F(Uninstall, AnotherInstallationsEntryIsLeftAlone) {
         ::RegSetValueExW(key, L"InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(c.location.c_str()),
                          static_cast<DWORD>((c.location.size() + 1) * sizeof(wchar_t)));
         ::RegCloseKey(key);
-        MakeCopy();
-        StartProgram();
-        dialogs.ExpectQuestion(L"Are you sure you want to uninstall Korvane?", MsgButtons::YesNo, MsgResult::Yes);
-        dialogs.ExpectMessageStartingWith(L"Korvane was successfully uninstalled.");
-        ClickContinue();
+        UninstallAnswering(L"Korvane was successfully uninstalled.");
         EXPECT_FALSE(FolderThere(install));
         EXPECT_EQ(EntryThere(), !c.removed) << Narrow(c.location);
         ::RegDeleteTreeW(HKEY_CURRENT_USER, kEntryKey);
@@ -453,11 +437,7 @@ TEST_F(Uninstall, FolderLinesOutsideTheInstallationAreNotObeyed) {
     auto lines = StandardLogLines();
     lines.insert(lines.end(), strangers.begin(), strangers.end());
     WriteLog(lines);
-    MakeCopy();
-    StartProgram();
-    dialogs.ExpectQuestion(L"Are you sure you want to uninstall Korvane?", MsgButtons::YesNo, MsgResult::Yes);
-    dialogs.ExpectMessageStartingWith(L"Korvane was successfully uninstalled.");
-    ClickContinue();
+    UninstallAnswering(L"Korvane was successfully uninstalled.");
     for (const auto& f : strangers) EXPECT_TRUE(FolderThere(f)) << Narrow(f);
     EXPECT_FALSE(FolderThere(startMenuFolder));
 }
@@ -489,11 +469,7 @@ TEST_F(Uninstall, AFileInUseIsReportedInsteadOfSuccess) {
     // Once the program is closed, uninstalling again finishes the job.
     ResetModule();
     kv::win::ResetAllForms();
-    MakeCopy();
-    StartProgram();
-    dialogs.ExpectQuestion(L"Are you sure you want to uninstall Korvane?", MsgButtons::YesNo, MsgResult::Yes);
-    dialogs.ExpectMessageStartingWith(L"Korvane was successfully uninstalled.");
-    ClickContinue();
+    UninstallAnswering(L"Korvane was successfully uninstalled.");
     EXPECT_FALSE(FolderThere(install));
     EXPECT_FALSE(EntryThere());
 }
