@@ -171,9 +171,12 @@ int RunQuietInstallation(const SetupSwitches& switches, const std::wstring& comm
         return kExitFailed;
     }
 
-    // The folder as the options page takes it: trimmed, ending in the product folder.
-    const std::wstring typed = switches.folderGiven ? switches.folder : DefaultInstallFolder();
-    const auto folder = AcceptInstallFolder(InstallPathAfterChange(TrimBlanks(typed)), [&](const std::wstring& occupied) {
+    // The folder as the options page takes it: trimmed, ending in the product folder. A
+    // last backslash is no request for a folder below: C:\Apps\Korvane\ is C:\Apps\Korvane
+    // (typed on the page, the backslash comes before the rest of a name).
+    std::wstring typed = TrimBlanks(switches.folderGiven ? switches.folder : DefaultInstallFolder());
+    while (typed.size() > 1 && (typed.back() == L'\\' || typed.back() == L'/')) typed.pop_back();
+    const auto folder = AcceptInstallFolder(InstallPathAfterChange(typed), [&](const std::wstring& occupied) {
         if (switches.allowNonEmpty) {
             log.Line(L"The folder " + occupied + L" already holds other files; /allownonempty lets Korvane install there.");
             return true;
