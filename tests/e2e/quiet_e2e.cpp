@@ -1,0 +1,277 @@
+// End to end, as a deployment tool installs and removes Korvane: the real Setup.exe from the
+// package with /quiet and each kind of choice, watched so that no window of it ever shows;
+// its exit code, the installed files, shortcuts, install log and installed-programs entry;
+// then the entry's QuietUninstallString, which must return only when everything is gone.
+// The failing cases in the same table: a refused folder, no /acceptlicense, an unknown
+// switch, a package that lacks a file. Leaves no installation behind.
+//
+//   quiet_e2e <package folder> <copy of the package without Support\Skull.ico>
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "e2e_windows.h"
+
+namespace {
+
+using namespace e2e;
+
+const wchar_t kEntry[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvane";
+const wchar_t kOther[] = L"C:\\Quiet Apps\\Korvane";
+
+std::wstring ShellPath(int csidl) {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, 0, buffer))) Fail(L"special folder");
+    std::wstring f = buffer;
+    if (!f.empty() && f.back() == L'\\') f.pop_back();
+    return f;
+}
+
+struct Places {
+    std::wstring programFiles, commonPrograms, programs, commonDesktop, desktop;
+};
+Places& Folders() {
+    static Places p;
+    return p;
+}
+
+std::wstring EntryText(const wchar_t* name) {
+    wchar_t value[2048] = {};
+    DWORD size = sizeof value;
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, kEntry, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+        return {};
+    return value;
+}
+
+bool EntryThere() {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEntry, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    ::RegCloseKey(key);
+    return true;
+}
+
+// Whatever an installation of this test (or a failed earlier run) may have left.
+void Clear() {
+    const auto& f = Folders();
+    RemoveTree(f.programFiles + L"\\Korvane");
+    RemoveTree(L"C:\\Quiet Apps");
+    RemoveTree(L"C:\\Quiet Apps ");
+    RemoveTree(f.commonPrograms + L"\\Korvane");
+    RemoveTree(f.programs + L"\\Korvane");
+    ::DeleteFileW((f.commonDesktop + L"\\Korvane.lnk").c_str());
+    ::DeleteFileW((f.desktop + L"\\Korvane.lnk").c_str());
+    ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kEntry);
+}
+
+std::wstring ImageOf(DWORD pid) {
+    HANDLE h = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!h) return {};
+    wchar_t image[MAX_PATH * 2] = {};
+    DWORD n = MAX_PATH * 2;
+    std::wstring out;
+    if (::QueryFullProcessImageNameW(h, 0, image, &n)) out = image;
+    ::CloseHandle(h);
+    return out;
+}
+
+bool EndsWith(const std::wstring& text, const std::wstring& tail) {
+    return text.size() >= tail.size() && _wcsicmp(text.c_str() + text.size() - tail.size(), tail.c_str()) == 0;
+}
+
+bool ProgramRunning(const wchar_t* exeName) {
+    HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    PROCESSENTRY32W entry{sizeof(entry)};
+    bool found = false;
+    for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry))
+        if (_wcsicmp(entry.szExeFile, exeName) == 0) found = true;
+    ::CloseHandle(snapshot);
+    return found;
+}
+
+// Runs a command line to its end, failing as soon as a visible top-level window belongs to
+// the started process or to a process of a program named `watchedImage`; its exit code.
+DWORD RunUnseen(const std::wstring& commandLine, const std::wstring& folder, const std::wstring& watchedImage) {
+    STARTUPINFOW si{sizeof(si)};
+    PROCESS_INFORMATION pi{};
+    std::wstring line = commandLine;
+    if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
+        Fail(L"cannot start " + commandLine);
+    ::CloseHandle(pi.hThread);
+    Watched().process = pi.hProcess;
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        const bool ended = ::WaitForSingleObject(pi.hProcess, 5) == WAIT_OBJECT_0;
+        Watched().pid = 0;
+        for (HWND w : VisibleTopWindows()) {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(w, &pid);
+            if (pid == pi.dwProcessId || EndsWith(ImageOf(pid), watchedImage))
+                Fail(L"a window showed: \"" + TextOf(w) + L"\" of " + commandLine);
+        }
+        if (ended) break;
+        if (::GetTickCount() - start > 180000) Fail(L"did not end: " + commandLine);
+    }
+    DWORD code = 0;
+    ::GetExitCodeProcess(pi.hProcess, &code);
+    Watched().process = nullptr;
+    ::CloseHandle(pi.hProcess);
+    return code;
+}
+
+std::wstring LogOf(const std::wstring& path) {
+    std::string bytes = ReadText(path);
+    if (bytes.rfind("\xEF\xBB\xBF", 0) == 0) bytes.erase(0, 3);
+    const int n = ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(n), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
+    return text;
+}
+
+std::vector<std::wstring> InstallLogLines(const std::wstring& path) {
+    std::vector<std::wstring> lines;
+    const std::string text = ReadText(path);
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) Fail(L"the install log's last line has no CR LF");
+        lines.push_back(Wide(text.substr(start, end - start)));
+        start = end + 2;
+    }
+    return lines;
+}
+
+enum class Place { None, AllUsers, ThisUser };
+
+struct Case {
+    const wchar_t* what;
+    std::wstring switches;
+    bool brokenPackage;
+    DWORD code;
+    std::wstring folder;  // where Korvane is installed; empty when nothing may be
+    Place startMenu = Place::None, desktop = Place::None;
+    std::wstring logSays;  // what the log must hold
+};
+
+}  // namespace
+
+int main() {
+    int argc = 0;
+    wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    if (argc < 3) Fail(L"usage: quiet_e2e <package folder> <package without Skull.ico>");
+    const std::wstring package = argv[1], broken = argv[2];
+    for (const auto& p : {package, broken})
+        if (!FileThere(p + L"\\Setup.exe") || !FileThere(p + L"\\Support\\Korvane.exe")) Fail(L"no package in " + p);
+    if (FileThere(broken + L"\\Support\\Skull.ico")) Fail(L"the broken package still has Skull.ico");
+
+    auto& f = Folders();
+    f.programFiles = ShellPath(CSIDL_PROGRAM_FILES);
+    f.commonPrograms = ShellPath(CSIDL_COMMON_PROGRAMS);
+    f.programs = ShellPath(CSIDL_PROGRAMS);
+    f.commonDesktop = ShellPath(CSIDL_COMMON_DESKTOPDIRECTORY);
+    f.desktop = ShellPath(CSIDL_DESKTOPDIRECTORY);
+    const std::wstring standard = f.programFiles + L"\\Korvane";
+    Clear();
+    std::atexit(Clear);  // a failure leaves no installation for the next test either
+
+    const Case cases[] = {
+        {L"defaults", L"/quiet /acceptlicense", false, 0, standard, Place::AllUsers, Place::AllUsers,
+         L"Installation Complete"},
+        {L"another folder, this user's shortcuts",
+         L"/QUIET /AcceptLicense \"/dir=C:\\Quiet Apps\\Korvane\" /startmenu=thisuser /Desktop=ThisUser", false, 0,
+         kOther, Place::ThisUser, Place::ThisUser, L"Installation Complete"},
+        {L"no shortcuts, the folder with a last backslash",
+         L"-quiet -acceptlicense /dir:\"C:\\Quiet Apps\\Korvane\\\" /startmenu=none /desktop=none", false, 0, kOther,
+         Place::None, Place::None, L"Installation Complete"},
+        {L"a package without Skull.ico", L"/quiet /acceptlicense /startmenu=none /desktop=none", true, 1603, standard,
+         Place::None, Place::None, standard + L"\\Skull.ico"},
+        {L"a refused folder", L"/quiet /acceptlicense \"/dir=C:\\Quiet Apps \\Korvane\"", false, 1603, L"",
+         Place::None, Place::None, L"C:\\Quiet Apps \\Korvane"},
+        {L"no /acceptlicense", L"/quiet \"/dir=C:\\Quiet Apps\\Korvane\"", false, 1603, L"", Place::None, Place::None,
+         L"/acceptlicense"},
+        {L"an unknown switch", L"/quiet /acceptlicense /silent", false, 87, L"", Place::None, Place::None,
+         L"/silent"},
+    };
+    const std::wstring temp = TempFolder();
+    int n = 0;
+    for (const Case& c : cases) {
+        Step(std::wstring(L"== ") + c.what);
+        const std::wstring from = c.brokenPackage ? broken : package;
+        const std::wstring log = temp + L"\\quiet-e2e-" + std::to_wstring(++n) + L".log";
+        ::DeleteFileW(log.c_str());
+        // The folders that are new, so the install log must list them: the installation
+        // folder's levels, then the Start Menu folder.
+        std::vector<std::wstring> created;
+        if (!c.folder.empty())
+            for (std::wstring level = c.folder; level.size() > 3 && !FolderThere(level);
+                 level = level.substr(0, level.rfind(L'\\')))
+                created.insert(created.begin(), level);
+        const std::wstring menu = (c.startMenu == Place::AllUsers ? f.commonPrograms : f.programs) + L"\\Korvane";
+        if (!c.folder.empty() && c.startMenu != Place::None && !FolderThere(menu)) created.push_back(menu);
+
+        const DWORD code = RunUnseen(L"\"" + from + L"\\Setup.exe\" " + c.switches + L" \"/log=" + log + L"\"", from,
+                                     L"\\Setup.exe");
+        const std::wstring said = LogOf(log);
+        if (code != c.code) Fail(L"Setup returned " + std::to_wstring(code) + L"; its log:\n" + said);
+        if (said.find(c.logSays) == std::wstring::npos) Fail(L"the log does not say " + c.logSays + L":\n" + said);
+        if (c.code == 87 && said.find(L"/startmenu=allusers|thisuser|none") == std::wstring::npos)
+            Fail(L"the log of a bad switch has no usage:\n" + said);
+        Step(L"Setup returned " + std::to_wstring(code) + L" and showed no window");
+        if (ProgramRunning(L"Korvane.exe")) Fail(L"Korvane was started");
+
+        if (c.folder.empty()) {
+            if (FolderThere(L"C:\\Quiet Apps") || FolderThere(L"C:\\Quiet Apps ") || FolderThere(standard) ||
+                EntryThere())
+                Fail(L"something was installed");
+            Step(L"nothing was installed");
+            continue;
+        }
+
+        // The installation.
+        std::vector<std::wstring> expected = {L"INSTALLPATH=" + c.folder};
+        for (const wchar_t* name : {L"Korvane.exe", L"Beacon.ico", L"KorvaneUninstaller.exe", L"Skull.ico"}) {
+            expected.push_back(c.folder + L"\\" + name);
+            const bool missing = c.brokenPackage && std::wstring(name) == L"Skull.ico";
+            if (missing ? FileThere(expected.back())
+                        : ReadText(expected.back()) != ReadText(from + L"\\Support\\" + name))
+                Fail(L"not installed as packaged: " + expected.back() + L"; Setup's log:\n" + said);
+        }
+        std::vector<std::wstring> shortcuts;
+        if (c.startMenu != Place::None) shortcuts = {menu + L"\\Korvane.lnk", menu + L"\\Uninstall Korvane.lnk"};
+        if (c.desktop != Place::None)
+            shortcuts.push_back((c.desktop == Place::AllUsers ? f.commonDesktop : f.desktop) + L"\\Korvane.lnk");
+        for (const auto& s : shortcuts)
+            if (!FileThere(s)) Fail(L"no shortcut " + s);
+        expected.insert(expected.end(), shortcuts.begin(), shortcuts.end());
+        expected.insert(expected.end(), created.begin(), created.end());
+        const std::wstring installLog = c.folder + L"\\KORVANE-InstallLog.txt";
+        if (InstallLogLines(installLog) != expected) {
+            for (const auto& l : InstallLogLines(installLog)) Step(L"install log: " + l);
+            Fail(L"the install log differs from what was installed");
+        }
+        const std::wstring quietUninstall = EntryText(L"QuietUninstallString");
+        if (EntryText(L"DisplayName") != L"Korvane" || EntryText(L"InstallLocation") != c.folder ||
+            quietUninstall != L"\"" + c.folder + L"\\KorvaneUninstaller.exe\" /quiet")
+            Fail(L"the installed-programs entry is missing or wrong: " + quietUninstall);
+        Step(L"files, shortcuts, install log and entry as chosen; QuietUninstallString " + quietUninstall);
+
+        // The removal, as the deployment tool runs it: done when the command returns.
+        const DWORD removed = RunUnseen(quietUninstall, temp, L"\\KorvaneUninstaller.exe");
+        if (removed != 0) Fail(L"the quiet uninstall returned " + std::to_wstring(removed));
+        std::vector<std::wstring> left;
+        for (const auto& item : expected)
+            if (item.rfind(L"INSTALLPATH=", 0) != 0 && (FileThere(item) || FolderThere(item))) left.push_back(item);
+        if (FolderThere(L"C:\\Quiet Apps")) left.push_back(L"C:\\Quiet Apps");
+        if (EntryThere()) left.push_back(L"the installed-programs entry");
+        for (const auto& l : left) Step(L"left: " + l);
+        if (!left.empty()) Fail(L"the quiet uninstall returned before everything was gone");
+        Step(L"the quiet uninstall returned 0 with everything gone, and showed no window");
+    }
+    std::fwprintf(stdout, L"PASS\n");
+    return 0;
+}
