@@ -122,8 +122,8 @@ ShortcutPlace ResolvePlace(ShortcutPlace chosen, bool allUsersFolderExists, bool
 }
 
 std::wstring SetupUsage() {
-    return L"Setup.exe /quiet /acceptlicense [/dir=<folder>] [/startmenu=allusers|thisuser|none] "
-           L"[/desktop=allusers|thisuser|none] [/allownonempty] [/log=<file>]\r"
+    return L"Setup.exe /quiet /acceptlicense [/dir=<folder>] [/startmenu=...] [/desktop=...] "
+           L"[/allownonempty] [/log=<file>]\r"
            L"\r"
            L"/quiet - installs with no window and no question, and does not start Korvane.\r"
            L"/acceptlicense - accepts the licence agreement; a quiet installation needs it.\r"
