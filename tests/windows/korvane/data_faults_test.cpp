@@ -414,9 +414,12 @@ TEST_F(DataFaults, AStoreSaveKilledHalfwayLeavesTheStoreWholeAndNoWorkingFile) {
                                               nullptr, nullptr, &si, &pi);
         ::SetEnvironmentVariableW(kChildStoreFolder, nullptr);
         ASSERT_TRUE(spawned);
-        // Killed while a save is writing: its working file is there.
+        // Killed while a save is writing: its working file has content.
         bool writing = false;
-        for (int i = 0; i < 200000 && !writing; ++i) writing = ::GetFileAttributesW(temp.c_str()) != INVALID_FILE_ATTRIBUTES;
+        for (int i = 0; i < 200000 && !writing; ++i) {
+            WIN32_FILE_ATTRIBUTE_DATA data{};
+            writing = ::GetFileAttributesExW(temp.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow > 0;
+        }
         ::TerminateProcess(pi.hProcess, 9);
         ::WaitForSingleObject(pi.hProcess, 10000);
         ::CloseHandle(pi.hThread);
