@@ -43,26 +43,42 @@ void frmDecrypted::CreateControls() {
 void frmDecrypted::Form_Load() { LoadFiles(); }
 
 void frmDecrypted::LoadFiles() {
+    HWND list = lstFiles.hwnd();
+    // A run may have decrypted thousands of documents: the list is filled with its painting
+    // held, instead of repainting for every line.
+    if (list) ::SendMessageW(list, WM_SETREDRAW, FALSE, 0);
     lstFiles.Clear();
-    for (const std::wstring& path : Globals::DecryptedFiles) lstFiles.AddItem(path);
     const bool check = Globals::CurrentUserRecord().DefaultSelection != L"NONE";
-    for (int i = 0; i < lstFiles.ListCount(); ++i) lstFiles.SetSelected(i, check);
+    if (list) {
+        // New lines come unchecked; the marks are then set for all lines in one call.
+        LVITEMW row{};
+        row.mask = LVIF_TEXT;
+        for (const std::wstring& path : Globals::DecryptedFiles) {
+            row.pszText = const_cast<wchar_t*>(path.c_str());
+            ListView_InsertItem(list, &row);
+            ++row.iItem;
+        }
+        if (check) cmdSelectAll_Click();
+    }
     // One column as wide as the longest path, and at least as wide as the list: a
     // scroll bar only when a path does not fit.
-    if (HWND list = lstFiles.hwnd()) {
+    if (list) {
         ListView_SetColumnWidth(list, 0, LVSCW_AUTOSIZE);
         RECT client{};
         ::GetClientRect(list, &client);
         if (ListView_GetColumnWidth(list, 0) < client.right) ListView_SetColumnWidth(list, 0, client.right);
+        ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+        ::InvalidateRect(list, nullptr, TRUE);
     }
 }
 
+// Every line's mark in one call (-1: all lines).
 void frmDecrypted::cmdSelectAll_Click() {
-    for (int i = 0; i < lstFiles.ListCount(); ++i) lstFiles.SetSelected(i, true);
+    if (HWND list = lstFiles.hwnd()) ListView_SetItemState(list, -1, INDEXTOSTATEIMAGEMASK(2), LVIS_STATEIMAGEMASK);
 }
 
 void frmDecrypted::cmdSelectNone_Click() {
-    for (int i = 0; i < lstFiles.ListCount(); ++i) lstFiles.SetSelected(i, false);
+    if (HWND list = lstFiles.hwnd()) ListView_SetItemState(list, -1, INDEXTOSTATEIMAGEMASK(1), LVIS_STATEIMAGEMASK);
 }
 
 void frmDecrypted::cmdOK_Click() {
