@@ -237,8 +237,20 @@ void RelaunchFromTemp() {
         win::MsgBox(CopyUninstallerFailedMessage(exeCopy));
         return EndProgram();
     }
-    const std::wstring args = CopyArguments(m.switches);
     const bool wait = m.switches.quiet;  // a deployment tool learns the outcome from this process
+    if (wait) {
+        // This program file stays in use while it waits, and a file in use cannot be deleted,
+        // only moved: it goes into the temporary folder, where the copy's batch file deletes
+        // it once this instance has ended. On another drive it cannot move and stays behind.
+        const std::wstring moved = m.TempFolder + L"\\" + MovedFirstInstanceName(title, ::GetCurrentProcessId());
+        if (::MoveFileExW(win::LongPath(ProgramFolderOfUninstaller() + L"\\" + title + L".exe").c_str(),
+                          win::LongPath(moved).c_str(), MOVEFILE_REPLACE_EXISTING))
+            m.switches.firstInstance = moved;
+        else
+            WriteRunLog(L"This program file could not be moved out of the installation folder: " +
+                        win::SystemErrorText(::GetLastError()));
+    }
+    const std::wstring args = CopyArguments(m.switches);
     const std::optional<DWORD> code = TheHost().startCopy ? TheHost().startCopy(exeCopy, args, m.TempFolder, wait)
                                                           : StartCopyReal(exeCopy, args, m.TempFolder, wait);
     if (!code) {
@@ -246,10 +258,9 @@ void RelaunchFromTemp() {
         m.ExitCode = kExitFailed;
     } else if (wait) {
         m.ExitCode = static_cast<int>(*code);
-        // The copy's batch file deletes it just after it ends.
-        for (int i = 0; i < 100 && (win::FileExists(exeCopy) || win::FileExists(m.TempFolder + L"\\killmyself.bat"));
-             ++i)
-            ::Sleep(100);
+        // The copy's batch file deletes it just after it ends (and this program file once this
+        // instance has ended).
+        for (int i = 0; i < 100 && win::FileExists(exeCopy); ++i) ::Sleep(100);
     }
     EndProgram();
 }

@@ -402,6 +402,11 @@ void RunUninstall() {
     Pause(1000);
     DoEvents(12);
     const bool finished = FinishInstallation();
+    // The levels Setup created above the installation folder could not go while it was
+    // there: the deepest first, now that it is gone.
+    if (finished)
+        for (auto folder = FolderList.rbegin(); folder != FolderList.rend(); ++folder)
+            if (!folder->empty() && IsFolderEmpty(*folder)) DeleteFolderForced(*folder);
     if (IsFormLoaded(L"frmMain")) win::TheForm<frmMain>().Hide();
     DoEvents(6);
     win::SetBusyPointer(false);

@@ -7,6 +7,7 @@
 #include "uninstaller/frmMain.h"
 #include "win/files.h"
 #include "win/form.h"
+#include "win/real_paths.h"
 #include "win/text.h"
 
 namespace kv::uninstall {
@@ -44,16 +45,33 @@ std::wstring ShortForm(const std::wstring& folder) {
     return out;
 }
 
+// The quiet first instance's program file, when the copy was told of one and it is what that
+// instance moves: a file directly in the temporary folder named for this program. Nothing
+// else named on a command line is ever deleted.
+std::wstring FirstInstanceToDelete(const std::wstring& named) {
+    const auto& m = Module();
+    if (named.empty()) return {};
+    const size_t cut = named.find_last_of(L'\\');
+    if (cut == std::wstring::npos) return {};
+    if (!IsMovedFirstInstanceName(named.substr(cut + 1), ProgramNameOfUninstaller())) return {};
+    const std::wstring folder = win::RealPath(named.substr(0, cut)), temp = win::RealPath(m.TempFolder);
+    if (folder.empty() || !SameText(folder, temp)) return {};
+    return named;
+}
+
 // The batch file as cmd reads it: in the OEM code page, each line ended by CR LF.
-std::string BatchText(const std::wstring& ownFolder, const std::wstring& name, const std::wstring& tempFolder) {
+std::string BatchText(const std::wstring& ownFolder, const std::wstring& name, const std::wstring& tempFolder,
+                      const std::wstring& firstInstance) {
     auto join = [](const std::vector<std::wstring>& lines) {
         std::wstring text;
         for (const auto& line : lines) text += line + L"\r\n";
         return text;
     };
-    const std::wstring text = join(KillMyselfLines(ownFolder, name, tempFolder));
+    const std::wstring text = join(KillMyselfLines(ownFolder, name, tempFolder, firstInstance));
     if (auto oem = win::ToOem(text)) return *oem;
-    const std::wstring shortText = join(KillMyselfLines(ShortForm(ownFolder), name, ShortForm(tempFolder)));
+    const std::wstring shortText =
+        join(KillMyselfLines(ShortForm(ownFolder), name, ShortForm(tempFolder),
+                             firstInstance.empty() ? firstInstance : ShortForm(firstInstance)));
     if (auto oem = win::ToOem(shortText)) return *oem;
     return win::ToAnsi(text);  // nothing better to offer: the batch file then leaves the copy behind
 }
@@ -64,7 +82,8 @@ void DeleteSelf() {
     auto& m = Module();
     if (IsFormLoaded(L"frmMain")) win::TheForm<frmMain>().Unload();
     const std::wstring batch = m.TempFolder + L"\\killmyself.bat";
-    const std::string text = BatchText(ProgramFolderOfUninstaller(), ProgramNameOfUninstaller(), m.TempFolder);
+    const std::string text = BatchText(ProgramFolderOfUninstaller(), ProgramNameOfUninstaller(), m.TempFolder,
+                                       FirstInstanceToDelete(m.switches.firstInstance));
     win::WriteFileAtomically(batch, std::vector<std::uint8_t>(text.begin(), text.end()));
     Pause(200);
     const std::wstring folder = m.TempFolder + L"\\";

@@ -111,17 +111,31 @@ std::wstring ChooseTempFolder(std::wstring_view reported, bool reportedExists, s
 }
 
 std::vector<std::wstring> KillMyselfLines(std::wstring_view ownFolder, std::wstring_view exeName,
-                                          std::wstring_view tempFolder) {
-    const std::wstring P(ownFolder), E(exeName), T(tempFolder);
-    return {
+                                          std::wstring_view tempFolder, std::wstring_view firstInstance) {
+    const std::wstring P(ownFolder), E(exeName), T(tempFolder), F(firstInstance);
+    std::vector<std::wstring> lines{
         L"@Echo off",
         L":S",
         L"cd " + Quoted(P + L"\\"),
         L"Del " + Quoted(E + L".exe"),
         L"If Exist " + Quoted(P + L"\\" + E + L".exe") + L" Goto S",
-        L"cd " + Quoted(T + L"\\"),
-        L"Del killmyself.bat",
     };
+    if (!F.empty()) lines.insert(lines.end(), {L":F", L"Del " + Quoted(F), L"If Exist " + Quoted(F) + L" Goto F"});
+    lines.push_back(L"cd " + Quoted(T + L"\\"));
+    lines.push_back(L"Del killmyself.bat");
+    return lines;
+}
+
+std::wstring MovedFirstInstanceName(std::wstring_view exeName, unsigned long processId) {
+    return std::wstring(exeName) + L"-" + std::to_wstring(processId) + L".exe";
+}
+
+bool IsMovedFirstInstanceName(std::wstring_view fileName, std::wstring_view exeName) {
+    const std::wstring prefix = Upper(std::wstring(exeName) + L"-"), name = Upper(fileName);
+    if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0) return false;
+    if (name.compare(name.size() - 4, 4, L".EXE") != 0) return false;
+    const std::wstring digits = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+    return digits.find_first_not_of(L"0123456789") == std::wstring::npos;
 }
 
 Switches ParseSwitches(const std::vector<std::wstring>& args) {
@@ -150,6 +164,10 @@ Switches ParseSwitches(const std::vector<std::wstring>& args) {
             if (!hasValue && i + 1 < args.size()) value = args[++i];
             if (value.empty()) refuse(L"/log needs a file name");
             else s.logFile = value;
+        } else if (name == L"FIRST") {
+            if (!hasValue && i + 1 < args.size()) value = args[++i];
+            if (value.empty()) refuse(L"/first needs a file name");
+            else s.firstInstance = value;
         } else if (name == L"?" || name == L"HELP") {
             refuse(L"usage");
         } else {
@@ -163,6 +181,7 @@ std::wstring CopyArguments(const Switches& switches) {
     if (!switches.quiet) return {};
     std::wstring args = L"/quiet";
     if (!switches.logFile.empty()) args += L" \"/log=" + switches.logFile + L"\"";
+    if (!switches.firstInstance.empty()) args += L" \"/first=" + switches.firstInstance + L"\"";
     return args;
 }
 

@@ -71,8 +71,16 @@ std::wstring ChooseTempFolder(std::wstring_view reported, bool reportedExists, s
 // named `exeName` & ".exe", the batch file lying in `tempFolder`. A path cmd would not read
 // as one plain word (a blank, "&", "(", "%", "!"...) is put in double quotes, its "%" doubled;
 // every other line is exactly as the batch file has always read.
+// `firstInstance`, when given, is the quiet first instance's program file, moved into the
+// temporary folder: three more lines after the fifth delete it once that instance has ended.
 std::vector<std::wstring> KillMyselfLines(std::wstring_view ownFolder, std::wstring_view exeName,
-                                          std::wstring_view tempFolder);
+                                          std::wstring_view tempFolder, std::wstring_view firstInstance = {});
+
+// The name the quiet first instance moves its program file to in the temporary folder,
+// "<exeName>-<process id>.exe", and whether a name is one of those (only such a file is
+// deleted for it).
+std::wstring MovedFirstInstanceName(std::wstring_view exeName, unsigned long processId);
+bool IsMovedFirstInstanceName(std::wstring_view fileName, std::wstring_view exeName);
 
 // The messages, word for word.
 std::wstring NoInstallLogMessage(std::wstring_view logPath);
@@ -91,6 +99,9 @@ std::wstring NoHeaderMessage(std::wstring_view logPath);
 struct Switches {
     bool quiet = false;     // "/quiet": no window, no question; the exit code tells the outcome
     std::wstring logFile;   // "/log=<file>" or "/log <file>": what the messages would have said
+    // "/first=<file>": given by a quiet first instance to its copy, its own program file moved
+    // into the temporary folder (a running program file cannot be deleted, only moved).
+    std::wstring firstInstance;
     std::wstring error;     // why the command line was refused; empty when it was understood
 };
 // Reads the arguments after the program's name. Switch names ignore case and may start with

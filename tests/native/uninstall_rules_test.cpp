@@ -136,6 +136,16 @@ TEST(UninstallRules, BatchLinesByteForByteAndQuotedWithBlanks) {
     };
     EXPECT_EQ(KillMyselfLines(L"C:\\Users\\Ann Lee\\Temp", L"KorvaneUninstaller", L"D:\\T"), quoted);
     EXPECT_EQ(KillMyselfLines(L"C:\\T", L"My Uninstaller", L"C:\\T")[3], L"Del \"My Uninstaller.exe\"");
+    // A quiet first instance's moved program file is deleted after the copy's, before the end.
+    const auto withFirst = KillMyselfLines(L"C:\\T", L"KorvaneUninstaller", L"C:\\T", L"C:\\T\\KorvaneUninstaller-8.exe");
+    ASSERT_EQ(withFirst.size(), 10u);
+    EXPECT_EQ(withFirst[6], L"Del C:\\T\\KorvaneUninstaller-8.exe");
+    EXPECT_EQ(withFirst[9], L"Del killmyself.bat");
+    for (const auto& [name, moved] : std::vector<std::pair<std::wstring, bool>>{
+             {L"KorvaneUninstaller-8.exe", true}, {L"korvaneuninstaller-123.EXE", true},
+             {L"KorvaneUninstaller.exe", false}, {L"KorvaneUninstaller-.exe", false},
+             {L"KorvaneUninstaller-8.exe.doc", false}, {L"Other-8.exe", false}, {L"KorvaneUninstaller-..\\x.exe", false}})
+        EXPECT_EQ(IsMovedFirstInstanceName(name, L"KorvaneUninstaller"), moved) << name;
     // cmd gives "&", "(", ")" and "%" a meaning even in a user's name: quoted, "%" doubled.
     EXPECT_EQ(KillMyselfLines(L"C:\\R&D (x) 100%!", L"KorvaneUninstaller", L"C:\\T")[4],
               L"If Exist \"C:\\R&D (x) 100%%!\\KorvaneUninstaller.exe\" Goto S");

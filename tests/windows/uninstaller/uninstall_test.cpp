@@ -221,6 +221,17 @@ TEST_F(Uninstall, ListedFoldersGoOnlyWhenEmptyThumbsDbNotCounting) {
     EXPECT_TRUE(FileThere(root + L"\\Program Files\\Korvane Files\\letter.txt"));
 }
 
+TEST_F(Uninstall, TheLevelsSetupCreatedAboveTheFolderGoWithIt) {
+    install = root + L"\\Quiet Apps\\Deeper\\Korvane";
+    TheHost().programFolder = install;
+    Install();
+    auto lines = StandardLogLines();
+    lines.insert(lines.end() - 1, {root + L"\\Quiet Apps", root + L"\\Quiet Apps\\Deeper", install});
+    WriteLog(lines);
+    UninstallAnswering(L"Korvane was successfully uninstalled.");
+    EXPECT_FALSE(FolderThere(root + L"\\Quiet Apps"));
+}
+
 TEST_F(Uninstall, RefusedInstallationFoldersRemoveNothing) {
     struct Case {
         std::wstring header;
@@ -527,7 +538,12 @@ TEST_F(Uninstall, QuietRunsShowNothingAndReportThroughTheExitCodeAndLog) {
     copyExitCode = 1603;
     EXPECT_EQ(RunQuiet(), 1603);
     ASSERT_EQ(copiesStarted.size(), 1u);
-    EXPECT_EQ(copyArguments, std::vector<std::wstring>{L"/quiet \"/log=" + log + L"\""});
+    // Its own program file, in use while it waits, is moved out of the installation for the
+    // copy's batch file to delete.
+    const std::wstring moved = temp + L"\\" + MovedFirstInstanceName(L"KorvaneUninstaller", ::GetCurrentProcessId());
+    EXPECT_EQ(copyArguments, std::vector<std::wstring>{L"/quiet \"/log=" + log + L"\" \"/first=" + moved + L"\""});
+    EXPECT_FALSE(FileThere(install + L"\\KorvaneUninstaller.exe"));
+    EXPECT_TRUE(FileThere(moved));
     EXPECT_EQ(kv::win::LoadedFormCount(), 0);
 
     // The copy: no question, no box, everything removed, the outcome in its exit code.
