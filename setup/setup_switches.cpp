@@ -2,6 +2,8 @@
 
 #include <cwctype>
 
+#include "shared/switches.h"
+
 namespace kv::setup {
 
 namespace {
@@ -49,26 +51,15 @@ SetupSwitches ParseSetupSwitches(const std::vector<std::wstring>& args) {
     };
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& arg = args[i];
-        if (arg.size() < 2 || (arg[0] != L'/' && arg[0] != L'-')) {
+        // A folder or a file may also be the next argument: /dir "C:\Apps\Korvane".
+        const install::SwitchArg sw = install::ReadSwitch(args, i, {L"dir", L"log"});
+        if (!sw.isSwitch) {
             refuse(L"Not a switch: " + arg);
             continue;
         }
-        std::wstring name = arg.substr(1), value;
-        bool hasValue = false;
-        if (const size_t sep = name.find_first_of(L"=:"); sep != std::wstring::npos) {
-            value = name.substr(sep + 1);
-            name.resize(sep);
-            hasValue = true;
-        }
-        name = Lower(name);
-        // A folder or a file may also be the next argument: /dir "C:\Apps\Korvane".
-        auto takeNext = [&] {
-            if (!hasValue && i + 1 < args.size() && !args[i + 1].empty() && args[i + 1][0] != L'/' &&
-                args[i + 1][0] != L'-') {
-                value = args[++i];
-                hasValue = true;
-            }
-        };
+        const std::wstring& name = sw.name;
+        const std::wstring& value = sw.value;
+        const bool hasValue = sw.hasValue;
         const bool flag = name == L"quiet" || name == L"q" || name == L"acceptlicense" ||
                           name == L"allownonempty" || name == L"?" || name == L"help";
         if (flag && hasValue) {
@@ -82,12 +73,10 @@ SetupSwitches ParseSetupSwitches(const std::vector<std::wstring>& args) {
         } else if (name == L"?" || name == L"help") {
             s.usage = true;
         } else if (name == L"dir") {
-            takeNext();
             s.folderGiven = true;
             s.folder = value;
             if (value.find_first_not_of(L' ') == std::wstring::npos) refuse(L"/dir needs a folder: " + arg);
         } else if (name == L"log") {
-            takeNext();
             s.logFile = value;
             if (value.find_first_not_of(L' ') == std::wstring::npos) refuse(L"/log needs a file name: " + arg);
         } else if (name == L"startmenu") {

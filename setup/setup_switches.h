@@ -7,13 +7,14 @@
 #include <string_view>
 #include <vector>
 
+#include "shared/switches.h"
+
 namespace kv::setup {
 
-// Exit codes in the Windows installer convention.
-inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitBadSwitch = 87;     // a switch or value that is not understood
-inline constexpr int kExitCancelled = 1602;   // the wizard was cancelled
-inline constexpr int kExitFailed = 1603;      // nothing installed, or not completely
+using install::kExitBadSwitch;
+using install::kExitCancelled;
+using install::kExitFailed;
+using install::kExitSuccess;
 
 // Where one kind of shortcut goes. Unchosen: where the options page would preselect it.
 enum class ShortcutPlace { Unchosen, AllUsers, ThisUser, None };

@@ -146,29 +146,23 @@ Switches ParseSwitches(const std::vector<std::wstring>& args) {
     };
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& arg = args[i];
-        if (arg.size() < 2 || (arg[0] != L'/' && arg[0] != L'-')) {
+        const install::SwitchArg sw = install::ReadSwitch(args, i, {L"log", L"first"});
+        if (!sw.isSwitch) {
             refuse(L"unexpected argument: " + arg);
             continue;
         }
-        std::wstring name = arg.substr(1), value;
-        bool hasValue = false;
-        if (const size_t eq = name.find_first_of(L"=:"); eq != std::wstring::npos) {
-            value = name.substr(eq + 1);
-            name.resize(eq);
-            hasValue = true;
-        }
-        name = Upper(name);
-        if ((name == L"QUIET" || name == L"Q") && !hasValue) {
+        const std::wstring& name = sw.name;
+        const std::wstring& value = sw.value;
+        const bool hasValue = sw.hasValue;
+        if ((name == L"quiet" || name == L"q") && !hasValue) {
             s.quiet = true;
-        } else if (name == L"LOG") {
-            if (!hasValue && i + 1 < args.size()) value = args[++i];
+        } else if (name == L"log") {
             if (value.empty()) refuse(L"/log needs a file name");
             else s.logFile = value;
-        } else if (name == L"FIRST") {
-            if (!hasValue && i + 1 < args.size()) value = args[++i];
+        } else if (name == L"first") {
             if (value.empty()) refuse(L"/first needs a file name");
             else s.firstInstance = value;
-        } else if (name == L"?" || name == L"HELP") {
+        } else if (name == L"?" || name == L"help") {
             refuse(L"usage");
         } else {
             refuse(L"unknown switch: " + arg);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "shared/path_rules.h"
+#include "shared/switches.h"
 
 namespace kv::uninstall {
 
@@ -113,11 +114,10 @@ std::wstring CopyArguments(const Switches& switches);
 // The usage, for "/?" and after a bad switch.
 std::wstring UsageText();
 
-// Exit codes, as installers report them to deployment tools.
-inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitBadSwitch = 87;
-inline constexpr int kExitCancelled = 1602;
-inline constexpr int kExitFailed = 1603;
+using install::kExitBadSwitch;
+using install::kExitCancelled;
+using install::kExitFailed;
+using install::kExitSuccess;
 
 // What was left behind, each with why.
 struct Remaining {
