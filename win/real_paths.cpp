@@ -36,6 +36,8 @@ FileHandle OpenExisting(const std::wstring& path, DWORD access, DWORD flags) {
                                     FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr));
 }
 
+}  // namespace
+
 std::wstring FullPath(const std::wstring& path) {
     const DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (n == 0) return {};
@@ -45,8 +47,6 @@ std::wstring FullPath(const std::wstring& path) {
     out.resize(got);
     return WithoutLongPrefix(out);
 }
-
-}  // namespace
 
 std::wstring RealPath(const std::wstring& path) {
     std::wstring current = FullPath(path);

@@ -15,6 +15,10 @@
 
 namespace kv::win {
 
+// The path made full as the system does it ("..", "." and the current folder resolved by
+// text, nothing looked up); empty when it cannot be.
+std::wstring FullPath(const std::wstring& path);
+
 // The folder or file a path names once links and aliases are resolved, in the system's own
 // final form ("C:\Users\ann" or "\\server\share\..."). A path that does not exist is resolved
 // through its nearest existing parent and the rest appended as written. Empty when not even
