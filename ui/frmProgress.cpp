@@ -51,6 +51,7 @@ void frmProgress::Form_Load() {
     k_ = 0;
     n_ = 0;
     path_.clear();
+    held_ = false;
 }
 
 int frmProgress::FillWidth(int frameWidth, double value, double total) {
@@ -81,27 +82,31 @@ void frmProgress::MaxFiles(std::int32_t n) {
 void frmProgress::StartNewFile(const std::wstring& path) {
     ++k_;
     path_ = path;
-    // The first and the last document are painted at once, the others when a repaint is
-    // due: a run of many small documents would otherwise spend more time painting their
-    // names than transforming them.
+    // The first and the last document are shown at once, the others with the next repaint
+    // (every 30 ms): a run of many small documents would otherwise spend more time setting
+    // and painting their names than transforming them.
     const bool due = k_ <= 1 || k_ >= n_ || ::GetTickCount64() - lastRefresh_ >= kRefreshEveryMs;
-    if (!due) HoldPainting();
-    lblCurrent.SetText(L"Current File (" + std::to_wstring(k_) + L" of " + std::to_wstring(n_) + L")");
-    lblFile.SetText(path);
-    win::IgnoreErrors([&] {
-        picTopMinor.Move({0, kFillTop, FillWidth(picTopMaster.Position().width, k_, n_), kFillHeight});
-    });
-    if (due) Refresh(true);
-}
-
-void frmProgress::HoldPainting() {
-    if (held_ || !hwnd() || !::IsWindowVisible(hwnd())) return;
     held_ = true;
-    ::SendMessageW(hwnd(), WM_SETREDRAW, FALSE, 0);
+    if (due) Refresh(true);
 }
 
 void frmProgress::ShowLatest() {
     if (held_) Refresh(true);
+}
+
+void frmProgress::ShowHeld() {
+    held_ = false;
+    lblCurrent.SetText(L"Current File (" + std::to_wstring(k_) + L" of " + std::to_wstring(n_) + L")");
+    lblFile.SetText(path_);
+    win::IgnoreErrors([&] {
+        picTopMinor.Move({0, kFillTop, FillWidth(picTopMaster.Position().width, k_, n_), kFillHeight});
+        MoveDocumentBar();
+    });
+}
+
+void frmProgress::MoveDocumentBar() {
+    const int width = FillWidth(picBottomMaster.Position().width, lastPercent_, 100);
+    if (width != picBottomMinor.Position().width) picBottomMinor.Move({0, kFillTop, width, kFillHeight});
 }
 
 void frmProgress::FileProgress(std::int32_t m_Percent) { FileProgress(m_Percent, 1); }
@@ -111,9 +116,7 @@ void frmProgress::FileProgress(std::int32_t m_Percent, std::uint64_t times) {
     reports_ += times;
     lastPercent_ = m_Percent;
     win::IgnoreErrors([&] {
-        const int width = FillWidth(picBottomMaster.Position().width, m_Percent, 100);
-        if (width != picBottomMinor.Position().width)
-            picBottomMinor.Move({0, kFillTop, width, kFillHeight});
+        if (!held_) MoveDocumentBar();
         // Repainting and pumping at every report would cost more than the transform
         // itself on a large document: only a visible change, or a while without one,
         // lets the window system in.
@@ -125,17 +128,13 @@ void frmProgress::Refresh(bool force) {
     if (!hwnd()) return;
     const int shown = Px(picBottomMinor.Position().width);
     const std::uint64_t now = ::GetTickCount64();
-    // While painting is held, only the time brings the next repaint: each small document
-    // moves the document bar from empty to full.
+    // While a document waits to be shown, only the time brings the next repaint: each
+    // small document moves the document bar from empty to full.
     if (!force && (held_ || shown == shownWidth_) && now - lastRefresh_ < kRefreshEveryMs) return;
-    shownWidth_ = shown;
+    if (held_) ShowHeld();
+    shownWidth_ = Px(picBottomMinor.Position().width);
     lastRefresh_ = now;
     ++refreshes_;
-    if (held_) {
-        held_ = false;
-        ::SendMessageW(hwnd(), WM_SETREDRAW, TRUE, 0);
-        ::RedrawWindow(hwnd(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-    }
     ::SetWindowPos(hwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ::UpdateWindow(hwnd());
     win::DoEvents(1);

@@ -47,8 +47,10 @@ private:
     static int FillWidth(int frameWidth, double value, double total);
     void Refresh(bool force);
     // Documents that follow each other faster than the window repaints are shown together:
-    // the controls take every change at once, their painting waits for the next repaint.
-    void HoldPainting();
+    // the window keeps the latest name, count and share, and its controls take them with
+    // the next repaint.
+    void ShowHeld();
+    void MoveDocumentBar();
 
     std::int32_t n_ = 0;
     std::int32_t k_ = 0;
@@ -58,7 +60,7 @@ private:
     int shownWidth_ = -1;      // bottom fill width last painted, in pixels
     std::uint64_t lastRefresh_ = 0;  // tick count of the last repaint
     std::uint64_t refreshes_ = 0;
-    bool held_ = false;  // painting put off (WM_SETREDRAW) until the next repaint
+    bool held_ = false;  // a document not yet shown by the controls
 };
 
 }  // namespace kv
