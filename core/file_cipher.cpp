@@ -387,12 +387,16 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
     in.reset();
 
     // An older file of the new name is replaced; where the volume has a Recycle Bin it
-    // goes there first, so a user who replaced the wrong file can get it back.
-    if (fs.Exists(target)) {
-        bool recycled = false;
-        fs.Recycle(target, &recycled);
+    // goes there first, so a user who replaced the wrong file can get it back. Where the
+    // name is free (nearly always) the new file takes it in one step, without asking first.
+    status = WithRetries(options, [&] { return out->PutInPlaceIfFree(target); });
+    if (status.kind == FsErrorKind::kAlreadyExists) {
+        if (fs.Exists(target)) {
+            bool recycled = false;
+            fs.Recycle(target, &recycled);
+        }
+        status = WithRetries(options, [&] { return out->PutInPlace(target); });
     }
-    status = WithRetries(options, [&] { return out->PutInPlace(target); });
     if (!status.ok()) return fail_and_clean(CipherStep::kReplace, target, status);
     out.reset();
     if (options.in_place) options.in_place();

@@ -57,6 +57,9 @@ public:
     // Only for a file opened with kCreateTemporary: keeps it, and gives it the name
     // `target` in one step, replacing a file of that name.
     virtual FsStatus PutInPlace(const std::wstring& target) = 0;
+    // As PutInPlace, but only where no file has the name `target`: kAlreadyExists when one
+    // has (or when the platform cannot tell in the same step; the file is then unchanged).
+    virtual FsStatus PutInPlaceIfFree(const std::wstring& /*target*/) { return {FsErrorKind::kAlreadyExists, {}}; }
 };
 
 enum class OpenMode {

@@ -202,14 +202,17 @@ public:
         return {};
     }
 
-    FsStatus PutInPlace(const std::wstring& target) override {
+    FsStatus PutInPlace(const std::wstring& target) override { return Rename(target, true); }
+    FsStatus PutInPlaceIfFree(const std::wstring& target) override { return Rename(target, false); }
+
+    FsStatus Rename(const std::wstring& target, bool replace) {
         if (!temporary_) return FromWin32(ERROR_INVALID_FUNCTION);
         flusher_.Stop();
         if (!MarkForDeletion(handle_, false)) return LastError();
         const std::wstring name = NtPath(target);
         std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
         auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-        rename->ReplaceIfExists = TRUE;
+        rename->ReplaceIfExists = replace ? TRUE : FALSE;
         rename->RootDirectory = nullptr;
         rename->FileNameLength = DWORD(name.size() * sizeof(wchar_t));
         std::copy(name.begin(), name.end(), rename->FileName);
