@@ -1,5 +1,5 @@
-// Korvane's program-wide state, alive from start-up to the end of the process, and the
-// start-up procedure Main.
+// Korvane's program-wide state, alive from start-up to the end of the process. The start-up
+// procedure Main is the program's own (app/Main.h).
 #pragma once
 
 #include <cstdint>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "users/user_store.h"
+#include "core/user_store.h"
 
 namespace kv::Globals {
 
@@ -28,16 +28,6 @@ extern bool ShowProgress;                  // the cipher reports to the progress
 
 // The logged-in user's record, read live.
 UserRecord& CurrentUserRecord();
-
-// Start-up: data file paths, the user store, the log-in window. Returns with the log-in
-// window shown, or with no window at all when the user store cannot be used. `documents`
-// are the paths the program was started with (a drop onto its icon, "Send To", "Open
-// with"): a successful log-in processes them as one dropped run, a cancelled one nothing.
-void Main(std::vector<std::wstring> documents = {});
-
-// The documents named on a command line (the program's own name, the first argument, left
-// out), each made a full path against the current folder; quoted paths keep their blanks.
-std::vector<std::wstring> CommandLineDocuments(const wchar_t* commandLine);
 
 // Sets the two data file paths for a program folder (the drive-root rule included).
 void SetDataFolder(const std::wstring& folder);

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "users/user_store.h"
+#include "core/user_store.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     const std::vector<std::uint8_t> stored(data, data + size);

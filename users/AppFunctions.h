@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "users/user_store.h"
+#include "core/user_store.h"
 
 namespace kv::AppFunctions {
 

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "users/user_store.h"
+#include "core/user_store.h"
 
 namespace kv {
 

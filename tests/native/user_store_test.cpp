@@ -1,5 +1,5 @@
 // The user store's line format, encoding and lookups.
-#include "users/user_store.h"
+#include "core/user_store.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "users/user_store.h"
+#include "core/user_store.h"
 
 #include "core/text.h"
 #include "core/transform.h"
