@@ -22,7 +22,7 @@ add_library(korvane_app STATIC ${KV_APP_SOURCES})
 target_compile_options(korvane_app PRIVATE ${KV_WARN})
 target_link_libraries(korvane_app PUBLIC korvane_portable kvwin)
 
-add_executable(Korvane WIN32 ${CMAKE_SOURCE_DIR}/core/WinMain.cpp ${CMAKE_SOURCE_DIR}/packaging/Korvane.rc)
+add_executable(Korvane WIN32 ${CMAKE_SOURCE_DIR}/app/WinMain.cpp ${CMAKE_SOURCE_DIR}/packaging/Korvane.rc)
 target_link_libraries(Korvane PRIVATE korvane_app)
 target_link_options(Korvane PRIVATE -municode)
 

@@ -1,14 +1,13 @@
 #include "ui/frmEasyDrop.h"
 
 #include "core/Globals.h"
+#include "core/Navigation.h"
 #include "core/Pipeline.h"
 #include "ui/easydrop_position.h"
 #include "ui/frmAbout.h"
 #include "ui/frmHelp.h"
 #include "ui/frmMain.h"
 #include "ui/frmViewLogFile.h"
-#include "users/frmControl.h"
-#include "users/frmSingleUser.h"
 #include "win/settings.h"
 
 #include <vector>
@@ -111,8 +110,8 @@ void frmEasyDrop::Form_Unload() {
 
 void frmEasyDrop::Picture1_OLEDragDrop(IDataObject* data) { Pipeline::HandleFileDrop(data); }
 
-void frmEasyDrop::mnuUsers_Click() { win::TheForm<frmControl>().Show(); }
-void frmEasyDrop::mnuUser_Click() { win::TheForm<frmSingleUser>().Show(); }
+void frmEasyDrop::mnuUsers_Click() { Navigate().ShowUserAdministration(); }
+void frmEasyDrop::mnuUser_Click() { Navigate().ShowOwnAccount(); }
 void frmEasyDrop::mnuViewLogFile_Click() { ShowLogViewer(); }
 void frmEasyDrop::mnuHelp_Click() { win::TheForm<frmHelp>().Show(); }
 void frmEasyDrop::mnuAbout_Click() { win::TheForm<frmAbout>().ShowModal(); }

@@ -1,14 +1,13 @@
 #include "ui/frmMain.h"
 
 #include "core/Globals.h"
+#include "core/Navigation.h"
 #include "core/Pipeline.h"
 #include "core/text.h"
 #include "ui/frmAbout.h"
 #include "ui/frmEasyDrop.h"
 #include "ui/frmHelp.h"
 #include "ui/frmViewLogFile.h"
-#include "users/frmControl.h"
-#include "users/frmSingleUser.h"
 #include "win/app.h"
 #include "win/dialogs.h"
 
@@ -111,8 +110,8 @@ void frmMain::cmdEasyDrop_Click() {
 
 void frmMain::Picture1_OLEDragDrop(IDataObject* data) { Pipeline::HandleFileDrop(data); }
 
-void frmMain::mnuUsers_Click() { win::TheForm<frmControl>().Show(); }
-void frmMain::mnuUser_Click() { win::TheForm<frmSingleUser>().Show(); }
+void frmMain::mnuUsers_Click() { Navigate().ShowUserAdministration(); }
+void frmMain::mnuUser_Click() { Navigate().ShowOwnAccount(); }
 void frmMain::mnuViewLogFile_Click() { ShowLogViewer(); }
 void frmMain::mnuQuit_Click() { Unload(); }
 void frmMain::mnuHelp_Click() { win::TheForm<frmHelp>().Show(); }

@@ -3,8 +3,7 @@
 #include "core/Globals.h"
 #include "core/Pipeline.h"
 #include "core/text.h"
-#include "ui/frmEasyDrop.h"
-#include "ui/frmMain.h"
+#include "core/Navigation.h"
 #include "users/AppFunctions.h"
 #include "win/app.h"
 #include "win/dialogs.h"
@@ -62,8 +61,7 @@ void frmLogIn::cmdLogIn_Click() {
     if (EqualsNoCase(AppFunctions::GetUserPassword(name), txtPassword.Text())) {
         AppFunctions::FindUser(name);
         if (ShowMain) {
-            if (CurrentUserRecord().StartEasyDrop) win::TheForm<frmEasyDrop>().Show();
-            else win::TheForm<frmMain>().Show();
+            Navigate().ShowWorkingWindow();
         }
         // The run starts from the message loop once this window is gone, as a drop's does.
         if (!HandedDocuments.empty())

@@ -39,13 +39,19 @@ FileHandle OpenExisting(const std::wstring& path, DWORD access, DWORD flags) {
 }  // namespace
 
 std::wstring FullPath(const std::wstring& path) {
-    const DWORD n = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return {};
-    std::wstring out(n, L'\0');
-    const DWORD got = ::GetFullPathNameW(path.c_str(), n, out.data(), nullptr);
-    if (got == 0 || got >= n) return {};
-    out.resize(got);
-    return WithoutLongPrefix(out);
+    if (path.empty()) return {};
+    DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    for (int tries = 0; size > 0 && tries < 3; ++tries) {
+        std::wstring out(size, L'\0');
+        const DWORD got = ::GetFullPathNameW(path.c_str(), size, out.data(), nullptr);
+        if (got == 0) break;
+        if (got < size) {
+            out.resize(got);
+            return WithoutLongPrefix(out);
+        }
+        size = got;  // the current folder changed meanwhile: once more with the room it needs
+    }
+    return {};
 }
 
 std::wstring RealPath(const std::wstring& path) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "app/Main.h"
 #include "core/Globals.h"
 #include "win/app.h"
 #include "win/form.h"
@@ -115,6 +116,7 @@ std::wstring WindowText(HWND hwnd) {
 }
 
 void KorvaneTest::SetUp() {
+    kv::app::InstallNavigation();  // as Main does
     kv::win::ResetAllForms();
     Pump();
     kv::win::SetLastFormUnloadedHandler([this] { ++lastFormUnloads; });

@@ -2,6 +2,7 @@
 // log-in processes them as one dropped run after it succeeds and never when cancelled.
 #include "harness.h"
 
+#include "app/Main.h"
 #include "core/Globals.h"
 #include "core/Pipeline.h"
 #include "users/frmLogIn.h"

@@ -1,6 +1,7 @@
 // The user store on disk: first and later runs, damaged and locked files, crash-safe saves.
 #include "harness.h"
 
+#include "app/Main.h"
 #include "core/Globals.h"
 #include "users/AppFunctions.h"
 #include "users/frmLogIn.h"

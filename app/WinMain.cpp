@@ -2,7 +2,10 @@
 #include <windows.h>
 #include <ole2.h>
 
-#include "core/Globals.h"
+#include <exception>
+#include <string>
+
+#include "app/Main.h"
 #include "win/app.h"
 #include "win/dialogs.h"
 #include "win/system_library.h"
@@ -16,7 +19,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         // Documents dropped onto the program's icon or shortcut, sent to it or opened with it.
         kv::Globals::Main(kv::Globals::CommandLineDocuments(::GetCommandLineW()));
     } catch (...) {
-        kv::win::MsgBox(L"Korvane could not start.", kv::win::MsgButtons::OK, kv::win::MsgIcon::Critical);
+        kv::win::MsgBox(L"Korvane could not start." + std::wstring(1, kv::win::CR) +
+                            kv::win::DescribeException(std::current_exception()),
+                        kv::win::MsgButtons::OK, kv::win::MsgIcon::Critical);
         return 1;
     }
     if (kv::win::LoadedFormCount() == 0) return 0;

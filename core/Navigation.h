@@ -1,0 +1,27 @@
+// The ways from one of Korvane's windows to another that cross between the account windows
+// (users/) and the working windows (ui/), and from those windows to a processing run. The
+// program fills them in when it starts (app/); the windows only call them, so neither
+// folder needs the other.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct IDataObject;
+
+namespace kv {
+
+struct Navigation {
+    // After a successful log-in: the Easy-Drop window or the main window, by the user's
+    // preference.
+    std::function<void()> ShowWorkingWindow;
+    // The working windows' menus: user administration (administrators) and the own account.
+    std::function<void()> ShowUserAdministration;
+    std::function<void()> ShowOwnAccount;
+};
+
+// The program-wide ways; empty until the program fills them in.
+Navigation& Navigate();
+
+}  // namespace kv
