@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "core/Globals.h"
+#include "app/Pipeline.h"
 #include "core/Navigation.h"
 #include "ui/frmEasyDrop.h"
 #include "ui/frmMain.h"
@@ -25,6 +26,9 @@ void InstallNavigation() {
     };
     ways.ShowUserAdministration = [] { win::TheForm<frmControl>().Show(); };
     ways.ShowOwnAccount = [] { win::TheForm<frmSingleUser>().Show(); };
+    ways.ProcessFiles = Pipeline::ProcessFiles;
+    ways.HandleFileDrop = Pipeline::HandleFileDrop;
+    ways.ProcessDrop = Pipeline::ProcessDrop;
 }
 
 }  // namespace kv::app

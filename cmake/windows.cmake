@@ -6,11 +6,6 @@ set(KV_WIN_LIBS ole32 oleaut32 uuid comctl32 comdlg32 shell32 shlwapi gdi32 user
 
 add_link_options(-static -static-libgcc -static-libstdc++)
 
-add_library(korvane_portable STATIC ${KV_PORTABLE_SOURCES})
-target_include_directories(korvane_portable PUBLIC ${CMAKE_SOURCE_DIR})
-target_compile_definitions(korvane_portable PUBLIC ${KV_WIN_DEFS})
-target_compile_options(korvane_portable PRIVATE ${KV_WARN})
-
 file(GLOB KV_WIN_LAYER CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/win/*.cpp)
 add_library(kvwin STATIC ${KV_WIN_LAYER})
 target_include_directories(kvwin PUBLIC ${CMAKE_SOURCE_DIR})
@@ -18,9 +13,17 @@ target_compile_definitions(kvwin PUBLIC ${KV_WIN_DEFS})
 target_compile_options(kvwin PRIVATE ${KV_WARN})
 target_link_libraries(kvwin PUBLIC ${KV_WIN_LIBS})
 
-add_library(korvane_app STATIC ${KV_APP_SOURCES})
-target_compile_options(korvane_app PRIVATE ${KV_WARN})
-target_link_libraries(korvane_app PUBLIC korvane_portable kvwin)
+# Korvane, one library a folder, each linked only to the folders below it (scripts/check_layers
+# holds the includes to the same order): core on win; users and ui on core; app on both.
+function(kv_korvane_library name dir)
+  add_library(${name} STATIC ${KV_${dir}_PORTABLE} ${KV_${dir}_WIN})
+  target_compile_options(${name} PRIVATE ${KV_WARN})
+  target_link_libraries(${name} PUBLIC ${ARGN})
+endfunction()
+kv_korvane_library(korvane_core core kvwin)
+kv_korvane_library(korvane_users users korvane_core)
+kv_korvane_library(korvane_ui ui korvane_core)
+kv_korvane_library(korvane_app app korvane_users korvane_ui)
 
 add_executable(Korvane WIN32 ${CMAKE_SOURCE_DIR}/app/WinMain.cpp ${CMAKE_SOURCE_DIR}/packaging/Korvane.rc)
 target_link_libraries(Korvane PRIVATE korvane_app)

@@ -19,6 +19,12 @@ struct Navigation {
     // The working windows' menus: user administration (administrators) and the own account.
     std::function<void()> ShowUserAdministration;
     std::function<void()> ShowOwnAccount;
+    // A processing run: the main window's Process button hands a one-element path list to
+    // ProcessFiles, a drop hands its data to HandleFileDrop, the log-in the documents the
+    // program was started with to ProcessDrop (see app/Pipeline.h).
+    std::function<void(const std::vector<std::wstring>& paths)> ProcessFiles;
+    std::function<void(IDataObject* data)> HandleFileDrop;
+    std::function<void(bool hasFileList, const std::vector<std::wstring>& paths)> ProcessDrop;
 };
 
 // The program-wide ways; empty until the program fills them in.

@@ -2,7 +2,6 @@
 
 #include "core/Globals.h"
 #include "core/Navigation.h"
-#include "core/Pipeline.h"
 #include "ui/easydrop_position.h"
 #include "ui/frmAbout.h"
 #include "ui/frmHelp.h"
@@ -108,7 +107,7 @@ void frmEasyDrop::Form_Unload() {
     });
 }
 
-void frmEasyDrop::Picture1_OLEDragDrop(IDataObject* data) { Pipeline::HandleFileDrop(data); }
+void frmEasyDrop::Picture1_OLEDragDrop(IDataObject* data) { Navigate().HandleFileDrop(data); }
 
 void frmEasyDrop::mnuUsers_Click() { Navigate().ShowUserAdministration(); }
 void frmEasyDrop::mnuUser_Click() { Navigate().ShowOwnAccount(); }

@@ -2,7 +2,6 @@
 
 #include "core/Globals.h"
 #include "core/Navigation.h"
-#include "core/Pipeline.h"
 #include "core/text.h"
 #include "ui/frmAbout.h"
 #include "ui/frmEasyDrop.h"
@@ -94,7 +93,7 @@ void frmMain::cmdGo_Click() {
     }
     const std::wstring path = txtFile.Text();
     if (FileSystem->FileExists(path)) {
-        Pipeline::ProcessFiles({path});
+        Navigate().ProcessFiles({path});
         txtFile.SetText(L"");
     } else {
         win::MsgBox(L"Invalid File");
@@ -108,7 +107,7 @@ void frmMain::cmdEasyDrop_Click() {
     Unload();
 }
 
-void frmMain::Picture1_OLEDragDrop(IDataObject* data) { Pipeline::HandleFileDrop(data); }
+void frmMain::Picture1_OLEDragDrop(IDataObject* data) { Navigate().HandleFileDrop(data); }
 
 void frmMain::mnuUsers_Click() { Navigate().ShowUserAdministration(); }
 void frmMain::mnuUser_Click() { Navigate().ShowOwnAccount(); }

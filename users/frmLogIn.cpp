@@ -1,7 +1,6 @@
 #include "users/frmLogIn.h"
 
 #include "core/Globals.h"
-#include "core/Pipeline.h"
 #include "core/text.h"
 #include "core/Navigation.h"
 #include "users/AppFunctions.h"
@@ -65,7 +64,7 @@ void frmLogIn::cmdLogIn_Click() {
         }
         // The run starts from the message loop once this window is gone, as a drop's does.
         if (!HandedDocuments.empty())
-            win::PostToProgram([documents = std::move(HandedDocuments)] { Pipeline::ProcessDrop(true, documents); });
+            win::PostToProgram([documents = std::move(HandedDocuments)] { Navigate().ProcessDrop(true, documents); });
         HandedDocuments.clear();
         Unload();
         return;

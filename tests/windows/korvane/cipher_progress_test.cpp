@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Cipher.h"
+#include "app/Cipher.h"
 #include "core/Globals.h"
 #include "ui/OpenDocument.h"
 #include "ui/frmDecrypted.h"

@@ -4,7 +4,7 @@
 
 #include "app/Main.h"
 #include "core/Globals.h"
-#include "core/Pipeline.h"
+#include "app/Pipeline.h"
 #include "users/frmLogIn.h"
 #include "win/app.h"
 #include "win/form.h"

@@ -17,9 +17,9 @@
 #include <vector>
 
 #include "core/ActionLog.h"
-#include "core/Cipher.h"
+#include "app/Cipher.h"
 #include "core/Globals.h"
-#include "core/Pipeline.h"
+#include "app/Pipeline.h"
 #include "core/action_log.h"
 #include "core/file_cipher.h"
 #include "ui/frmViewLogFile.h"

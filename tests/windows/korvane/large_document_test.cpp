@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Cipher.h"
+#include "app/Cipher.h"
 #include "core/file_cipher.h"
 #include "core/file_system.h"
 #include "core/transform.h"

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "core/Cipher.h"
+#include "app/Cipher.h"
 #include "core/Globals.h"
-#include "core/Pipeline.h"
+#include "app/Pipeline.h"
 #include "core/action_log.h"
 #include "ui/OpenDocument.h"
 #include "ui/frmDecrypted.h"

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "core/Globals.h"
-#include "core/Pipeline.h"
+#include "app/Pipeline.h"
 #include "data_object.h"
 #include "ui/easydrop_position.h"
 #include "ui/frmEasyDrop.h"

@@ -1,4 +1,4 @@
-#include "core/Pipeline.h"
+#include "app/Pipeline.h"
 
 #include <windows.h>
 #include <ole2.h>
@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "core/ActionLog.h"
-#include "core/Cipher.h"
+#include "app/Cipher.h"
 #include "core/Globals.h"
 #include "core/action_log.h"
 #include "core/summary.h"

@@ -1,4 +1,4 @@
-#include "core/Cipher.h"
+#include "app/Cipher.h"
 
 #include <condition_variable>
 #include <functional>
