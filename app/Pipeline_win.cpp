@@ -39,6 +39,7 @@ public:
     }
     void Close() {
         done_ = true;
+        // Closing runs from a destructor too and may not throw; the pointer comes back anyway.
         win::IgnoreErrors([&] {
             progress_.ShowLatest();  // the last document's name and count, painted
             progress_.Hide();
@@ -173,6 +174,7 @@ void ProcessFiles(const std::vector<std::wstring>& paths) {
             text += win::DescribeException(std::current_exception());
             text += win::CR;
             text += L"Documents not reached were left as they were.";
+            // The drop's run ignores every error; this one box only tells what happened.
             win::IgnoreErrors([&] { win::MsgBox(text, win::MsgButtons::OK, win::MsgIcon::Critical); });
         }
         if (g_queue.empty()) break;

@@ -34,6 +34,7 @@ void frmBrowseFolders::CreateControls() {
 }
 
 void frmBrowseFolders::Form_Load() {
+    // Errors ignored: a drive that is not ready or a folder not there leaves the lists as they were.
     win::IgnoreErrors([this] {
         const std::wstring wanted = win::TheForm<frmSecond>().txtInstallPath.Text();
         if (wanted.empty()) return;
@@ -50,6 +51,7 @@ void frmBrowseFolders::Form_Load() {
 }
 
 void frmBrowseFolders::Drive1_Change() {
+    // Errors ignored: a drive that is not ready or a folder not there leaves the lists as they were.
     win::IgnoreErrors([this] {
         const std::wstring drive = Drive1.Drive();
         if (drive.size() >= 2) Dir1.SetPath(drive.substr(0, 2));
@@ -57,6 +59,7 @@ void frmBrowseFolders::Drive1_Change() {
 }
 
 void frmBrowseFolders::Dir1_Change() {
+    // Errors ignored: a drive that is not ready or a folder not there leaves the lists as they were.
     win::IgnoreErrors([this] { txtFolder.SetText(Dir1.Path()); });
 }
 

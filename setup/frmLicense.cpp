@@ -99,6 +99,7 @@ void frmLicense::Form_Resize() {
 }
 
 void frmLicense::chkAccept_Click() {
+    // Errors ignored, as the licence page asks of its handlers.
     win::IgnoreErrors([this] {
         if (chkAccept.Value() == 1) {
             cmdContinue.SetVisible(true);

@@ -58,6 +58,7 @@ void frmSecond::Form_Load() {
 }
 
 void frmSecond::txtInstallPath_Change() {
+    // Errors ignored: the rule only ever appends to what was typed.
     win::IgnoreErrors([this] {
         const std::wstring text = txtInstallPath.Text();
         const std::wstring changed = InstallPathAfterChange(text);

@@ -34,6 +34,7 @@ void frmThird::SetStatus(const std::wstring& text) {
 
 void frmThird::SetScrollBarPercent(int value) {
     percent_ = value;
+    // Errors moving the panel are ignored; the value written is kept.
     win::IgnoreErrors([&] {
         win::Rect panel = Picture2.Position();
         panel.left = ScrollBarLeft(Picture1.Position().width, value);

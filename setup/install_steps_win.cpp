@@ -18,6 +18,7 @@ constexpr const wchar_t* kProgramFiles[] = {L"Korvane.exe", L"Beacon.ico", L"Kor
 }  // namespace
 
 void EnsureInstallerRequirements() {
+    // Errors ignored statement by statement, as every step of an installation.
     win::IgnoreErrors([] {
         const auto& m = Module();
         for (const wchar_t* name : {L"MSINET.ocx", L"RICHTX32.ocx"}) {
@@ -75,8 +76,10 @@ void FormatAndCreateIcon(const std::wstring& targetFolder, const std::wstring& l
                          const std::wstring& sourceFileName, const std::wstring& description,
                          const std::wstring& iconName) {
     const std::wstring& installPath = Module().InstallPath;
+    // Errors ignored statement by statement, as every step of an installation.
     win::IgnoreErrors([&] { CreateFolderPath(targetFolder); });
     const std::wstring link = targetFolder + L"\\" + linkName;
+    // Errors ignored statement by statement, as every step of an installation.
     win::IgnoreErrors([&] {
         MakeShortcut(link, description, installPath + L"\\" + sourceFileName, SW_SHOWNORMAL,
                      installPath + L"\\" + iconName, installPath);
@@ -91,6 +94,7 @@ std::vector<std::wstring> RunInstallSteps(InstallProgress& progress) {
     // Each step: its status, its work with errors ignored, the pause, the bar.
     auto step = [&progress](const wchar_t* status, int bar, const std::function<void()>& work) {
         progress.Status(status);
+        // Errors ignored statement by statement, as every step of an installation.
         win::IgnoreErrors(work);
         progress.Pause(600);
         progress.Bar(bar);
@@ -141,6 +145,7 @@ std::vector<std::wstring> RunInstallSteps(InstallProgress& progress) {
         if (!WriteUninstallEntry()) notInstalled.push_back(L"the entry of Korvane among the installed programs");
     });
     progress.Status(L"Cleaning Up...");
+    // Errors ignored statement by statement, as every step of an installation.
     win::IgnoreErrors([&progress] { progress.FinishBar(); });
     progress.Bar(100);
     return notInstalled;

@@ -202,6 +202,7 @@ void frmAbout::CreateControls() {
 }
 
 void frmAbout::Form_Load() {
+    // Every handler of the about box ignores errors.
     win::IgnoreErrors([&] {
         SetCaption(L"About " + std::wstring(L"Korvane") + L"...");
         lblAppName.SetText(L"Korvane");
@@ -217,6 +218,7 @@ LRESULT frmAbout::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 void frmAbout::OpenInternet(const std::wstring& URL, int WindowStyle) {
+    // Every handler of the about box ignores errors.
     win::IgnoreErrors([&] { Execute(L"Open", URL, WindowStyle); });
 }
 
@@ -224,6 +226,7 @@ void frmAbout::OpenInternet(const std::wstring& URL, int WindowStyle) {
 void frmAbout::lblWebsite_Click() { OpenInternet(kWebsiteShown, SW_SHOWNORMAL); }
 
 void frmAbout::lblEmail_Click() {
+    // Every handler of the about box ignores errors.
     win::IgnoreErrors([&] { Execute(L"", kSupportMailUrl, SW_SHOWNORMAL); });
 }
 

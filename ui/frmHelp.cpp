@@ -36,6 +36,7 @@ void frmHelp::CreateControls() {
 }
 
 void frmHelp::Form_Load() {
+    // Errors ignored: a window too small or a topic not shown leaves the text as it was.
     win::IgnoreErrors([&] {
         // Top-left corner of the screen, half its width, 80 twips less high than the screen.
         ::SetWindowPos(hwnd(), nullptr, 0, 0, ::GetSystemMetrics(SM_CXSCREEN) / 2,
@@ -53,6 +54,7 @@ void frmHelp::txtTopic_Click() {
 }
 
 void frmHelp::Form_Resize() {
+    // Errors ignored: a window too small or a topic not shown leaves the text as it was.
     win::IgnoreErrors([&] {
         if (::IsIconic(hwnd())) return;
         // The box starts 600 twips down, so its height is what the client area leaves below

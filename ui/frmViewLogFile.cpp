@@ -99,6 +99,7 @@ void frmViewLogFile::CreateControls() {
 }
 
 void frmViewLogFile::Form_Load() {
+    // Errors ignored, as the log viewer asks of its load, printing and resizing.
     win::IgnoreErrors([&] {
         // Top-left corner of the screen, as wide as the screen, 200 twips less high.
         ::SetWindowPos(hwnd(), nullptr, 0, 0, ::GetSystemMetrics(SM_CXSCREEN),
@@ -169,6 +170,7 @@ void frmViewLogFile::mnuTruncate_Click() {
 }
 
 void frmViewLogFile::mnuPrint_Click() {
+    // Errors ignored, as the log viewer asks of its load, printing and resizing.
     win::IgnoreErrors([&] {
         const std::unique_ptr<win::Printer> printer = win::OpenDefaultPrinter(std::wstring(kLogPrintTitle));
         printer->SetFont({.name = L"Arial", .points = 12, .bold = true});
@@ -194,6 +196,7 @@ void frmViewLogFile::mnuPrint_Click() {
 void frmViewLogFile::mnuClose_Click() { Unload(); }
 
 void frmViewLogFile::Form_Resize() {
+    // Errors ignored, as the log viewer asks of its load, printing and resizing.
     win::IgnoreErrors([&] {
         if (::IsIconic(hwnd())) return;
         // The window's outer size less 200 twips across and 850 down: room for a thin

@@ -39,6 +39,7 @@ void frmLogIn::CreateControls() {
 }
 
 void frmLogIn::Form_Load() {
+    // The load runs with errors ignored: a step that fails is skipped.
     win::IgnoreErrors([&] {
         for (const auto& user : Users) txtUser.AddItem(user.UserName);
         if (txtUser.ListCount() == 1) {
