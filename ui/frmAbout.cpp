@@ -165,9 +165,9 @@ win::FormDesign frmAbout::Design() const {
 
 void frmAbout::CreateControls() {
     const win::Container form{this, hwnd(), 0, 0};
-    const win::FontSpec title{L"Palatino Linotype", 15.75, true};
-    const win::FontSpec caption{L"Palatino Linotype", 9.75, true};
-    const win::FontSpec value{L"Palatino Linotype", 9.75};
+    const win::FontDesc title{L"Palatino Linotype", 15.75, true};
+    const win::FontDesc caption{L"Palatino Linotype", 9.75, true};
+    const win::FontDesc value{L"Palatino Linotype", 9.75};
 
     Image1.Create(form, {240, 240, 1560, 1560}, kBackColor);
     Image1.Paint = [](HDC dc, const RECT& r) { PaintPicture(dc, r); };

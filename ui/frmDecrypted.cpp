@@ -11,7 +11,7 @@
 namespace kv {
 namespace {
 
-const win::FontSpec kBold{L"MS Sans Serif", 8.25, true};
+const win::FontDesc kBold{L"MS Sans Serif", 8.25, true};
 
 }  // namespace
 

@@ -7,7 +7,7 @@
 namespace kv {
 
 void WrappingTextBox::CreateWrapping(const win::Container& where, const win::Rect& rect, bool readOnly,
-                                     const win::FontSpec& font) {
+                                     const win::FontDesc& font) {
     // No ES_AUTOHSCROLL and no horizontal scroll bar: the box wraps its lines.
     const DWORD style = WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL |
                         (readOnly ? ES_READONLY : ES_WANTRETURN);

@@ -11,7 +11,7 @@ namespace kv {
 class WrappingTextBox : public win::TextBox {
 public:
     void CreateWrapping(const win::Container& where, const win::Rect& rect, bool readOnly,
-                        const win::FontSpec& font = {});
+                        const win::FontDesc& font = {});
 };
 
 class frmHelp : public win::Form {

@@ -15,7 +15,7 @@ namespace kv {
 using namespace Globals;
 
 namespace {
-const win::FontSpec kBold{L"MS Sans Serif", 8.25, true};
+const win::FontDesc kBold{L"MS Sans Serif", 8.25, true};
 }
 
 win::FormDesign frmMain::Design() const {

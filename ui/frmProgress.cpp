@@ -17,7 +17,7 @@ constexpr int kFillTop = -50;
 constexpr int kFillHeight = 475;  // taller than the 375 of its frame, which clips it
 constexpr std::uint64_t kRefreshEveryMs = 30;
 
-const win::FontSpec kBold{L"MS Sans Serif", 8.25, true};
+const win::FontDesc kBold{L"MS Sans Serif", 8.25, true};
 
 }  // namespace
 

@@ -13,7 +13,7 @@ using namespace Globals;
 using AppFunctions::SelectListItem;
 
 namespace {
-const win::FontSpec kBold{L"MS Sans Serif", 8.25, true};
+const win::FontDesc kBold{L"MS Sans Serif", 8.25, true};
 }
 
 win::FormDesign frmControl::Design() const {

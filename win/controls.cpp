@@ -18,7 +18,7 @@ Control::~Control() {
 }
 
 void Control::CreateIn(const Container& where, const wchar_t* cls, DWORD style, DWORD exStyle,
-                       const std::wstring& text, const Rect& rect, const FontSpec& font) {
+                       const std::wstring& text, const Rect& rect, const FontDesc& font) {
     where_ = where;
     form_ = where.form;
     rect_ = rect;
@@ -75,7 +75,7 @@ void Control::SetWidth(int width) {
     Move(r);
 }
 
-void Control::SetFont(const FontSpec& font) {
+void Control::SetFont(const FontDesc& font) {
     if (hwnd_) ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_->Font(font)), TRUE);
 }
 
@@ -144,14 +144,14 @@ LRESULT Control::OnSubclassMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled
 
 // ---- Label ------------------------------------------------------------------------
 
-void Label::Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontSpec& font) {
+void Label::Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontDesc& font) {
     CreateIn(where, L"STATIC", WS_VISIBLE | SS_LEFT | SS_NOPREFIX, 0, caption, rect, font);
 }
 
 // ---- TextBox ----------------------------------------------------------------------
 
 void TextBox::Create(const Container& where, const std::wstring& text, const Rect& rect,
-                     const TextBoxOptions& options, const FontSpec& font) {
+                     const TextBoxOptions& options, const FontDesc& font) {
     DWORD style = WS_VISIBLE | WS_TABSTOP;
     if (options.multiline) {
         style |= ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
@@ -177,7 +177,7 @@ void TextBox::OnCommand(WORD code) {
 // ---- CommandButton ----------------------------------------------------------------
 
 void CommandButton::Create(const Container& where, const std::wstring& caption, const Rect& rect,
-                           const FontSpec& font, bool isDefault) {
+                           const FontDesc& font, bool isDefault) {
     CreateIn(where, L"BUTTON", WS_VISIBLE | WS_TABSTOP | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0, caption,
              rect, font);
     if (isDefault && form_) form_->SetDefaultButton(this);
@@ -212,7 +212,7 @@ void CommandButton::OnCommand(WORD code) {
 
 // ---- CheckBox ---------------------------------------------------------------------
 
-void CheckBox::Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontSpec& font) {
+void CheckBox::Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontDesc& font) {
     CreateIn(where, L"BUTTON", WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX, 0, caption, rect, font);
 }
 
@@ -245,7 +245,7 @@ std::weak_ptr<std::vector<OptionButton*>> g_lastOptionGroup;
 }
 
 void OptionButton::Create(const Container& where, const std::wstring& caption, const Rect& rect,
-                          const FontSpec& font, bool firstInGroup) {
+                          const FontDesc& font, bool firstInGroup) {
     auto last = g_lastOptionGroup.lock();
     const bool join = !firstInGroup && last && !last->empty() && last->back()->form_ == where.form &&
                       last->back()->where_.parent == where.parent;
@@ -330,7 +330,7 @@ void OptionButton::OnCommand(WORD code) {
 
 // ---- Frame ------------------------------------------------------------------------
 
-void Frame::Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontSpec& font) {
+void Frame::Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontDesc& font) {
     CreateIn(where, L"BUTTON", WS_VISIBLE | BS_GROUPBOX, 0, caption, rect, font);
 }
 
@@ -343,7 +343,7 @@ Container Frame::Inside() const {
 
 // ---- ComboBox ---------------------------------------------------------------------
 
-void ComboBox::Create(const Container& where, const Rect& rect, bool editable, const FontSpec& font) {
+void ComboBox::Create(const Container& where, const Rect& rect, bool editable, const FontDesc& font) {
     // The height given is that of the closed box; the drop-down part needs room below.
     Rect tall = rect;
     tall.height = rect.height + 2400;
@@ -404,7 +404,7 @@ void ComboBox::OnCommand(WORD code) {
 
 // ---- ListBox ----------------------------------------------------------------------
 
-void ListBox::Create(const Container& where, const Rect& rect, bool checkBoxes, const FontSpec& font) {
+void ListBox::Create(const Container& where, const Rect& rect, bool checkBoxes, const FontDesc& font) {
     checkBoxes_ = checkBoxes;
     if (checkBoxes) {
         CreateIn(where, WC_LISTVIEWW,

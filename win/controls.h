@@ -51,7 +51,7 @@ public:
     const Rect& Position() const { return rect_; }
     void Move(const Rect& rect);
     void SetWidth(int width);
-    void SetFont(const FontSpec& font);
+    void SetFont(const FontDesc& font);
     // Colours; CLR_INVALID keeps the default.
     void SetColors(COLORREF fore, COLORREF back);
     COLORREF ForeColor() const { return fore_; }
@@ -84,7 +84,7 @@ public:
 
 protected:
     void CreateIn(const Container& where, const wchar_t* cls, DWORD style, DWORD exStyle, const std::wstring& text,
-                  const Rect& rect, const FontSpec& font = {});
+                  const Rect& rect, const FontDesc& font = {});
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     virtual LRESULT OnSubclassMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled);
 
@@ -100,7 +100,7 @@ protected:
 
 class Label : public Control {
 public:
-    void Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontSpec& font = {});
+    void Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontDesc& font = {});
 };
 
 struct TextBoxOptions {
@@ -114,7 +114,7 @@ struct TextBoxOptions {
 class TextBox : public Control {
 public:
     void Create(const Container& where, const std::wstring& text, const Rect& rect, const TextBoxOptions& options = {},
-                const FontSpec& font = {});
+                const FontDesc& font = {});
     void OnCommand(WORD code) override;
 };
 
@@ -122,7 +122,7 @@ class CommandButton : public Control {
 public:
     // The default button is clicked by Enter anywhere on the form (unless another push
     // button has the focus); the cancel button by Esc.
-    void Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontSpec& font = {},
+    void Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontDesc& font = {},
                 bool isDefault = false);
     void SetCancel();
     void SetToolTip(const std::wstring& text);
@@ -134,7 +134,7 @@ private:
 
 class CheckBox : public Control {
 public:
-    void Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontSpec& font = {});
+    void Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontDesc& font = {});
     int Value() const;  // 0 unchecked, 1 checked, 2 greyed
     void SetValue(int value);  // raises Click when the value changes
     void OnCommand(WORD code) override;
@@ -147,7 +147,7 @@ public:
 // raises Click when the value changes.
 class OptionButton : public Control {
 public:
-    void Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontSpec& font = {},
+    void Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontDesc& font = {},
                 bool firstInGroup = false);
     bool Value() const;
     void SetValue(bool value);
@@ -167,7 +167,7 @@ public:
 
 class Frame : public Control {
 public:
-    void Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontSpec& font = {});
+    void Create(const Container& where, const std::wstring& caption, const Rect& rect, const FontDesc& font = {});
     // Controls placed "in" the frame are positioned relative to it.
     Container Inside() const;
 };
@@ -175,7 +175,7 @@ public:
 // Drop-down list (the user picks, cannot type) or drop-down combo (editable).
 class ComboBox : public Control {
 public:
-    void Create(const Container& where, const Rect& rect, bool editable = false, const FontSpec& font = {});
+    void Create(const Container& where, const Rect& rect, bool editable = false, const FontDesc& font = {});
     void AddItem(const std::wstring& item);
     void Clear();
     int ListCount() const;
@@ -193,7 +193,7 @@ protected:
 // A list box, optionally with a check box on every line.
 class ListBox : public Control {
 public:
-    void Create(const Container& where, const Rect& rect, bool checkBoxes = false, const FontSpec& font = {});
+    void Create(const Container& where, const Rect& rect, bool checkBoxes = false, const FontDesc& font = {});
     void AddItem(const std::wstring& item);
     void Clear();
     int ListCount() const;

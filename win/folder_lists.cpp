@@ -86,7 +86,7 @@ std::vector<std::wstring> FolderChain(const std::wstring& folder) {
 
 // ---- DriveListBox -----------------------------------------------------------------
 
-void DriveListBox::Create(const Container& where, const Rect& rect, const FontSpec& font) {
+void DriveListBox::Create(const Container& where, const Rect& rect, const FontDesc& font) {
     ComboBox::Create(where, rect, false, font);
     Refresh();
     // Start at the drive of the current folder, as such lists do.
@@ -150,7 +150,7 @@ void DriveListBox::OnCommand(WORD code) {
 
 // ---- DirListBox -------------------------------------------------------------------
 
-void DirListBox::Create(const Container& where, const Rect& rect, const FontSpec& font) {
+void DirListBox::Create(const Container& where, const Rect& rect, const FontDesc& font) {
     ListBox::Create(where, rect, false, font);
     wchar_t current[MAX_PATH * 2] = {};
     if (::GetCurrentDirectoryW(static_cast<DWORD>(std::size(current)), current)) Fill(current);

@@ -14,7 +14,7 @@ namespace kv::win {
 // changes, by the user or by SetDrive.
 class DriveListBox : public ComboBox {
 public:
-    void Create(const Container& where, const Rect& rect, const FontSpec& font = {});
+    void Create(const Container& where, const Rect& rect, const FontDesc& font = {});
     // The chosen entry as shown ("c: [System]"); its first two characters are the drive.
     std::wstring Drive() const;
     // Chooses the drive named by the text's first two characters ("C:", "c:\..."); false
@@ -30,7 +30,7 @@ public:
 // subfolders. Change is raised whenever Path changes.
 class DirListBox : public ListBox {
 public:
-    void Create(const Container& where, const Rect& rect, const FontSpec& font = {});
+    void Create(const Container& where, const Rect& rect, const FontDesc& font = {});
     const std::wstring& Path() const { return path_; }
     // Opens a folder: false when it does not exist or cannot be listed (nothing changes).
     bool SetPath(const std::wstring& folder);

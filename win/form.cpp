@@ -450,7 +450,7 @@ void Form::SetClientSize(int width, int height) {
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-HFONT Form::Font(const FontSpec& wanted) {
+HFONT Form::Font(const FontDesc& wanted) {
     auto it = fonts_.find(wanted);
     if (it != fonts_.end()) return it->second.get();
     LOGFONTW lf{};

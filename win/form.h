@@ -27,12 +27,12 @@ inline constexpr int vbFormCode = 1;         // unloaded by the program
 inline constexpr int vbAppWindows = 2;       // Windows is ending the session
 inline constexpr int vbAppTaskManager = 3;   // closed from outside (task bar, task manager, another program)
 
-struct FontSpec {
+struct FontDesc {
     std::wstring name = L"MS Sans Serif";
     double points = 8.25;
     bool bold = false;
     bool italic = false;
-    bool operator<(const FontSpec& o) const {
+    bool operator<(const FontDesc& o) const {
         return std::tie(name, points, bold, italic) < std::tie(o.name, o.points, o.bold, o.italic);
     }
 };
@@ -105,7 +105,7 @@ public:
 
     COLORREF BackColor() const { return backColor_; }
     HBRUSH BackBrush() const { return backBrush_.get(); }
-    HFONT Font(const FontSpec& design);
+    HFONT Font(const FontDesc& design);
 
     // Menus: the bar is rebuilt whenever visibility changes.
     void SetMenuBar(std::vector<MenuItem> items);
@@ -165,7 +165,7 @@ private:
     int dpi_ = 96;
     COLORREF backColor_ = 0;
     BrushHandle backBrush_;
-    std::map<FontSpec, FontHandle> fonts_;
+    std::map<FontDesc, FontHandle> fonts_;
     std::vector<Control*> controls_;
     int nextControlId_ = 100;  // below the ids a combo box gives its own children; above IDOK, IDCANCEL
     std::map<UINT_PTR, Timer*> timers_;

@@ -11,7 +11,7 @@ namespace kv::win {
 
 const wchar_t TextView::kClassName[] = L"KorvaneTextView";
 
-void TextView::Create(const Container& where, const std::wstring& text, const Rect& rect, const FontSpec& font) {
+void TextView::Create(const Container& where, const std::wstring& text, const Rect& rect, const FontDesc& font) {
     static bool registered = false;
     if (!registered) {
         WNDCLASSEXW wc{sizeof(wc)};

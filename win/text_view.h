@@ -17,7 +17,7 @@ namespace kv::win {
 
 class TextView : public Control {
 public:
-    void Create(const Container& where, const std::wstring& text, const Rect& rect, const FontSpec& font = {});
+    void Create(const Container& where, const std::wstring& text, const Rect& rect, const FontDesc& font = {});
 
     int LineCount() const { return static_cast<int>(starts_.size()); }
     int TopLine() const { return top_; }

@@ -22,7 +22,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-// The decryption exactly as described, in place over the whole stored text, without
+// The literal decryption, in place over the whole stored text, without
 // dropping the last three bytes.
 Bytes LiteralDecryptKeepingTail(Bytes stored) {
     if (stored.size() < 3) return stored;

@@ -9,7 +9,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 namespace {
 
-// The transform exactly as documented: a 4-byte word read and written back at
+// The literal transform: a 4-byte word read and written back at
 // every position, bytes past the end reading as zero.
 Bytes LiteralForward(const Bytes& plain, std::uint32_t delta) {
     if (plain.empty()) return {};

@@ -27,7 +27,7 @@ Bytes EncodeLiterally(Bytes b) {
     return b;
 }
 
-TEST(UserStoreEncoding, MatchesTheDocumentedExample) {
+TEST(UserStoreEncoding, EncodesEveryByteTwoHigherWithCarries) {
     const Bytes plain{0x61, 0x62, 0x63, 0x0D, 0x0A};
     const Bytes stored{0x63, 0x64, 0x65, 0x0F, 0x0C, 0x00, 0x00, 0x00};
     EXPECT_EQ(kv::EncodeUsersBytes(plain), stored);
