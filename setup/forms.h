@@ -11,6 +11,7 @@
 
 namespace kv::setup {
 
+// The licence agreement page, Setup's first window.
 class frmLicense : public win::Form {
 public:
     win::Label lblTop, lblCheckLeft;
@@ -30,6 +31,7 @@ protected:
     void Form_Unload() override;
 };
 
+// The welcome page.
 class frmFirst : public win::Form {
 public:
     win::Frame Frame1;
@@ -47,6 +49,7 @@ protected:
     void Form_Load() override;
 };
 
+// The options page: installation folder, Start Menu and desktop shortcuts.
 class frmSecond : public win::Form {
 public:
     win::Frame frameInstallPath, frameStartMenu, frameDesktop;
@@ -66,6 +69,7 @@ protected:
     void Form_Load() override;
 };
 
+// The progress page: status line and bar while the installation runs.
 class frmThird : public win::Form {
 public:
     win::Frame frameStatus, frameProgress;
@@ -92,6 +96,7 @@ private:
     int percent_ = 0;
 };
 
+// The completion window, closing itself after two seconds.
 class frmMessage : public win::Form {
 public:
     win::PictureBox Picture1;
@@ -106,6 +111,7 @@ protected:
     void Form_Load() override;
 };
 
+// The folder chooser: a drive list and a folder list.
 class frmBrowseFolders : public win::Form {
 public:
     win::Label Label1;

@@ -38,6 +38,7 @@ void SetAboutShellHandler(ShellExecuteHandler handler);  // empty: the real shel
 // (the fourth number being the revision); empty when the program carries none.
 std::wstring ProgramHardVersion();
 
+// The about box.
 class frmAbout : public win::Form {
 public:
     win::Label Label1, Label2, lblAppName, Label3, lblVirtualVersion, Label5, lblHardVersion, Label7, Label9;

@@ -7,6 +7,7 @@
 
 namespace kv {
 
+// The decrypted-files chooser: which documents of a run to open.
 class frmDecrypted : public win::Form {
 public:
     win::Label Label1, Label2;

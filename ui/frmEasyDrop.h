@@ -8,6 +8,7 @@
 
 namespace kv {
 
+// The Easy-Drop window: a small, always-on-top drop area.
 class frmEasyDrop : public win::Form {
 public:
     win::PictureBox Picture1;

@@ -14,6 +14,7 @@ public:
                         const win::FontDesc& font = {});
 };
 
+// The help window with its five topics.
 class frmHelp : public win::Form {
 public:
     win::Label Label1;

@@ -9,6 +9,7 @@
 
 namespace kv {
 
+// The regular-mode main window: drop area, Browse and Process.
 class frmMain : public win::Form {
 public:
     win::Frame frameBrowse, frameDrag;

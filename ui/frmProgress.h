@@ -10,6 +10,7 @@
 
 namespace kv {
 
+// The progress window of a processing run.
 class frmProgress : public win::Form {
 public:
     win::Label Label1, lblCurrent, lblFile;

@@ -12,6 +12,7 @@
 
 namespace kv {
 
+// The action log viewer.
 class frmViewLogFile : public win::Form {
 public:
     win::TextView txtLog;

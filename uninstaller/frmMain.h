@@ -7,6 +7,7 @@
 
 namespace kv::uninstall {
 
+// The uninstaller's one window.
 class frmMain : public win::Form {
 public:
     win::Label lblMessage, lblWorking;

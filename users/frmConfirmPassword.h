@@ -9,6 +9,7 @@
 
 namespace kv {
 
+// Asks for the password again before an account is saved.
 class frmConfirmPassword : public win::Form {
 public:
     win::Label Label2, Label1;

@@ -10,6 +10,7 @@
 
 namespace kv {
 
+// User administration: every account, for administrators.
 class frmControl : public win::Form {
 public:
     // Index in Users of the account the window shows; -1 while none is selected.

@@ -9,6 +9,7 @@
 
 namespace kv {
 
+// The log-in window.
 class frmLogIn : public win::Form {
 public:
     // True: a successful log-in opens the user's working window before this one closes.

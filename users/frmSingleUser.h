@@ -8,6 +8,7 @@
 
 namespace kv {
 
+// The own account of a user who is no administrator.
 class frmSingleUser : public win::Form {
 public:
     win::Label Label1, Label2, Label3, lblDefaultSelection;
