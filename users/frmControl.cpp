@@ -4,7 +4,7 @@
 #include "core/text.h"
 #include "users/AppFunctions.h"
 #include "users/ListHelpers.h"
-#include "users/frmConfirmPassword.h"
+#include "users/account_save.h"
 #include "win/dialogs.h"
 
 namespace kv {
@@ -77,9 +77,7 @@ void frmControl::txtUser_Click() {
 }
 
 void frmControl::txtAfterDecrypt_Click() {
-    const bool show = ShowsDefaultSelection(txtAfterDecrypt.Text());
-    lblDefaultSelection.SetVisible(show);
-    txtDefaultSelection.SetVisible(show);
+    ShowDefaultSelectionWhenAsked(txtAfterDecrypt, lblDefaultSelection, txtDefaultSelection);
 }
 
 bool frmControl::HasSelection() const {
@@ -115,34 +113,19 @@ void frmControl::ShowSettings(const UserSettings& s) {
 void frmControl::cmdSave_Click() {
     txtPassword.SetText(TrimBlanks(txtPassword.Text()));
     if (!HasSelection()) return;
-    const std::wstring password = txtPassword.Text();
-    if (auto refusal = RefusalForStore(StoreField::Password, password)) {
-        win::MsgBox(*refusal);
-        return;
-    }
+    if (!PasswordStorable(txtPassword)) return;
 
     if (!CheckToBool(chkIsAdmin.Value()) && !AppFunctions::OtherAdminExists(txtUser.Text())) {
         win::MsgBox(MustBeAdministratorMessage());
         chkIsAdmin.SetValue(1);
     }
 
-    if (NeedsConfirmation(password, Users[static_cast<size_t>(SelectedUser)].Password)) {
-        auto& confirm = win::TheForm<frmConfirmPassword>();
-        confirm.Load();
-        confirm.Password(password);
-        confirm.ShowModal();
-        if (!PasswordConfirmed) return;
-    }
+    if (!PasswordConfirmedIfChanged(txtPassword.Text(), Users[static_cast<size_t>(SelectedUser)].Password)) return;
 
-    UserRecord& user = Users[static_cast<size_t>(SelectedUser)];
-    const UserRecord before = user;
-    StoreSettings(user, ReadSettings(), Rights::Store);
-    switch (AppFunctions::SaveUsers()) {
+    // Taken after the confirmation window: the store may have been read again meanwhile.
+    switch (SaveSettings(Users[static_cast<size_t>(SelectedUser)], ReadSettings(), Rights::Store)) {
         case AppFunctions::SaveOutcome::Saved: break;
-        case AppFunctions::SaveOutcome::NotSaved:
-            // The user has been told; memory goes back to what the file still holds.
-            Users[static_cast<size_t>(SelectedUser)] = before;
-            return;
+        case AppFunctions::SaveOutcome::NotSaved: return;  // told; memory is what the file still holds
         case AppFunctions::SaveOutcome::Reloaded: return LoadUsers();
     }
     win::MsgBox(kSavedMessage);

@@ -4,7 +4,7 @@
 #include "core/text.h"
 #include "users/AppFunctions.h"
 #include "users/ListHelpers.h"
-#include "users/frmConfirmPassword.h"
+#include "users/account_save.h"
 #include "win/app.h"
 #include "win/dialogs.h"
 
@@ -60,9 +60,7 @@ void frmSingleUser::Form_Load() {
 }
 
 void frmSingleUser::txtAfterDecrypt_Click() {
-    const bool show = ShowsDefaultSelection(txtAfterDecrypt.Text());
-    lblDefaultSelection.SetVisible(show);
-    txtDefaultSelection.SetVisible(show);
+    ShowDefaultSelectionWhenAsked(txtAfterDecrypt, lblDefaultSelection, txtDefaultSelection);
 }
 
 UserSettings frmSingleUser::ReadSettings() const {
@@ -75,31 +73,12 @@ UserSettings frmSingleUser::ReadSettings() const {
 }
 
 void frmSingleUser::cmdSave_Click() {
-    txtPassword.SetText(TrimBlanks(txtPassword.Text()));
-    const std::wstring password = txtPassword.Text();
-    if (auto refusal = RefusalForStore(StoreField::Password, password)) {
-        win::MsgBox(*refusal);
-        return;
-    }
+    if (!PasswordStorable(txtPassword)) return;
+    if (!PasswordConfirmedIfChanged(txtPassword.Text(), CurrentUserRecord().Password)) return;
 
-    if (NeedsConfirmation(password, CurrentUserRecord().Password)) {
-        auto& confirm = win::TheForm<frmConfirmPassword>();
-        confirm.Load();
-        confirm.Password(password);
-        confirm.ShowModal();
-        if (!PasswordConfirmed) return;
-    }
-
-    UserRecord& user = CurrentUserRecord();
-    const UserRecord before = user;
-    StoreSettings(user, ReadSettings(), Rights::Keep);
-    switch (AppFunctions::SaveUsers()) {
+    switch (SaveSettings(CurrentUserRecord(), ReadSettings(), Rights::Keep)) {
         case AppFunctions::SaveOutcome::Saved: break;
-        case AppFunctions::SaveOutcome::NotSaved:
-            // The user has been told; memory goes back to what the file still holds and the
-            // window stays open with the edits.
-            CurrentUserRecord() = before;
-            return;
+        case AppFunctions::SaveOutcome::NotSaved: return;  // told; the window stays open with the edits
         case AppFunctions::SaveOutcome::Reloaded:
             // Shows the account as stored now; an account deleted elsewhere has nothing to show.
             if (CurrentUserRecord().UserName.empty()) return Unload();
