@@ -5,6 +5,7 @@
 #include "setup/forms.h"
 #include "win/app.h"
 #include "win/dialogs.h"
+#include "win/text.h"
 
 namespace kv::setup {
 
@@ -18,9 +19,7 @@ std::wstring AgreementText() {
     const auto* bytes = static_cast<const char*>(::LockResource(loaded));
     const DWORD size = ::SizeofResource(win::Instance(), found);
     if (!bytes || !size) return {};
-    const int n = ::MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(size), nullptr, 0);
-    std::wstring raw(static_cast<size_t>(n), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, bytes, static_cast<int>(size), raw.data(), n);
+    const std::wstring raw = win::ToWide(std::string_view(bytes, size));
     std::wstring text;
     text.reserve(raw.size() + raw.size() / 40);
     for (wchar_t c : raw) {

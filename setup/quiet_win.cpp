@@ -9,6 +9,7 @@
 #include "setup/setup_rules.h"
 #include "win/dialogs.h"
 #include "win/files.h"
+#include "win/text.h"
 
 namespace kv::setup {
 
@@ -38,11 +39,7 @@ public:
             else if (c != L'\n') out += c;
         }
         out += L"\r\n";
-        const int n =
-            ::WideCharToMultiByte(CP_UTF8, 0, out.c_str(), static_cast<int>(out.size()), nullptr, 0, nullptr, nullptr);
-        std::string bytes(static_cast<size_t>(n), '\0');
-        ::WideCharToMultiByte(CP_UTF8, 0, out.c_str(), static_cast<int>(out.size()), bytes.data(), n, nullptr, nullptr);
-        Write(bytes);
+        Write(win::ToUtf8(out));
     }
 
 private:

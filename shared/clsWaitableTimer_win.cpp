@@ -5,31 +5,15 @@
 #include <string>
 
 #include "win/app.h"
+#include "win/files.h"
 #include "win/handle.h"
 #include "win/text.h"
 
 namespace kv {
 namespace {
 
-std::wstring ExeNameWithoutExtension() {
-    wchar_t buffer[MAX_PATH * 4] = {};
-    const DWORD n = ::GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(std::size(buffer)));
-    std::wstring path(buffer, n);
-    const size_t slash = path.find_last_of(L"\\/");
-    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    const size_t dot = name.find_last_of(L'.');
-    if (dot != std::wstring::npos) name.resize(dot);
-    return name;
-}
-
 [[noreturn]] void Fail(const char* what, DWORD code) {
-    char text[512] = {};
-    ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                     sizeof(text), nullptr);
-    std::string description = std::string("[clsWaitableTimer.Wait]") + what + ": " + text;
-    while (!description.empty() && (description.back() == '\n' || description.back() == '\r'))
-        description.pop_back();
-    throw TimerError(description, code);
+    throw TimerError(std::string("[clsWaitableTimer.Wait]") + what + ": " + win::ToAnsi(win::SystemErrorText(code)), code);
 }
 
 }  // namespace
@@ -51,7 +35,7 @@ clsWaitableTimer::~clsWaitableTimer() {
 void clsWaitableTimer::Wait(const std::int32_t& ms) {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
-    const std::string name = win::ToAnsi(WaitableTimerName(ExeNameWithoutExtension(), now.wMinute, now.wSecond));
+    const std::string name = win::ToAnsi(WaitableTimerName(win::ProgramName(), now.wMinute, now.wSecond));
     // A pause inside a handler that runs during another pause has a timer of its own; the
     // outer pause's timer is the member again once the inner one has finished.
     HANDLE outer = timer_;

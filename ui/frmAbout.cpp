@@ -7,6 +7,7 @@
 
 #include "win/handle.h"
 #include "win/system_library.h"
+#include "win/files.h"
 
 namespace kv {
 
@@ -122,16 +123,8 @@ LRESULT LinkLabel::OnSubclassMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handl
 void SetAboutShellHandler(ShellExecuteHandler handler) { ShellHandler() = std::move(handler); }
 
 std::wstring ProgramHardVersion() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    const std::wstring path = win::ProgramPath();
+    if (path.empty()) return {};
     // The version functions live in version.dll, which is not a known DLL: taken from the
     // system folder on demand rather than imported, so no file beside the program is loaded.
     const auto getSize = win::SystemProc<decltype(&::GetFileVersionInfoSizeW)>(L"version.dll", "GetFileVersionInfoSizeW");

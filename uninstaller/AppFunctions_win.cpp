@@ -91,12 +91,7 @@ std::wstring ProgramFolderOfUninstaller() {
 
 std::wstring ProgramNameOfUninstaller() {
     if (!TheHost().programName.empty()) return TheHost().programName;
-    wchar_t path[MAX_PATH + 1] = {};
-    ::GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring name = path;
-    name = name.substr(name.find_last_of(L"\\/") + 1);
-    const size_t dot = name.rfind(L'.');
-    return dot == std::wstring::npos ? name : name.substr(0, dot);
+    return win::ProgramName();
 }
 
 SpecialFolders ShellSpecialFolders(const std::wstring& tempFolder) {

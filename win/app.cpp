@@ -5,6 +5,7 @@
 
 #include "win/dialogs.h"
 #include "win/form.h"
+#include "win/text.h"
 
 #include <deque>
 #include <memory>
@@ -134,14 +135,7 @@ std::wstring DescribeException(std::exception_ptr error) {
         if (error) std::rethrow_exception(error);
         return L"Unknown error.";
     } catch (const std::system_error& e) {
-        wchar_t* text = nullptr;
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, static_cast<DWORD>(e.code().value()), 0, reinterpret_cast<wchar_t*>(&text), 0,
-                         nullptr);
-        std::wstring out = text ? text : L"System error " + std::to_wstring(e.code().value()) + L".";
-        if (text) ::LocalFree(text);
-        while (!out.empty() && (out.back() == L'\n' || out.back() == L'\r' || out.back() == L' ')) out.pop_back();
-        return out;
+        return SystemErrorText(static_cast<DWORD>(e.code().value()));
     } catch (const std::bad_alloc&) {
         return L"Not enough memory.";
     } catch (const std::exception& e) {

@@ -82,16 +82,28 @@ std::optional<FileError> WriteFileAtomically(const std::wstring& path, const std
     return std::nullopt;
 }
 
-std::wstring ProgramFolder() {
+std::wstring ProgramPath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
         if (n < path.size()) {
             path.resize(n);
-            break;
+            return path;
         }
         path.resize(path.size() * 2);
     }
+}
+
+std::wstring ProgramName() {
+    const std::wstring path = ProgramPath();
+    std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+    if (const size_t dot = name.find_last_of(L'.'); dot != std::wstring::npos) name.resize(dot);
+    return name;
+}
+
+std::wstring ProgramFolder() {
+    const std::wstring path = ProgramPath();
     const size_t slash = path.find_last_of(L"\\/");
     std::wstring folder = slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
     if (folder.size() == 2 && folder[1] == L':') folder += L'\\';

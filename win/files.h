@@ -34,5 +34,8 @@ std::optional<FileError> WriteFileAtomically(const std::wstring& path, const std
 
 // Folder of the running program file; a drive root keeps its separator ("C:\").
 std::wstring ProgramFolder();
+// The running program file's full path, and its name without folder and extension.
+std::wstring ProgramPath();
+std::wstring ProgramName();
 
 }  // namespace kv::win
