@@ -4,13 +4,35 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <unordered_map>
 
 #include "win/app.h"
 
 namespace kv::win {
 
+namespace {
+
+// The control object of each window handle, for the notifications a parent reflects. Asked
+// for every notification (a list of ten thousand lines sends tens of thousands), so it is a
+// table of the window thread's own rather than a window property, which under Wine is a call
+// to the server each time.
+std::unordered_map<HWND, Control*>& Controls() {
+    static std::unordered_map<HWND, Control*> controls;
+    return controls;
+}
+
+}  // namespace
+
+Control* Control::FromHandle(HWND hwnd) {
+    if (!hwnd) return nullptr;
+    const auto& controls = Controls();
+    const auto it = controls.find(hwnd);
+    return it == controls.end() ? nullptr : it->second;
+}
+
 Control::~Control() {
     if (form_) form_->UnregisterControl(this);
+    if (hwnd_) Controls().erase(hwnd_);
     if (hwnd_ && ::IsWindow(hwnd_)) {
         ::RemoveWindowSubclass(hwnd_, &Control::SubclassProc, 1);
         ::RemovePropW(hwnd_, L"KorvaneControl");
@@ -30,6 +52,7 @@ void Control::CreateIn(const Container& where, const wchar_t* cls, DWORD style, 
     if (!hwnd_) return;
     ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_->Font(font)), FALSE);
     ::SetPropW(hwnd_, L"KorvaneControl", this);
+    Controls()[hwnd_] = this;
     ::SetWindowSubclass(hwnd_, &Control::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
 }
 
@@ -102,6 +125,7 @@ LRESULT CALLBACK Control::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
     auto* self = reinterpret_cast<Control*>(data);
     if (msg == WM_NCDESTROY) {
         ::RemovePropW(hwnd, L"KorvaneControl");
+        Controls().erase(hwnd);
         ::RemoveWindowSubclass(hwnd, &Control::SubclassProc, 1);
         self->hwnd_ = nullptr;
         return ::DefSubclassProc(hwnd, msg, wp, lp);

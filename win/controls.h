@@ -79,6 +79,8 @@ public:
     virtual HBRUSH ColorFor(HDC dc, UINT message);
 
     Form* OwnerForm() const { return form_; }
+    // The control object of a window handle; nullptr for a window that is none of ours.
+    static Control* FromHandle(HWND hwnd);
     // The caption of the window the control is in, naming it when a handler fails.
     std::wstring FormCaption() const;
 

@@ -95,7 +95,7 @@ struct Form::ModalState {
 };
 
 Control* ControlFromHandle(HWND hwnd) {
-    return hwnd ? static_cast<Control*>(::GetPropW(hwnd, L"KorvaneControl")) : nullptr;
+    return Control::FromHandle(hwnd);
 }
 
 bool ReflectToControl(HWND parent, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
