@@ -248,6 +248,48 @@ inline std::wstring Wide(const std::string& s) {
     return w;
 }
 
+// The program file a process runs; empty when it cannot be asked.
+inline std::wstring ImageOf(DWORD pid) {
+    HANDLE h = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!h) return {};
+    wchar_t image[MAX_PATH * 2] = {};
+    DWORD n = MAX_PATH * 2;
+    std::wstring out;
+    if (::QueryFullProcessImageNameW(h, 0, image, &n)) out = image;
+    ::CloseHandle(h);
+    return out;
+}
+
+// Korvane's entry among the installed programs.
+inline const wchar_t kEntry[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvane";
+inline std::wstring EntryText(const wchar_t* name) {
+    wchar_t value[2048] = {};
+    DWORD size = sizeof value;
+    if (::RegGetValueW(HKEY_LOCAL_MACHINE, kEntry, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
+        return {};
+    return value;
+}
+inline bool EntryThere() {
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEntry, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    ::RegCloseKey(key);
+    return true;
+}
+
+// The install log's lines; every line, the last one too, must end in CR LF.
+inline std::vector<std::wstring> InstallLogLines(const std::wstring& path) {
+    std::vector<std::wstring> lines;
+    const std::string text = ReadText(path);
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find("\r\n", start);
+        if (end == std::string::npos) Fail(L"the install log's last line has no CR LF");
+        lines.push_back(Wide(text.substr(start, end - start)));
+        start = end + 2;
+    }
+    return lines;
+}
+
 // Removes a folder with everything in it; what cannot be removed stays.
 inline void RemoveTree(const std::wstring& path) {
     WIN32_FIND_DATAW d{};

@@ -21,7 +21,6 @@ namespace {
 
 using namespace e2e;
 
-const wchar_t kEntry[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvane";
 const wchar_t kOther[] = L"C:\\Quiet Apps\\Korvane";
 
 std::wstring ShellPath(int csidl) {
@@ -40,21 +39,6 @@ Places& Folders() {
     return p;
 }
 
-std::wstring EntryText(const wchar_t* name) {
-    wchar_t value[2048] = {};
-    DWORD size = sizeof value;
-    if (::RegGetValueW(HKEY_LOCAL_MACHINE, kEntry, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
-        return {};
-    return value;
-}
-
-bool EntryThere() {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEntry, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    ::RegCloseKey(key);
-    return true;
-}
-
 // Whatever an installation of this test (or a failed earlier run) may have left.
 void Clear() {
     const auto& f = Folders();
@@ -66,17 +50,6 @@ void Clear() {
     ::DeleteFileW((f.commonDesktop + L"\\Korvane.lnk").c_str());
     ::DeleteFileW((f.desktop + L"\\Korvane.lnk").c_str());
     ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kEntry);
-}
-
-std::wstring ImageOf(DWORD pid) {
-    HANDLE h = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!h) return {};
-    wchar_t image[MAX_PATH * 2] = {};
-    DWORD n = MAX_PATH * 2;
-    std::wstring out;
-    if (::QueryFullProcessImageNameW(h, 0, image, &n)) out = image;
-    ::CloseHandle(h);
-    return out;
 }
 
 bool EndsWith(const std::wstring& text, const std::wstring& tail) {
@@ -131,19 +104,6 @@ std::wstring LogOf(const std::wstring& path) {
     std::wstring text(static_cast<size_t>(n), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), n);
     return text;
-}
-
-std::vector<std::wstring> InstallLogLines(const std::wstring& path) {
-    std::vector<std::wstring> lines;
-    const std::string text = ReadText(path);
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) Fail(L"the install log's last line has no CR LF");
-        lines.push_back(Wide(text.substr(start, end - start)));
-        start = end + 2;
-    }
-    return lines;
 }
 
 enum class Place { None, AllUsers, ThisUser };

@@ -20,7 +20,6 @@ namespace {
 
 using namespace e2e;
 
-const wchar_t kEntry[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvane";
 
 std::wstring ShellPath(int csidl) {
     wchar_t buffer[MAX_PATH + 1] = {};
@@ -28,17 +27,6 @@ std::wstring ShellPath(int csidl) {
     std::wstring f = buffer;
     if (!f.empty() && f.back() == L'\\') f.pop_back();
     return f;
-}
-
-std::wstring ImageOf(DWORD pid) {
-    HANDLE h = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (!h) return {};
-    wchar_t image[MAX_PATH * 2] = {};
-    DWORD n = MAX_PATH * 2;
-    std::wstring out;
-    if (::QueryFullProcessImageNameW(h, 0, image, &n)) out = image;
-    ::CloseHandle(h);
-    return out;
 }
 
 DWORD ParentOf(DWORD pid) {
@@ -90,27 +78,6 @@ HWND PageWith(const std::wstring& caption, const std::wstring& cls, const std::w
             return false;
         },
         ms);
-}
-
-std::vector<std::wstring> InstallLogLines(const std::wstring& path) {
-    std::vector<std::wstring> lines;
-    const std::string text = ReadText(path);
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = text.find("\r\n", start);
-        if (end == std::string::npos) Fail(L"the install log's last line has no CR LF");
-        lines.push_back(Wide(text.substr(start, end - start)));
-        start = end + 2;
-    }
-    return lines;
-}
-
-std::wstring EntryText(const wchar_t* name) {
-    wchar_t value[2048] = {};
-    DWORD size = sizeof value;
-    if (::RegGetValueW(HKEY_LOCAL_MACHINE, kEntry, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS)
-        return {};
-    return value;
 }
 
 }  // namespace

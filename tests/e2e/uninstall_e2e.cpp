@@ -25,7 +25,6 @@ namespace {
 
 using namespace e2e;
 
-const wchar_t kEntry[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Korvane";
 
 std::wstring ShellPath(int csidl) {
     wchar_t buffer[MAX_PATH + 1] = {};
@@ -128,21 +127,6 @@ void CloseProgram(const std::wstring& exe) {
         ::Sleep(1000);  // the process ends after its last window
         Step(L"closed the running " + exe);
     }
-}
-
-std::wstring EntryValue(const wchar_t* name) {
-    wchar_t buffer[2048] = {};
-    DWORD size = sizeof buffer - sizeof(wchar_t);
-    if (::RegGetValueW(HKEY_LOCAL_MACHINE, kEntry, name, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
-        return {};
-    return buffer;
-}
-
-bool EntryThere() {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, kEntry, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    ::RegCloseKey(key);
-    return true;
 }
 
 }  // namespace
@@ -260,7 +244,7 @@ int main() {
         first = run.hProcess;
         Step(L"opened " + link + L" through the shell");
     } else if (via == L"entry") {
-        std::wstring command = EntryValue(L"UninstallString");
+        std::wstring command = EntryText(L"UninstallString");
         if (command.empty()) Fail(L"the entry has no UninstallString");
         STARTUPINFOW si{sizeof si};
         PROCESS_INFORMATION pi{};
