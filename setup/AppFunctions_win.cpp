@@ -10,6 +10,7 @@
 #include "shared/clsWaitableTimer.h"
 #include "shared/install_log.h"
 #include "shared/path_rules.h"
+#include "shared/program_wide.h"
 #include "win/app.h"
 #include "win/dialogs.h"
 #include "win/files.h"
@@ -32,15 +33,9 @@ DWORD Attributes(const std::wstring& path) {
 
 }  // namespace
 
-Host& TheHost() {
-    static Host host;
-    return host;
-}
+Host& TheHost() { return install::ProgramWide<Host>(); }
 
-ModuleState& Module() {
-    static ModuleState state;
-    return state;
-}
+ModuleState& Module() { return install::ProgramWide<ModuleState>(); }
 
 void ResetModule() { Module() = ModuleState{}; }
 

@@ -13,6 +13,7 @@
 #include "shared/clsWaitableTimer.h"
 #include "shared/install_log.h"
 #include "shared/path_rules.h"
+#include "shared/program_wide.h"
 #include "uninstaller/frmMain.h"
 #include "win/app.h"
 #include "win/dialogs.h"
@@ -72,15 +73,9 @@ public:
 };
 }  // namespace
 
-Host& TheHost() {
-    static Host host;
-    return host;
-}
+Host& TheHost() { return install::ProgramWide<Host>(); }
 
-ModuleState& Module() {
-    static ModuleState state;
-    return state;
-}
+ModuleState& Module() { return install::ProgramWide<ModuleState>(); }
 
 void ResetModule() { Module() = ModuleState{}; }
 
