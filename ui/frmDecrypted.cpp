@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -51,22 +52,15 @@ void frmDecrypted::LoadFiles() {
     const bool check = Globals::CurrentUserRecord().DefaultSelection != L"NONE";
     if (list) {
         // New lines come unchecked; the marks are then set for all lines in one call.
-        LVITEMW row{};
-        row.mask = LVIF_TEXT;
-        for (const std::wstring& path : Globals::DecryptedFiles) {
-            row.pszText = const_cast<wchar_t*>(path.c_str());
-            ListView_InsertItem(list, &row);
-            ++row.iItem;
-        }
+        lstFiles.AddItems(Globals::DecryptedFiles);
         if (check) cmdSelectAll_Click();
     }
     // One column as wide as the longest path, and at least as wide as the list: a
     // scroll bar only when a path does not fit.
     if (list) {
-        ListView_SetColumnWidth(list, 0, LVSCW_AUTOSIZE);
         RECT client{};
         ::GetClientRect(list, &client);
-        if (ListView_GetColumnWidth(list, 0) < client.right) ListView_SetColumnWidth(list, 0, client.right);
+        ListView_SetColumnWidth(list, 0, std::max<int>(lstFiles.ColumnWidthFor(Globals::DecryptedFiles), client.right));
         ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
         ::InvalidateRect(list, nullptr, TRUE);
     }

@@ -459,6 +459,44 @@ void ListBox::AddItem(const std::wstring& item) {
     }
 }
 
+void ListBox::AddItems(const std::vector<std::wstring>& items) {
+    if (!hwnd_) return;
+    const auto own = reinterpret_cast<WNDPROC>(::GetClassLongPtrW(hwnd_, GCLP_WNDPROC));
+    int index = ListCount();
+    for (const std::wstring& item : items) {
+        if (checkBoxes_) {
+            LVITEMW row{};
+            row.mask = LVIF_TEXT;
+            row.iItem = index++;
+            row.pszText = const_cast<wchar_t*>(item.c_str());
+            ::CallWindowProcW(own, hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
+        } else {
+            ::CallWindowProcW(own, hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+        }
+    }
+}
+
+int ListBox::ColumnWidthFor(const std::vector<std::wstring>& lines) const {
+    if (!hwnd_) return 0;
+    HDC dc = ::GetDC(hwnd_);
+    if (!dc) return 0;
+    const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+    int widest = 0;
+    for (const std::wstring& line : lines) {
+        SIZE size{};
+        if (::GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size))
+            widest = std::max<int>(widest, size.cx);
+    }
+    ::SelectObject(dc, old);
+    ::ReleaseDC(hwnd_, dc);
+    if (!checkBoxes_ || ListCount() == 0) return widest;
+    // Before the text: the check box; after it, the list's margins.
+    RECT bounds{}, label{};
+    ListView_GetItemRect(hwnd_, 0, &bounds, LVIR_BOUNDS);
+    ListView_GetItemRect(hwnd_, 0, &label, LVIR_LABEL);
+    return (label.left - bounds.left) + widest + form_->Px(240);
+}
+
 void ListBox::Clear() {
     if (!hwnd_) return;
     if (checkBoxes_) ListView_DeleteAllItems(hwnd_);

@@ -179,6 +179,13 @@ class ComboBox : public Control {
 public:
     void Create(const Container& where, const Rect& rect, bool editable = false, const FontDesc& font = {});
     void AddItem(const std::wstring& item);
+    // Adds many lines at once, handed straight to the list's own procedure: no handler of
+    // ours has anything to do with them, and under Wine every message passing a subclass
+    // costs a call to the server (ten thousand lines: 0.6 s that way, 0.02 s this way).
+    void AddItems(const std::vector<std::wstring>& items);
+    // The width in pixels a column of the list needs to show each of these lines whole,
+    // measured in the list's font (the list's own auto-size is many times slower).
+    int ColumnWidthFor(const std::vector<std::wstring>& lines) const;
     void Clear();
     int ListCount() const;
     std::wstring List(int index) const;
@@ -197,6 +204,13 @@ class ListBox : public Control {
 public:
     void Create(const Container& where, const Rect& rect, bool checkBoxes = false, const FontDesc& font = {});
     void AddItem(const std::wstring& item);
+    // Adds many lines at once, handed straight to the list's own procedure: no handler of
+    // ours has anything to do with them, and under Wine every message passing a subclass
+    // costs a call to the server (ten thousand lines: 0.6 s that way, 0.02 s this way).
+    void AddItems(const std::vector<std::wstring>& items);
+    // The width in pixels a column of the list needs to show each of these lines whole,
+    // measured in the list's font (the list's own auto-size is many times slower).
+    int ColumnWidthFor(const std::vector<std::wstring>& lines) const;
     void Clear();
     int ListCount() const;
     std::wstring List(int index) const;
