@@ -1,6 +1,9 @@
 // Setup.exe: with /quiet the installation runs with no window; otherwise the licence window
 // first, then the message loop until the last page is gone. The exit code tells how it ended.
 #include <windows.h>
+
+#include <exception>
+#include <string>
 #include <ole2.h>
 
 #include "setup/AppFunctions.h"
@@ -37,7 +40,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     try {
         kv::win::TheForm<frmLicense>().Show();
     } catch (...) {
-        kv::win::MsgBox(L"Setup could not start.", kv::win::MsgButtons::OK, kv::win::MsgIcon::Critical);
+        kv::win::MsgBox(L"Setup could not start." + std::wstring(1, kv::win::CR) +
+                            kv::win::DescribeException(std::current_exception()),
+                        kv::win::MsgButtons::OK, kv::win::MsgIcon::Critical);
         return kExitFailed;
     }
     if (kv::win::LoadedFormCount() != 0) kv::win::RunMessageLoop();
