@@ -44,17 +44,6 @@ std::int32_t LeadingNumber(std::wstring_view text) {
 
 }  // namespace
 
-UserRecord DefaultAdministrator() {
-    UserRecord admin;
-    admin.UserName = L"Admin";
-    admin.IsAdmin = true;
-    admin.AllowEncrypt = true;
-    admin.AllowDecrypt = true;
-    admin.AfterDecrypt = kAfterDecryptPrompt;
-    admin.DefaultSelection = L"ALL";
-    return admin;
-}
-
 UserRecord NewUserRecord(const std::wstring& name) {
     UserRecord user;
     user.UserName = name;
@@ -63,6 +52,12 @@ UserRecord NewUserRecord(const std::wstring& name) {
     user.AfterDecrypt = kAfterDecryptPrompt;
     user.DefaultSelection = L"ALL";
     return user;
+}
+
+UserRecord DefaultAdministrator() {
+    UserRecord admin = NewUserRecord(L"Admin");
+    admin.IsAdmin = true;
+    return admin;
 }
 
 bool TextToBool(std::wstring_view text) { return UpperCase(text) == L"TRUE"; }

@@ -93,20 +93,6 @@ void Plain() {
 
 // ---- Korvane ----
 
-HWND WaitForBox(DWORD ms) {
-    const DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < ms) {
-        for (HWND w = ::FindWindowExW(nullptr, nullptr, L"#32770", L"Korvane"); w;
-             w = ::FindWindowExW(nullptr, w, L"#32770", L"Korvane")) {
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(w, &pid);
-            if (pid == Watched().pid && ::IsWindowVisible(w)) return w;
-        }
-        ::Sleep(5);
-    }
-    Fail(L"timed out waiting for a message box");
-}
-
 HWND WaitForTitle(const wchar_t* title, DWORD ms) {
     const DWORD start = ::GetTickCount();
     while (::GetTickCount() - start < ms) {

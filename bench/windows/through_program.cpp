@@ -37,23 +37,6 @@ double Now() {
 
 bool IsKorvaneBox(HWND w) { return e2e::IsMessageBox(w, L"Korvane"); }
 
-// The first message box of Korvane, looked for often so that the time measured is the
-// program's and not the driver's, and cheaply (one question to the window system per look)
-// so that looking does not take the processor from the program.
-HWND WaitForBox(DWORD ms) {
-    const DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < ms) {
-        for (HWND w = ::FindWindowExW(nullptr, nullptr, L"#32770", L"Korvane"); w;
-             w = ::FindWindowExW(nullptr, w, L"#32770", L"Korvane")) {
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(w, &pid);
-            if (pid == Watched().pid && ::IsWindowVisible(w)) return w;
-        }
-        ::Sleep(5);
-    }
-    Fail(L"timed out waiting for the summary");
-}
-
 // Types the path into the main window, presses Process and waits for the summary; returns the
 // seconds from the press to the summary's appearance. The summary must read `expected`.
 double ProcessOne(HWND main, const std::wstring& path, const std::wstring& expected, int answer) {

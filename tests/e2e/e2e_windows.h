@@ -5,6 +5,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -246,6 +247,32 @@ inline std::wstring Wide(const std::string& s) {
     std::wstring w(static_cast<size_t>(n), L'\0');
     ::MultiByteToWideChar(CP_ACP, 0, s.c_str(), static_cast<int>(s.size()), w.data(), n);
     return w;
+}
+
+// A shell folder's path without a trailing backslash (`flags` such as CSIDL_FLAG_CREATE).
+inline std::wstring ShellPath(int csidl, int flags = 0) {
+    wchar_t buffer[MAX_PATH + 1] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, csidl | flags, nullptr, 0, buffer))) Fail(L"special folder");
+    std::wstring f = buffer;
+    if (!f.empty() && f.back() == L'\\') f.pop_back();
+    return f;
+}
+
+// The first message box of the watched Korvane, looked for often so that the time measured
+// is the program's and not the driver's, and cheaply (one question to the window system per
+// look) so that looking does not take the processor from the program.
+inline HWND WaitForBox(DWORD ms) {
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < ms) {
+        for (HWND w = ::FindWindowExW(nullptr, nullptr, L"#32770", L"Korvane"); w;
+             w = ::FindWindowExW(nullptr, w, L"#32770", L"Korvane")) {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(w, &pid);
+            if (pid == Watched().pid && ::IsWindowVisible(w)) return w;
+        }
+        ::Sleep(5);
+    }
+    Fail(L"timed out waiting for a message box of Korvane");
 }
 
 // The program file a process runs; empty when it cannot be asked.

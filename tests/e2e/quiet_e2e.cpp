@@ -23,14 +23,6 @@ using namespace e2e;
 
 const wchar_t kOther[] = L"C:\\Quiet Apps\\Korvane";
 
-std::wstring ShellPath(int csidl) {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, 0, buffer))) Fail(L"special folder");
-    std::wstring f = buffer;
-    if (!f.empty() && f.back() == L'\\') f.pop_back();
-    return f;
-}
-
 struct Places {
     std::wstring programFiles, commonPrograms, programs, commonDesktop, desktop;
 };

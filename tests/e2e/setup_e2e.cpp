@@ -21,14 +21,6 @@ namespace {
 using namespace e2e;
 
 
-std::wstring ShellPath(int csidl) {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, 0, buffer))) Fail(L"special folder");
-    std::wstring f = buffer;
-    if (!f.empty() && f.back() == L'\\') f.pop_back();
-    return f;
-}
-
 DWORD ParentOf(DWORD pid) {
     HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return 0;

@@ -26,14 +26,6 @@ namespace {
 using namespace e2e;
 
 
-std::wstring ShellPath(int csidl) {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, csidl | CSIDL_FLAG_CREATE, nullptr, 0, buffer))) Fail(L"special folder");
-    std::wstring f = buffer;
-    if (!f.empty() && f.back() == L'\\') f.pop_back();
-    return f;
-}
-
 void MakeShortcut(const std::wstring& link, const std::wstring& target, const std::wstring& icon,
                   const std::wstring& description, const std::wstring& workDir) {
     IShellLinkW* shell = nullptr;
@@ -138,9 +130,9 @@ int main() {
     const std::wstring via = argc >= 3 ? argv[2] : L"program";
     ::CoInitialize(nullptr);
     const std::wstring temp = TempFolder();
-    const std::wstring commonPrograms = ShellPath(CSIDL_COMMON_PROGRAMS);
-    const std::wstring desktop = ShellPath(CSIDL_DESKTOPDIRECTORY);
-    const std::wstring programFiles = ShellPath(CSIDL_PROGRAM_FILES);
+    const std::wstring commonPrograms = ShellPath(CSIDL_COMMON_PROGRAMS, CSIDL_FLAG_CREATE);
+    const std::wstring desktop = ShellPath(CSIDL_DESKTOPDIRECTORY, CSIDL_FLAG_CREATE);
+    const std::wstring programFiles = ShellPath(CSIDL_PROGRAM_FILES, CSIDL_FLAG_CREATE);
     std::wstring install = argc >= 4 ? argv[3] : programFiles + L"\\Korvane";
     // An installation that the real Setup.exe made (the Setup test leaves one) is taken as
     // it is; otherwise one is laid out here.
@@ -214,8 +206,8 @@ int main() {
     // Everything else in the places the uninstaller works in, to prove it stays.
     // A desktop may be a user's whole home folder (Wine links it there, together with the
     // documents folder): the desktops' top level only.
-    const std::vector<std::wstring> deepRoots{programFiles, commonPrograms, ShellPath(CSIDL_PROGRAMS), temp};
-    const std::vector<std::wstring> flatRoots{desktop, ShellPath(CSIDL_COMMON_DESKTOPDIRECTORY)};
+    const std::vector<std::wstring> deepRoots{programFiles, commonPrograms, ShellPath(CSIDL_PROGRAMS, CSIDL_FLAG_CREATE), temp};
+    const std::vector<std::wstring> flatRoots{desktop, ShellPath(CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_FLAG_CREATE)};
     auto snapshot = [&] {
         std::map<std::wstring, std::wstring> s;
         for (const auto& r : deepRoots) Snapshot(r, s);
