@@ -345,7 +345,9 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
     BlockWriter writer(*out, rhythm, progress, options.write_size, payload > block);
     std::uint64_t done = 0;
     while (done < payload) {
-        std::uint8_t* buffer = writer.FreeBuffer(block + 3);
+        // A small document gets a buffer of its own size: a whole block, zeroed for each of
+        // hundreds of small documents, costs more than their file work.
+        std::uint8_t* buffer = writer.FreeBuffer(std::size_t(std::min<std::uint64_t>(block, payload)) + 3);
         if (!buffer) break;  // a write failed: the writer tells which below
         const std::size_t want = std::size_t(std::min<std::uint64_t>(block, payload - done));
         std::size_t got = 0;
