@@ -272,7 +272,8 @@ private:
     ULONG refs_ = 1;
 };
 
-// Lets go of the mouse button over the target after a few looks.
+// Lets go of the mouse button over the target after a few looks; the moment it does is the
+// moment of the drop.
 class LetGo final : public IDropSource {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
@@ -287,12 +288,16 @@ public:
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD) override {
         if (escape) return DRAGDROP_S_CANCEL;
-        return ++looks_ >= 3 ? DRAGDROP_S_DROP : S_OK;
+        if (++looks_ < 3) return S_OK;
+        dropped_ = Now();
+        return DRAGDROP_S_DROP;
     }
+    double Dropped() const { return dropped_; }
     HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 
 private:
     int looks_ = 0;
+    double dropped_ = 0;
 };
 
 HWND GreenArea(HWND main) {
@@ -327,12 +332,11 @@ void Drop() {
         ::GetWindowRect(GreenArea(main), &r);
         ::SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
         ::Sleep(100);
-        const double t0 = Now();
         DWORD effect = 0;
         const HRESULT hr = ::DoDragDrop(&data, &source, DROPEFFECT_COPY | DROPEFFECT_LINK, &effect);
         if (hr != DRAGDROP_S_DROP) Fail(L"the drop did not happen");
         HWND box = WaitForBox(3600 * 1000);
-        seconds[decrypt] = Now() - t0;
+        seconds[decrypt] = Now() - source.Dropped();
         ::Sleep(50);
         chooser = AnswerSummary(box, paths.size(), decrypt);
     }
