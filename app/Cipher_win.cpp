@@ -22,6 +22,8 @@ namespace kv {
 namespace {
 
 constexpr int kPausePasses = 6;
+// How long a document runs before its progress reports go to the window thread.
+constexpr ULONGLONG kFirstDeliveryMs = 30;
 
 FileSystem*& OverrideFs() {
     static FileSystem* fs = nullptr;
@@ -116,6 +118,7 @@ public:
           logged_(std::move(logged)) {}
 
     CipherResult Run() {
+        started_ = ::GetTickCount64();
         auto self = shared_from_this();
         Sink sink(self);
         FileSystem& fs = CipherFileSystem();
@@ -132,6 +135,9 @@ public:
             } catch (...) {
                 error = std::current_exception();
             }
+            // Reports held back at the start still reach a window thread kept in a modal
+            // window's loop past the document's end.
+            sink.Offer();
         });
         if (error) std::rethrow_exception(error);
         DeliverProgress();
@@ -147,13 +153,24 @@ private:
     public:
         explicit Sink(std::shared_ptr<DocumentJob> job) : job_(std::move(job)) {}
         void FileProgress(std::int32_t percent, std::uint64_t times) override {
-            bool post = false;
             {
                 std::lock_guard<std::mutex> lock(job_->lock_);
                 job_->percent_ = percent;
                 job_->times_ += times;
-                post = !job_->deliveryPosted_;
-                job_->deliveryPosted_ = true;
+            }
+            Offer();
+        }
+
+        // Posts a delivery of the reports not yet delivered, unless one waits already. A
+        // document done before the progress window's next repaint is delivered when it
+        // ends: waking the window thread for it would only slow the worker.
+        void Offer() {
+            bool post = false;
+            {
+                std::lock_guard<std::mutex> lock(job_->lock_);
+                post = job_->times_ > 0 && !job_->deliveryPosted_ &&
+                       ::GetTickCount64() - job_->started_ >= kFirstDeliveryMs;
+                if (post) job_->deliveryPosted_ = true;
             }
             if (post) {
                 auto job = job_;
@@ -192,6 +209,7 @@ private:
     std::int32_t percent_ = 0;
     std::uint64_t times_ = 0;
     bool deliveryPosted_ = false;
+    ULONGLONG started_ = 0;  // set before the worker starts
 
     friend class Sink;
 };
