@@ -66,6 +66,10 @@ kv_wine_home() {
   export XDG_MUSIC_DIR="$HOME/Music" XDG_PICTURES_DIR="$HOME/Pictures" XDG_VIDEOS_DIR="$HOME/Videos"
   export XDG_TEMPLATES_DIR="$HOME/Templates" XDG_PUBLICSHARE_DIR="$HOME/Public"
   mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
+  # A desktop session gives the display a resource database; a bare Xvfb has none, and Xlib
+  # then looks for ~/.Xdefaults again at every lookup: twice at each font Wine selects, dozens
+  # of failed opens per repaint of a progress window. An empty one makes Xlib read it once.
+  [ -e "$HOME/.Xdefaults" ] || : >"$HOME/.Xdefaults"
 }
 
 # Replaces every link among the prefix's profile folders by a real, empty folder; fails when
