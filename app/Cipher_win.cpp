@@ -119,6 +119,7 @@ public:
 
     CipherResult Run() {
         started_ = ::GetTickCount64();
+        waitDepth_ = win::DispatchDepth();
         auto self = shared_from_this();
         Sink sink(self);
         FileSystem& fs = CipherFileSystem();
@@ -135,8 +136,8 @@ public:
             } catch (...) {
                 error = std::current_exception();
             }
-            // Reports held back at the start still reach a window thread kept in a modal
-            // window's loop past the document's end.
+            // Reports held back still reach a window thread kept in a handler past the
+            // document's end.
             sink.Offer();
         });
         if (error) std::rethrow_exception(error);
@@ -161,15 +162,18 @@ private:
             Offer();
         }
 
-        // Posts a delivery of the reports not yet delivered, unless one waits already. A
-        // document done before the progress window's next repaint is delivered when it
-        // ends: waking the window thread for it would only slow the worker.
+        // Posts a delivery of the reports not yet delivered, unless one waits already. While
+        // the window thread only waits for the document, one done before the progress
+        // window's next repaint is delivered when it ends: waking the window thread for it
+        // would only slow the worker. A window thread inside a handler (a modal window
+        // opened meanwhile) gets every delivery posted.
         void Offer() {
             bool post = false;
             {
                 std::lock_guard<std::mutex> lock(job_->lock_);
                 post = job_->times_ > 0 && !job_->deliveryPosted_ &&
-                       ::GetTickCount64() - job_->started_ >= kFirstDeliveryMs;
+                       (::GetTickCount64() - job_->started_ >= kFirstDeliveryMs ||
+                        win::DispatchDepth() > job_->waitDepth_);
                 if (post) job_->deliveryPosted_ = true;
             }
             if (post) {
@@ -209,7 +213,8 @@ private:
     std::int32_t percent_ = 0;
     std::uint64_t times_ = 0;
     bool deliveryPosted_ = false;
-    ULONGLONG started_ = 0;  // set before the worker starts
+    ULONGLONG started_ = 0;  // both set before the worker starts
+    int waitDepth_ = 0;      // the window thread's depth while it waits for the document
 
     friend class Sink;
 };

@@ -7,6 +7,7 @@
 #include "win/form.h"
 #include "win/text.h"
 
+#include <atomic>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -21,6 +22,7 @@ int g_holds = 0;
 std::function<void()> g_onLastUnloaded = [] { ::PostQuitMessage(0); };
 std::function<void(Form&)> g_modalHook;
 bool g_busy = false;
+std::atomic<int> g_dispatchDepth{0};
 
 constexpr UINT kRunPosted = WM_APP + 1;
 
@@ -77,11 +79,17 @@ void PostToProgram(std::function<void()> task) {
 }
 
 void DispatchProgramMessage(MSG& msg) {
+    struct Depth {
+        Depth() { ++g_dispatchDepth; }
+        ~Depth() { --g_dispatchDepth; }
+    } depth;
     HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
     if (root && root != g_programWindow && ::IsDialogMessageW(root, &msg)) return;
     ::TranslateMessage(&msg);
     ::DispatchMessageW(&msg);
 }
+
+int DispatchDepth() { return g_dispatchDepth.load(); }
 
 bool PumpPendingMessages(WPARAM& quitCode) {
     MSG msg;

@@ -28,6 +28,11 @@ void DispatchProgramMessage(MSG& msg);
 // leave it for the outer loop (PostQuitMessage).
 bool PumpPendingMessages(WPARAM& quitCode);
 
+// How many dispatched messages the window thread is handling inside one another right now
+// (a handler that opened a modal window counts while it is open). Safe to read from any
+// thread.
+int DispatchDepth();
+
 // Runs `task` on the window thread from the message loop, after the current handler has
 // returned. Safe to call from any thread. Tasks run in the order they were posted.
 void PostToProgram(std::function<void()> task);
