@@ -572,8 +572,8 @@ LRESULT CALLBACK PictureBox::PictureProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM 
         HDC dc = ::BeginPaint(hwnd, &ps);
         RECT r{};
         ::GetClientRect(hwnd, &r);
-        // The owning control is found through the subclass data; paint its colour.
-        if (auto* self = static_cast<PictureBox*>(::GetPropW(hwnd, L"KorvaneControl"))) {
+        // The owning control is found through the control table; paint its colour.
+        if (auto* self = static_cast<PictureBox*>(FromHandle(hwnd))) {
             HBRUSH brush = self->backBrush_ ? self->backBrush_.get() : self->form_->BackBrush();
             ::FillRect(dc, &r, brush);
             if (self->Paint)

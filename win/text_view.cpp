@@ -28,7 +28,7 @@ void TextView::Create(const Container& where, const std::wstring& text, const Re
 }
 
 LRESULT CALLBACK TextView::ViewProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = static_cast<TextView*>(::GetPropW(hwnd, L"KorvaneControl"));
+    auto* self = static_cast<TextView*>(FromHandle(hwnd));
     if (!self) {
         return ::DefWindowProcW(hwnd, msg, wp, lp);  // while it is being created
     }
