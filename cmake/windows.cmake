@@ -62,6 +62,9 @@ foreach(f IN LISTS KV_BENCH_DRIVERS)
   target_compile_definitions(bench_${n} PRIVATE ${KV_WIN_DEFS})
   target_link_libraries(bench_${n} PRIVATE user32 shell32 ole32 oleaut32 uuid advapi32 shlwapi)
 endforeach()
+# A real drag and drop of many documents, with the tests' file-list data object.
+target_sources(bench_many_documents PRIVATE ${CMAKE_SOURCE_DIR}/tests/windows/common/data_object.cpp)
+target_include_directories(bench_many_documents PRIVATE ${CMAKE_SOURCE_DIR}/tests/windows/common)
 # The cipher's own code timed call by call.
 target_link_libraries(bench_cipher_phases PRIVATE korvane_app)
 

@@ -25,19 +25,12 @@
 #include <string>
 #include <vector>
 
+#include "data_object.h"
 #include "e2e_windows.h"
 
 namespace {
 
 using namespace e2e;
-
-double Now() {
-    static LARGE_INTEGER frequency{};
-    if (frequency.QuadPart == 0) ::QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER t{};
-    ::QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(frequency.QuadPart);
-}
 
 std::wstring g_folder;
 std::vector<std::wstring> g_names;  // without folder
@@ -83,11 +76,11 @@ void PlainOne(const std::wstring& from, const std::wstring& to, bool encrypt) {
 }
 
 void Plain() {
-    const double t0 = Now();
+    const double t0 = Seconds();
     for (const auto& name : g_names) PlainOne(In(name), In(name + L"locked"), true);
-    const double t1 = Now();
+    const double t1 = Seconds();
     for (const auto& name : g_names) PlainOne(In(name + L"locked"), In(name), false);
-    const double t2 = Now();
+    const double t2 = Seconds();
     std::wprintf(L"plain %zu %.4f %.4f\n", g_names.size(), t1 - t0, t2 - t1);
 }
 
@@ -108,18 +101,6 @@ HWND WaitForTitle(const wchar_t* title, DWORD ms) {
 
 std::wstring g_exe;  // Korvane.exe in a program folder of its own
 std::wstring g_root;
-
-void Start(const std::wstring& arguments) {
-    STARTUPINFOW si{sizeof(si)};
-    PROCESS_INFORMATION pi{};
-    std::wstring command = L"\"" + g_exe + L"\"" + arguments;
-    if (!::CreateProcessW(g_exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, g_folder.c_str(), &si, &pi))
-        Fail(L"cannot start Korvane.exe");
-    Watched().pid = pi.dwProcessId;
-    Watched().process = pi.hProcess;
-    ::CloseHandle(pi.hThread);
-    ::WaitForInputIdle(pi.hProcess, 10000);
-}
 
 // Answers the welcome of a first start, and returns the log-in window.
 HWND LogInWindow() {
@@ -169,11 +150,11 @@ std::wstring Summary(std::size_t n, bool decrypt) {
 double AnswerSummary(HWND box, std::size_t n, bool decrypt) {
     const std::wstring said = Flat(MessageText(box));
     if (said != Flat(Summary(n, decrypt))) Fail(L"Korvane said \"" + said + L"\"");
-    const double t0 = Now();
+    const double t0 = Seconds();
     AnswerBox(box, IDOK);
     if (!decrypt) return 0;
     HWND chooser = WaitForTitle(L"Decrypted Files", 60000);
-    const double seconds = Now() - t0;
+    const double seconds = Seconds() - t0;
     ::PostMessageW(chooser, WM_CLOSE, 0, 0);
     WaitClosed(chooser);
     return seconds;
@@ -196,13 +177,13 @@ void CommandLine() {
     double chooser = 0;
     for (const bool decrypt : {false, true}) {
         std::wstring arguments;
-        for (std::size_t i = 0; i < n; ++i) arguments += L" " + g_names[i] + (decrypt ? L"locked" : L"");
-        Start(arguments);
+        for (std::size_t i = 0; i < n; ++i) arguments += (i ? L" " : L"") + g_names[i] + (decrypt ? L"locked" : L"");
+        StartWatched(g_exe, arguments, g_folder);
         HWND login = LogInWindow();
-        const double t0 = Now();
+        const double t0 = Seconds();
         Press(login, Child(login, L"Button", L"Log-In"));
         HWND box = WaitForBox(3600 * 1000);
-        seconds[decrypt] = Now() - t0;
+        seconds[decrypt] = Seconds() - t0;
         ::Sleep(50);
         chooser = AnswerSummary(box, n, decrypt);
         Quit();
@@ -211,66 +192,6 @@ void CommandLine() {
 }
 
 // ---- A drop, as the shell's drag and drop makes it ----
-
-class FileList final : public IDataObject {
-public:
-    explicit FileList(const std::vector<std::wstring>& paths) {
-        std::wstring all;
-        for (const auto& p : paths) all += p + L'\0';
-        all += L'\0';
-        hglobal_ = ::GlobalAlloc(GMEM_MOVEABLE, sizeof(DROPFILES) + all.size() * sizeof(wchar_t));
-        auto* drop = static_cast<DROPFILES*>(::GlobalLock(hglobal_));
-        drop->pFiles = sizeof(DROPFILES);
-        drop->fWide = TRUE;
-        std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), all.data(), all.size() * sizeof(wchar_t));
-        ::GlobalUnlock(hglobal_);
-    }
-    ~FileList() { ::GlobalFree(hglobal_); }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (riid == IID_IUnknown || riid == IID_IDataObject) {
-            *out = static_cast<IDataObject*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs_; }  // lives on the driver's stack
-    HRESULT STDMETHODCALLTYPE GetData(FORMATETC* f, STGMEDIUM* medium) override {
-        if (QueryGetData(f) != S_OK) return DV_E_FORMATETC;
-        const SIZE_T size = ::GlobalSize(hglobal_);
-        HGLOBAL copy = ::GlobalAlloc(GMEM_MOVEABLE, size);
-        std::memcpy(::GlobalLock(copy), ::GlobalLock(hglobal_), size);
-        ::GlobalUnlock(copy);
-        ::GlobalUnlock(hglobal_);
-        medium->tymed = TYMED_HGLOBAL;
-        medium->hGlobal = copy;
-        medium->pUnkForRelease = nullptr;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE QueryGetData(FORMATETC* f) override {
-        return f && f->cfFormat == CF_HDROP && (f->tymed & TYMED_HGLOBAL) ? S_OK : DV_E_FORMATETC;
-    }
-    HRESULT STDMETHODCALLTYPE GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
-        out->ptd = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
-        if (direction != DATADIR_GET) return E_NOTIMPL;
-        FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        return ::SHCreateStdEnumFmtEtc(1, &format, out);
-    }
-    HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
-    HRESULT STDMETHODCALLTYPE DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-    HRESULT STDMETHODCALLTYPE EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
-
-private:
-    HGLOBAL hglobal_;
-    ULONG refs_ = 1;
-};
 
 // Lets go of the mouse button over the target after a few looks; the moment it does is the
 // moment of the drop.
@@ -289,7 +210,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escape, DWORD) override {
         if (escape) return DRAGDROP_S_CANCEL;
         if (++looks_ < 3) return S_OK;
-        dropped_ = Now();
+        dropped_ = Seconds();
         return DRAGDROP_S_DROP;
     }
     double Dropped() const { return dropped_; }
@@ -315,7 +236,7 @@ HWND GreenArea(HWND main) {
 }
 
 void Drop() {
-    Start(L"");
+    StartWatched(g_exe, L"", g_folder);
     HWND login = LogInWindow();
     Press(login, Child(login, L"Button", L"Log-In"));
     HWND main = MainWindow();
@@ -325,7 +246,7 @@ void Drop() {
     for (const bool decrypt : {false, true}) {
         std::vector<std::wstring> paths;
         for (const auto& name : g_names) paths.push_back(In(name + (decrypt ? L"locked" : L"")));
-        FileList data(paths);
+        IDataObject* data = kvtest::MakeFileDrop(paths);
         LetGo source;
         ::SetForegroundWindow(main);
         RECT r{};
@@ -333,10 +254,11 @@ void Drop() {
         ::SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
         ::Sleep(100);
         DWORD effect = 0;
-        const HRESULT hr = ::DoDragDrop(&data, &source, DROPEFFECT_COPY | DROPEFFECT_LINK, &effect);
+        const HRESULT hr = ::DoDragDrop(data, &source, DROPEFFECT_COPY | DROPEFFECT_LINK, &effect);
+        data->Release();
         if (hr != DRAGDROP_S_DROP) Fail(L"the drop did not happen");
         HWND box = WaitForBox(3600 * 1000);
-        seconds[decrypt] = Now() - source.Dropped();
+        seconds[decrypt] = Seconds() - source.Dropped();
         ::Sleep(50);
         chooser = AnswerSummary(box, paths.size(), decrypt);
     }

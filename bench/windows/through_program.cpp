@@ -27,14 +27,6 @@ namespace {
 
 using namespace e2e;
 
-double Now() {
-    static LARGE_INTEGER frequency{};
-    if (frequency.QuadPart == 0) ::QueryPerformanceFrequency(&frequency);
-    LARGE_INTEGER t{};
-    ::QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(frequency.QuadPart);
-}
-
 bool IsKorvaneBox(HWND w) { return e2e::IsMessageBox(w, L"Korvane"); }
 
 // Types the path into the main window, presses Process and waits for the summary; returns the
@@ -43,10 +35,10 @@ double ProcessOne(HWND main, const std::wstring& path, const std::wstring& expec
     HWND edit = Child(main, L"Edit");
     ::SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
     HWND go = Child(main, L"Button", L"Process");
-    const double t0 = Now();
+    const double t0 = Seconds();
     Press(main, go);
     HWND box = WaitForBox(30 * 60 * 1000);
-    const double seconds = Now() - t0;
+    const double seconds = Seconds() - t0;
     ::Sleep(50);
     const std::wstring said = Flat(MessageText(box));
     if (said != Flat(expected)) Fail(L"Korvane said \"" + said + L"\", expected \"" + Flat(expected) + L"\"");

@@ -27,15 +27,7 @@ bool EndsWith(const std::string& s, const std::string& tail) {
 
 // Starts the program with its current folder `folder` and the given arguments after its name.
 void Start(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder) {
-    STARTUPINFOW si{sizeof(si)};
-    PROCESS_INFORMATION pi{};
-    std::wstring command = L"\"" + exe + L"\" " + arguments;
-    if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
-        Fail(L"cannot start Korvane.exe");
-    Watched().pid = pi.dwProcessId;
-    Watched().process = pi.hProcess;
-    ::CloseHandle(pi.hThread);
-    ::WaitForInputIdle(pi.hProcess, 10000);
+    StartWatched(exe, arguments, folder);
     Step(L"started Korvane.exe " + arguments);
 }
 

@@ -355,6 +355,30 @@ inline std::vector<std::string> LogLines(const std::wstring& path) {
     return lines;
 }
 
+// Seconds from a fixed moment, for timing a program's work from outside.
+inline double Seconds() {
+    static LARGE_INTEGER frequency{};
+    if (frequency.QuadPart == 0) ::QueryPerformanceFrequency(&frequency);
+    LARGE_INTEGER t{};
+    ::QueryPerformanceCounter(&t);
+    return double(t.QuadPart) / double(frequency.QuadPart);
+}
+
+// Starts `exe` (quoted, then `arguments` if any) with the current folder `folder` and
+// watches it; returns once it waits for input.
+inline void StartWatched(const std::wstring& exe, const std::wstring& arguments, const std::wstring& folder) {
+    STARTUPINFOW si{sizeof(si)};
+    PROCESS_INFORMATION pi{};
+    std::wstring command = L"\"" + exe + L"\"";
+    if (!arguments.empty()) command += L" " + arguments;
+    if (!::CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &si, &pi))
+        Fail(L"cannot start " + exe);
+    Watched().pid = pi.dwProcessId;
+    Watched().process = pi.hProcess;
+    ::CloseHandle(pi.hThread);
+    ::WaitForInputIdle(pi.hProcess, 10000);
+}
+
 // The temporary folder without its trailing back slash.
 inline std::wstring TempFolder() {
     wchar_t b[MAX_PATH + 1] = {};

@@ -49,9 +49,12 @@ public:
         return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD, IEnumFORMATETC** out) override {
+    HRESULT STDMETHODCALLTYPE EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
         *out = nullptr;
-        return E_NOTIMPL;
+        if (direction != DATADIR_GET) return E_NOTIMPL;
+        // What the system's drag and drop asks of a source: the one format it offers.
+        FORMATETC format{format_, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        return ::SHCreateStdEnumFmtEtc(1, &format, out);
     }
     HRESULT STDMETHODCALLTYPE DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override {
         return OLE_E_ADVISENOTSUPPORTED;
