@@ -1,7 +1,5 @@
 #include "win/form.h"
 
-#include <windowsx.h>
-
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
@@ -14,21 +12,6 @@ namespace kv::win {
 namespace {
 
 const wchar_t kFormClass[] = L"KorvaneForm";
-
-std::vector<std::unique_ptr<Form>>& Retired() {
-    static std::vector<std::unique_ptr<Form>> retired;
-    return retired;
-}
-
-unsigned& Generation() {
-    static unsigned generation = 1;
-    return generation;
-}
-
-std::vector<Form*>& LiveForms() {
-    static std::vector<Form*> forms;
-    return forms;
-}
 
 DWORD StyleFor(const FormDesign& design) {
     switch (design.border) {
@@ -64,23 +47,6 @@ void IgnoreErrors(const std::function<void()>& fn) {
     }
 }
 
-void RetireForm(std::unique_ptr<Form> form) { Retired().push_back(std::move(form)); }
-
-void PurgeRetiredForms() {
-    auto retired = std::move(Retired());
-    Retired().clear();
-    retired.clear();  // an instance's destructor may retire nothing: TheForm is not called there
-}
-unsigned FormGeneration() { return Generation(); }
-
-void ResetAllForms() {
-    // Unload top-level forms first (they own nothing of each other).
-    auto forms = LiveForms();
-    for (Form* f : forms)
-        if (f->IsLoaded()) f->Destroy();
-    ++Generation();
-}
-
 struct Form::ModalState {
     std::vector<HWND> disabled;
     HWND owner = nullptr;
@@ -94,96 +60,6 @@ struct Form::ModalState {
     }
 };
 
-Control* ControlFromHandle(HWND hwnd) {
-    return Control::FromHandle(hwnd);
-}
-
-bool ReflectToControl(HWND parent, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
-    switch (msg) {
-    case WM_COMMAND: {
-        Control* c = lp ? ControlFromHandle(reinterpret_cast<HWND>(lp)) : nullptr;
-        if (!c) return false;
-        c->OnCommand(HIWORD(wp));
-        result = 0;
-        return true;
-    }
-    case WM_NOTIFY: {
-        auto* header = reinterpret_cast<NMHDR*>(lp);
-        Control* c = header ? ControlFromHandle(header->hwndFrom) : nullptr;
-        return c && c->OnNotify(*header, result);
-    }
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORSCROLLBAR: {
-        Control* c = ControlFromHandle(reinterpret_cast<HWND>(lp));
-        if (!c) return false;
-        HBRUSH brush = c->ColorFor(reinterpret_cast<HDC>(wp), msg);
-        if (!brush) return false;
-        result = reinterpret_cast<LRESULT>(brush);
-        return true;
-    }
-    case WM_HSCROLL:
-    case WM_VSCROLL: {
-        Control* c = lp ? ControlFromHandle(reinterpret_cast<HWND>(lp)) : nullptr;
-        if (!c || !c->OnScroll(LOWORD(wp), static_cast<short>(HIWORD(wp)))) return false;
-        result = 0;
-        return true;
-    }
-    case WM_DRAWITEM: {
-        auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
-        if (!item || item->CtlType == ODT_MENU) return false;
-        Control* c = ControlFromHandle(item->hwndItem);
-        if (!c || !c->OnDrawItem(*item)) return false;
-        result = TRUE;
-        return true;
-    }
-    case WM_MEASUREITEM: {
-        auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
-        if (!item || item->CtlType == ODT_MENU) return false;
-        Control* c = ControlFromHandle(::GetDlgItem(parent, static_cast<int>(item->CtlID)));
-        if (!c || !c->OnMeasureItem(*item)) return false;
-        result = TRUE;
-        return true;
-    }
-    case WM_CONTEXTMENU: {
-        HWND target = reinterpret_cast<HWND>(wp);
-        if (target == parent) return false;
-        Control* c = ControlFromHandle(target);
-        if (!c || !c->ContextMenu) return false;
-        POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-        if (at.x == -1 && at.y == -1) {  // from the keyboard: the control's top left corner
-            RECT r{};
-            ::GetWindowRect(target, &r);
-            at = {r.left, r.top};
-        }
-        auto handler = c->ContextMenu;
-        handler(at);
-        result = 0;
-        return true;
-    }
-    default:
-        return false;
-    }
-}
-
-HWND ActiveProgramWindow() {
-    auto ours = [](HWND w) {
-        if (!w || !::IsWindow(w)) return false;
-        DWORD pid = 0;
-        return ::GetWindowThreadProcessId(w, &pid) == ::GetCurrentThreadId();
-    };
-    HWND active = ::GetActiveWindow();
-    if (ours(active) && ::IsWindowVisible(active)) return ::GetAncestor(active, GA_ROOT);
-    const auto& forms = LiveForms();
-    for (auto it = forms.rbegin(); it != forms.rend(); ++it) {
-        HWND w = (*it)->hwnd();
-        if (w && ::IsWindowVisible(w) && ::IsWindowEnabled(w)) return w;
-    }
-    return nullptr;
-}
-
 Form::~Form() {
     if (hwnd_) {
         if (modal_) modal_->EnableAgain();
@@ -193,12 +69,7 @@ Form::~Form() {
         hwnd_ = nullptr;
     }
     // A window destroyed without reaching its procedure must not stay listed as loaded.
-    auto& live = LiveForms();
-    const auto it = std::find(live.begin(), live.end(), this);
-    if (it != live.end()) {
-        live.erase(it);
-        NotifyFormUnloaded(*this);
-    }
+    if (UnlistLiveForm(*this)) NotifyFormUnloaded(*this);
 }
 
 void Form::Load(Form* owner) {
@@ -464,113 +335,6 @@ HFONT Form::Font(const FontDesc& wanted) {
     return fonts_.emplace(wanted, FontHandle(font)).first->second.get();
 }
 
-// ---- menus -------------------------------------------------------------------------
-
-void Form::SetMenuBar(std::vector<MenuItem> items) {
-    menuItems_ = std::move(items);
-    RebuildMenu();
-}
-
-MenuItem* Form::FindMenu(const std::wstring& name) {
-    std::function<MenuItem*(std::vector<MenuItem>&)> find = [&](std::vector<MenuItem>& list) -> MenuItem* {
-        for (auto& item : list) {
-            if (item.name == name) return &item;
-            if (MenuItem* child = find(item.children)) return child;
-        }
-        return nullptr;
-    };
-    return find(menuItems_);
-}
-
-const MenuItem* Form::FindMenu(const std::wstring& name) const { return const_cast<Form*>(this)->FindMenu(name); }
-
-void Form::SetMenuVisible(const std::wstring& name, bool visible) {
-    if (MenuItem* item = FindMenu(name)) {
-        if (item->visible == visible) return;
-        item->visible = visible;
-        RebuildMenu();
-    }
-}
-
-bool Form::MenuVisible(const std::wstring& name) const {
-    const MenuItem* item = FindMenu(name);
-    return item && item->visible;
-}
-
-bool Form::ClickMenu(const std::wstring& name) {
-    MenuItem* item = FindMenu(name);
-    if (!item || !item->visible || !item->enabled || !item->onClick) return false;
-    auto action = item->onClick;
-    action();
-    return true;
-}
-
-namespace {
-
-// Fills a menu from items; every action gets an id from `nextId` on.
-void BuildMenu(HMENU menu, const std::vector<MenuItem>& items, UINT& nextId,
-               std::map<UINT, std::function<void()>>& actions) {
-    std::function<void(HMENU, const std::vector<MenuItem>&)> build = [&](HMENU into,
-                                                                         const std::vector<MenuItem>& list) {
-        for (const auto& item : list) {
-            if (!item.visible) continue;
-            if (item.caption == L"-") {
-                ::AppendMenuW(into, MF_SEPARATOR, 0, nullptr);
-            } else if (!item.children.empty()) {
-                HMENU sub = ::CreatePopupMenu();
-                build(sub, item.children);
-                ::AppendMenuW(into, MF_POPUP | (item.enabled ? 0 : MF_GRAYED), reinterpret_cast<UINT_PTR>(sub),
-                              item.caption.c_str());
-            } else {
-                const UINT id = nextId++;
-                actions[id] = item.onClick;
-                ::AppendMenuW(into, MF_STRING | (item.enabled ? 0 : MF_GRAYED), id, item.caption.c_str());
-            }
-        }
-    };
-    build(menu, items);
-}
-
-}  // namespace
-
-bool Form::PopupMenu(const std::vector<MenuItem>& items, POINT screen) {
-    if (!hwnd_) return false;
-    HMENU menu = ::CreatePopupMenu();
-    UINT nextId = 50000;
-    std::map<UINT, std::function<void()>> actions;
-    BuildMenu(menu, items, nextId, actions);
-    ::SetForegroundWindow(hwnd_);
-    const UINT chosen = static_cast<UINT>(::TrackPopupMenuEx(
-        menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN | TPM_TOPALIGN, screen.x, screen.y, hwnd_, nullptr));
-    ::DestroyMenu(menu);
-    ::PostMessageW(hwnd_, WM_NULL, 0, 0);  // lets the menu's loop end cleanly, as the documentation asks
-    auto it = actions.find(chosen);
-    if (chosen == 0 || it == actions.end()) return false;
-    if (it->second) {
-        auto action = it->second;
-        action();
-    }
-    return true;
-}
-
-void Form::RebuildMenu() {
-    menuActions_.clear();
-    UINT nextId = 40000;
-    HMENU bar = menuItems_.empty() ? nullptr : ::CreateMenu();
-    if (bar) BuildMenu(bar, menuItems_, nextId, menuActions_);
-    HMENU old = menu_;
-    menu_ = bar;
-    if (hwnd_) {
-        RECT client{};
-        ::GetClientRect(hwnd_, &client);
-        ::SetMenu(hwnd_, bar);
-        // Keep the client area: a menu bar that appears or wraps must not eat into it.
-        SetClientSize(Twips(client.right), Twips(client.bottom));
-        ::DrawMenuBar(hwnd_);
-    }
-    if (old) ::DestroyMenu(old);
-}
-
 // ---- controls and messages ---------------------------------------------------------
 
 int Form::RegisterControl(Control* control) {
@@ -628,7 +392,7 @@ LRESULT CALLBACK Form::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         self = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
         self->hwnd_ = hwnd;
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-        LiveForms().push_back(self);
+        ListLiveForm(*self);
         NotifyFormLoaded(*self);
     } else {
         self = reinterpret_cast<Form*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
@@ -640,8 +404,7 @@ LRESULT CALLBACK Form::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         self->hwnd_ = nullptr;
         self->unloaded_ = true;
         self->menu_ = nullptr;  // destroyed with the window
-        auto& live = LiveForms();
-        live.erase(std::remove(live.begin(), live.end(), self), live.end());
+        UnlistLiveForm(*self);
         NotifyFormUnloaded(*self);
         return r;
     }

@@ -1,6 +1,8 @@
 // The window base: a form owns its HWND, creates its controls in twips, routes every
 // message to virtual members named like the classic event handlers, and has one
-// program-wide instance per class (TheForm<T>()).
+// program-wide instance per class (TheForm<T>(), win/form_registry.h). Its menus are in
+// win/form_menus.cpp; child notifications reach their controls through
+// win/child_notifications.h.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "win/child_notifications.h"
+#include "win/form_registry.h"
 #include "win/handle.h"
 
 namespace kv::win {
@@ -180,48 +184,7 @@ private:
     HMENU menu_ = nullptr;
 };
 
-// Finds the control object of a child window (nullptr for windows that are not ours).
-Control* ControlFromHandle(HWND hwnd);
-
-// Routes a child's notification (WM_COMMAND, WM_NOTIFY, WM_CTLCOLOR*, WM_HSCROLL/VSCROLL,
-// WM_DRAWITEM, WM_MEASUREITEM, WM_CONTEXTMENU) to its control object. Used by forms and by
-// container controls alike. Returns true when a control took it; `result` is its answer.
-bool ReflectToControl(HWND parent, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
-
-// The program's window that should own a new window or a message box: the active window
-// when it is one of ours, else the most recently shown visible enabled form.
-HWND ActiveProgramWindow();
-
 // Calls fn() with errors ignored, as handlers that run "with every error ignored" do.
 void IgnoreErrors(const std::function<void()>& fn);
-
-// All program-wide form instances.
-void RetireForm(std::unique_ptr<Form> form);
-// Frees the instances retired since the last call. Only the program's outermost message
-// loop calls it, where no handler of any form is running.
-void PurgeRetiredForms();
-unsigned FormGeneration();
-// Unloads every loaded form and makes the next TheForm<T>() create fresh instances.
-void ResetAllForms();
-
-// The program-wide instance of a form class: created on first use, reused while loaded or
-// never loaded, and made afresh on the first use after an unload.
-template <class T>
-T& TheForm() {
-    static std::unique_ptr<T> instance;
-    if (!instance || instance->WasUnloaded() || instance->generation != FormGeneration()) {
-        if (instance) RetireForm(std::move(instance));
-        instance = std::make_unique<T>();
-        instance->generation = FormGeneration();
-    }
-    return *instance;
-}
-
-// The instance if it is loaded right now, else nullptr; never creates one.
-template <class T>
-T* LoadedForm() {
-    T& form = TheForm<T>();
-    return form.IsLoaded() ? &form : nullptr;
-}
 
 }  // namespace kv::win
