@@ -36,29 +36,6 @@ bool ReflectToControl(HWND parent, UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
         result = reinterpret_cast<LRESULT>(brush);
         return true;
     }
-    case WM_HSCROLL:
-    case WM_VSCROLL: {
-        Control* c = lp ? ControlFromHandle(reinterpret_cast<HWND>(lp)) : nullptr;
-        if (!c || !c->OnScroll(LOWORD(wp), static_cast<short>(HIWORD(wp)))) return false;
-        result = 0;
-        return true;
-    }
-    case WM_DRAWITEM: {
-        auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
-        if (!item || item->CtlType == ODT_MENU) return false;
-        Control* c = ControlFromHandle(item->hwndItem);
-        if (!c || !c->OnDrawItem(*item)) return false;
-        result = TRUE;
-        return true;
-    }
-    case WM_MEASUREITEM: {
-        auto* item = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
-        if (!item || item->CtlType == ODT_MENU) return false;
-        Control* c = ControlFromHandle(::GetDlgItem(parent, static_cast<int>(item->CtlID)));
-        if (!c || !c->OnMeasureItem(*item)) return false;
-        result = TRUE;
-        return true;
-    }
     case WM_CONTEXTMENU: {
         HWND target = reinterpret_cast<HWND>(wp);
         if (target == parent) return false;

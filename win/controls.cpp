@@ -35,7 +35,6 @@ Control::~Control() {
     if (hwnd_) Controls().erase(hwnd_);
     if (hwnd_ && ::IsWindow(hwnd_)) {
         ::RemoveWindowSubclass(hwnd_, &Control::SubclassProc, 1);
-        ::RemovePropW(hwnd_, L"KorvaneControl");
     }
 }
 
@@ -51,7 +50,6 @@ void Control::CreateIn(const Container& where, const wchar_t* cls, DWORD style, 
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Instance(), nullptr);
     if (!hwnd_) return;
     ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_->Font(font)), FALSE);
-    ::SetPropW(hwnd_, L"KorvaneControl", this);
     Controls()[hwnd_] = this;
     ::SetWindowSubclass(hwnd_, &Control::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
 }
@@ -124,7 +122,6 @@ std::wstring Control::FormCaption() const { return form_ ? form_->Caption() : st
 LRESULT CALLBACK Control::SubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR, DWORD_PTR data) {
     auto* self = reinterpret_cast<Control*>(data);
     if (msg == WM_NCDESTROY) {
-        ::RemovePropW(hwnd, L"KorvaneControl");
         Controls().erase(hwnd);
         ::RemoveWindowSubclass(hwnd, &Control::SubclassProc, 1);
         self->hwnd_ = nullptr;
@@ -614,8 +611,6 @@ void PictureBox::Create(const Container& where, const Rect& rect, COLORREF back)
     CreateIn(where, L"KorvanePicture", WS_VISIBLE | WS_CLIPCHILDREN, 0, L"", rect);
     SetColors(CLR_INVALID, back);
 }
-
-void PictureBox::SetBackColor(COLORREF back) { SetColors(fore_, back); }
 
 Container PictureBox::Inside() const { return Container{form_, hwnd_, 0, 0}; }
 

@@ -73,12 +73,8 @@ public:
     // this control's window handle.
     virtual void OnCommand(WORD code);
     virtual bool OnNotify(const NMHDR& header, LRESULT& result) { return false; }
-    virtual bool OnScroll(int code, int position) { return false; }
-    virtual bool OnDrawItem(const DRAWITEMSTRUCT& item) { return false; }
-    virtual bool OnMeasureItem(MEASUREITEMSTRUCT& item) { return false; }
     virtual HBRUSH ColorFor(HDC dc, UINT message);
 
-    Form* OwnerForm() const { return form_; }
     // The control object of a window handle; nullptr for a window that is none of ours.
     static Control* FromHandle(HWND hwnd);
     // The caption of the window the control is in, naming it when a handler fails.
@@ -154,7 +150,6 @@ public:
     bool Value() const;
     void SetValue(bool value);
     void OnCommand(WORD code) override;
-    const std::vector<OptionButton*>& Group() const { return *group_; }
 
 protected:
     LRESULT OnSubclassMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) override;
@@ -179,13 +174,6 @@ class ComboBox : public Control {
 public:
     void Create(const Container& where, const Rect& rect, bool editable = false, const FontDesc& font = {});
     void AddItem(const std::wstring& item);
-    // Adds many lines at once, handed straight to the list's own procedure: no handler of
-    // ours has anything to do with them, and under Wine every message passing a subclass
-    // costs a call to the server (ten thousand lines: 0.6 s that way, 0.02 s this way).
-    void AddItems(const std::vector<std::wstring>& items);
-    // The width in pixels a column of the list needs to show each of these lines whole,
-    // measured in the list's font (the list's own auto-size is many times slower).
-    int ColumnWidthFor(const std::vector<std::wstring>& lines) const;
     void Clear();
     int ListCount() const;
     std::wstring List(int index) const;
@@ -229,7 +217,6 @@ private:
 class PictureBox : public Control {
 public:
     void Create(const Container& where, const Rect& rect, COLORREF back);
-    void SetBackColor(COLORREF back);
     Container Inside() const;
     std::function<void(HDC, const RECT&)> Paint;  // extra drawing over the background
 

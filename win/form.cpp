@@ -409,15 +409,13 @@ LRESULT CALLBACK Form::WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         return r;
     }
     try {
-        return self->Dispatch(msg, wp, lp);
+        return self->OnMessage(msg, wp, lp);
     } catch (...) {
         // No exception may cross into the window manager; the user learns what failed.
         ReportFailure(self->Caption());
         return ::DefWindowProcW(hwnd, msg, wp, lp);
     }
 }
-
-LRESULT Form::Dispatch(UINT msg, WPARAM wp, LPARAM lp) { return OnMessage(msg, wp, lp); }
 
 LRESULT Form::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
@@ -450,10 +448,6 @@ LRESULT Form::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         return 0;
     }
     case WM_NOTIFY:
-    case WM_HSCROLL:
-    case WM_VSCROLL:
-    case WM_DRAWITEM:
-    case WM_MEASUREITEM:
     case WM_CONTEXTMENU: {
         LRESULT result = 0;
         if (ReflectToControl(hwnd_, msg, wp, lp, result)) return result;

@@ -83,7 +83,6 @@ public:
     // result set by EndModal, IDCANCEL when the form was closed otherwise.
     int ShowModal(Form* owner = nullptr);
     void EndModal(int result);  // sets the result and unloads
-    bool IsModal() const { return modal_ != nullptr; }
     void Hide();
     void Unload();  // as the program's Unload statement (mode vbFormCode)
     bool Visible() const;
@@ -126,7 +125,6 @@ public:
     // button, or closes a modal form that has none (as its close box does).
     void SetDefaultButton(Control* button) { defaultButton_ = button; }
     void SetCancelButton(Control* button) { cancelButton_ = button; }
-    Control* DefaultButton() const { return defaultButton_; }
 
     // Controls get a unique id; notifications reach them by their window handle.
     int RegisterControl(Control* control);
@@ -154,7 +152,6 @@ private:
     struct ModalState;
     friend void ResetAllForms();
     static LRESULT CALLBACK WndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-    LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
     void Destroy();
     void HandOverOwnedWindows();
     bool OnDialogCommand(int id);

@@ -40,7 +40,8 @@ T& TheForm() {
     return *instance;
 }
 
-// The instance if it is loaded right now, else nullptr; never creates one.
+// The instance if it is loaded right now, else nullptr. Asking makes the (unloaded) instance
+// when there is none yet or the last one was unloaded.
 template <class T>
 T* LoadedForm() {
     T& form = TheForm<T>();
