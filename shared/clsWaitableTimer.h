@@ -5,20 +5,17 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <stdexcept>
 #include <string>
+
+#include "win/app.h"
 
 namespace kv {
 
 // A failure inside Wait: its description starts with "[clsWaitableTimer.Wait]", then what
-// failed and the system's words; code is the system's error number.
-class TimerError : public std::runtime_error {
+// failed and the system's words; code() holds the system's error number.
+class TimerError : public win::SystemError {
 public:
-    TimerError(const std::string& description, unsigned long code);
-    unsigned long code() const { return code_; }
-
-private:
-    unsigned long code_;
+    TimerError(const std::wstring& what, unsigned long code);
 };
 
 class clsWaitableTimer {

@@ -12,14 +12,12 @@
 namespace kv {
 namespace {
 
-[[noreturn]] void Fail(const char* what, DWORD code) {
-    throw TimerError(std::string("[clsWaitableTimer.Wait]") + what + ": " + win::ToAnsi(win::SystemErrorText(code)), code);
-}
+[[noreturn]] void Fail(const wchar_t* what, DWORD code) { throw TimerError(what, code); }
 
 }  // namespace
 
-TimerError::TimerError(const std::string& description, unsigned long code)
-    : std::runtime_error(description), code_(code) {}
+TimerError::TimerError(const std::wstring& what, unsigned long code)
+    : win::SystemError(L"[clsWaitableTimer.Wait]" + what, static_cast<DWORD>(code)) {}
 
 std::wstring WaitableTimerName(const std::wstring& exeNameWithoutExtension, int minute, int second) {
     wchar_t digits[8] = {};
@@ -40,7 +38,7 @@ void clsWaitableTimer::Wait(const std::int32_t& ms) {
     // outer pause's timer is the member again once the inner one has finished.
     HANDLE outer = timer_;
     win::KernelHandle timer(::CreateWaitableTimerA(nullptr, TRUE, name.c_str()));
-    if (!timer) Fail(" CreateWaitableTimer", ::GetLastError());
+    if (!timer) Fail(L" CreateWaitableTimer", ::GetLastError());
     const bool existed = ::GetLastError() == ERROR_ALREADY_EXISTS;
     timer_ = timer.get();
     struct Restore {
@@ -51,16 +49,16 @@ void clsWaitableTimer::Wait(const std::int32_t& ms) {
     if (!existed) {
         LARGE_INTEGER first{};
         first.QuadPart = -1;  // one unit of 100 ns
-        if (!::SetWaitableTimer(timer.get(), &first, 0, nullptr, nullptr, FALSE)) Fail(" SetWaitableTimer", ::GetLastError());
+        if (!::SetWaitableTimer(timer.get(), &first, 0, nullptr, nullptr, FALSE)) Fail(L" SetWaitableTimer", ::GetLastError());
     }
     LARGE_INTEGER due{};
     due.QuadPart = -static_cast<LONGLONG>(ms) * 10000;
-    if (!::SetWaitableTimer(timer.get(), &due, 0, nullptr, nullptr, FALSE)) Fail(" SetWaitableTimer", ::GetLastError());
+    if (!::SetWaitableTimer(timer.get(), &due, 0, nullptr, nullptr, FALSE)) Fail(L" SetWaitableTimer", ::GetLastError());
     // Messages are handled once per wake (input, posted messages and tasks, timers, paint,
     // hot keys: mask 255) until the timer itself is signalled; a request to quit is kept for
     // the program's loop and the pause then only waits for its time.
     if (win::WaitHandlingMessages(timer.get(), 255, true) == WAIT_FAILED)
-        Fail(" MsgWaitForMultipleObjects", ::GetLastError());
+        Fail(L" MsgWaitForMultipleObjects", ::GetLastError());
 }
 
 clsWaitableTimer& PauseTimer() {

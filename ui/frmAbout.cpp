@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "win/app.h"
 #include "win/handle.h"
 #include "win/system_library.h"
 #include "win/files.h"

@@ -7,6 +7,7 @@
 #include "ui/frmHelp.h"
 #include "ui/frmMain.h"
 #include "ui/frmViewLogFile.h"
+#include "win/app.h"
 #include "win/settings.h"
 
 #include <vector>

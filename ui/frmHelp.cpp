@@ -1,6 +1,7 @@
 #include "ui/frmHelp.h"
 
 #include "ui/help_topics.h"
+#include "win/app.h"
 
 #include <algorithm>
 

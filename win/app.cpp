@@ -138,19 +138,31 @@ std::vector<HWND> DisableProgramWindows(HWND keep) {
     return collect.disabled;
 }
 
+SystemError::SystemError(std::wstring context, DWORD code)
+    : std::system_error(static_cast<int>(code), std::system_category(), ToAnsi(context)), context_(std::move(context)) {}
+
 std::wstring DescribeException(std::exception_ptr error) {
     try {
         if (error) std::rethrow_exception(error);
         return L"Unknown error.";
+    } catch (const SystemError& e) {
+        const std::wstring words = SystemErrorText(static_cast<DWORD>(e.code().value()));
+        return e.context().empty() ? words : e.context() + L": " + words;
     } catch (const std::system_error& e) {
         return SystemErrorText(static_cast<DWORD>(e.code().value()));
     } catch (const std::bad_alloc&) {
         return L"Not enough memory.";
     } catch (const std::exception& e) {
-        const std::string what = e.what();
-        return std::wstring(what.begin(), what.end());
+        return FromAnsi(e.what());
     } catch (...) {
         return L"Unknown error.";
+    }
+}
+
+void IgnoreErrors(const std::function<void()>& fn) {
+    try {
+        fn();
+    } catch (...) {
     }
 }
 

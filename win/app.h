@@ -7,6 +7,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace kv::win {
@@ -48,7 +49,19 @@ DWORD WaitHandlingMessages(HANDLE object, DWORD wakeMask = QS_ALLINPUT, bool pum
 // them so they can be enabled again.
 std::vector<HWND> DisableProgramWindows(HWND keep);
 
-// What an exception says, in words for the user.
+// A failed system call: `context` names what failed, code() holds the system's error number.
+// The failure boundary shows the context, then the system's words for the code.
+class SystemError : public std::system_error {
+public:
+    SystemError(std::wstring context, DWORD code);
+    const std::wstring& context() const { return context_; }
+
+private:
+    std::wstring context_;
+};
+
+// What an exception says, in words for the user: a system error in the system's words (its
+// context first), any other in the ANSI code page its text is written in.
 std::wstring DescribeException(std::exception_ptr error);
 // Tells the user that something failed: `what` (which action or window; the program's title
 // when empty), then why, in a box with the program's title. Called from a catch block. The
@@ -68,6 +81,10 @@ R Guarded(const std::wstring& what, Fn&& fn, R onFailure) {
         return onFailure;
     }
 }
+
+// Calls fn() with errors ignored, as handlers that run "with every error ignored" do: the
+// one place where a failure is dropped on purpose instead of reaching the boundary.
+void IgnoreErrors(const std::function<void()>& fn);
 
 // Number of forms currently loaded (created and not yet destroyed).
 int LoadedFormCount();

@@ -48,7 +48,7 @@ void Control::CreateIn(const Container& where, const wchar_t* cls, DWORD style, 
                               form_->Px(rect.left + where.offsetLeft), form_->Px(rect.top + where.offsetTop),
                               form_->Px(rect.width), form_->Px(rect.height), where.parent,
                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)), Instance(), nullptr);
-    if (!hwnd_) return;
+    if (!hwnd_) throw SystemError(L"CreateWindowEx", ::GetLastError());
     ::SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(form_->Font(font)), FALSE);
     Controls()[hwnd_] = this;
     ::SetWindowSubclass(hwnd_, &Control::SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
@@ -431,7 +431,6 @@ void ListBox::Create(const Container& where, const Rect& rect, bool checkBoxes, 
         CreateIn(where, WC_LISTVIEWW,
                  WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
                  WS_EX_CLIENTEDGE, L"", rect, font);
-        if (!hwnd_) return;
         ListView_SetExtendedListViewStyle(hwnd_, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
         LVCOLUMNW column{};
         column.mask = LVCF_WIDTH;

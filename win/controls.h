@@ -81,6 +81,8 @@ public:
     std::wstring FormCaption() const;
 
 protected:
+    // Creates the control's window; a window that cannot be made throws SystemError, as a
+    // form that cannot be loaded does.
     void CreateIn(const Container& where, const wchar_t* cls, DWORD style, DWORD exStyle, const std::wstring& text,
                   const Rect& rect, const FontDesc& font = {});
     static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);

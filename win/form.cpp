@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <stdexcept>
 
 #include "win/app.h"
 #include "win/controls.h"
@@ -39,13 +38,6 @@ DWORD ExStyleFor(const FormDesign& design) {
 }
 
 }  // namespace
-
-void IgnoreErrors(const std::function<void()>& fn) {
-    try {
-        fn();
-    } catch (...) {
-    }
-}
 
 struct Form::ModalState {
     std::vector<HWND> disabled;
@@ -117,7 +109,7 @@ void Form::Load(Form* owner) {
     if (!ownerHwnd && !design.showInTaskbar) ownerHwnd = ActiveProgramWindow();
     ::CreateWindowExW(ex, kFormClass, design.caption.c_str(), style, x, y, w, h, ownerHwnd, nullptr, Instance(),
                       this);
-    if (!hwnd_) throw std::runtime_error("CreateWindowEx failed");
+    if (!hwnd_) throw SystemError(L"CreateWindowEx", ::GetLastError());
     if (menu_) {
         ::SetMenu(hwnd_, menu_);
         SetClientSize(design.clientWidth, design.clientHeight);

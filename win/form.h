@@ -76,6 +76,7 @@ public:
     // Every top-level window has an owner: the one given, else (for windows without a task
     // bar button) the program's active window. An owned window stays in front of its owner
     // and activation returns to the owner when it closes.
+    // A window that cannot be made throws SystemError.
     void Load(Form* owner = nullptr);
     void Show(Form* owner = nullptr);
     // Shows the form modally: the program's other windows are disabled until it unloads,
@@ -180,8 +181,5 @@ private:
     std::map<UINT, std::function<void()>> menuActions_;
     HMENU menu_ = nullptr;
 };
-
-// Calls fn() with errors ignored, as handlers that run "with every error ignored" do.
-void IgnoreErrors(const std::function<void()>& fn);
 
 }  // namespace kv::win

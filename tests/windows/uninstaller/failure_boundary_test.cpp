@@ -5,9 +5,11 @@
 
 #include <stdexcept>
 
+#include "shared/clsWaitableTimer.h"
 #include "win/app.h"
 #include "win/controls.h"
 #include "win/form.h"
+#include "win/text.h"
 
 namespace kvtest {
 namespace {
@@ -53,6 +55,27 @@ TEST_F(Uninstall, EveryHandlersFailureReachesTheUserWithTheProgramsTitle) {
     PumpMessages();
     form.Unload();
     for (const auto& title : dialogs.TitlesShown()) EXPECT_EQ(title, L"KorvaneUninstaller");
+}
+
+// The words the boundary shows: system errors in the system's words after what failed, any
+// other text read in the code page it is written in (the euro sign is one byte in most ANSI
+// code pages and three in UTF-8: widening byte by byte garbles it either way).
+TEST(FailureWords, AreTheSystemsWordsAndTheTextsOwnCharacters) {
+    const std::wstring denied = kv::win::SystemErrorText(ERROR_ACCESS_DENIED);
+    ASSERT_FALSE(denied.empty());
+    const std::string euro = kv::win::ToAnsi(L"\u20AC 5 due");
+    struct Case {
+        std::exception_ptr error;
+        std::wstring words;
+    } cases[] = {
+        {std::make_exception_ptr(kv::TimerError(L" SetWaitableTimer", ERROR_ACCESS_DENIED)),
+         L"[clsWaitableTimer.Wait] SetWaitableTimer: " + denied},
+        {std::make_exception_ptr(kv::win::SystemError(L"CreateWindowEx", ERROR_ACCESS_DENIED)),
+         L"CreateWindowEx: " + denied},
+        {std::make_exception_ptr(std::system_error(ERROR_ACCESS_DENIED, std::system_category())), denied},
+        {std::make_exception_ptr(std::runtime_error(euro)), L"\u20AC 5 due"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(kv::win::DescribeException(c.error), c.words);
 }
 
 }  // namespace
