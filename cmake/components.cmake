@@ -27,6 +27,7 @@ if(KV_PACKAGING_TESTS)
   target_compile_options(packaging_tests PRIVATE ${KV_WARN})
   target_link_libraries(packaging_tests PRIVATE kvwin gtest_main gtest ole32 uuid version)
   add_dependencies(packaging_tests ${KV_COMPONENT_TARGETS})
+  kv_wine_test(packaging_tests)
   # The package's icons beside the test program, as they lie in the package.
   foreach(icon Beacon.ico Skull.ico)
     configure_file(${CMAKE_SOURCE_DIR}/packaging/${icon} ${CMAKE_BINARY_DIR}/${icon} COPYONLY)

@@ -6,6 +6,16 @@ set(KV_WIN_LIBS ole32 oleaut32 uuid comctl32 comdlg32 shell32 shlwapi gdi32 user
 
 add_link_options(-static -static-libgcc -static-libstdc++)
 
+# A Windows test program for ctest: run by scripts/wine_test in the bench's environment (home
+# and prefix inside the build folder, stated again here so that the command line shows them).
+get_filename_component(KV_BENCH_ROOT ${CMAKE_BINARY_DIR} DIRECTORY)
+function(kv_wine_test name)
+  add_test(NAME ${name} COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine_test ${KV_BENCH_ROOT}
+           ${CMAKE_BINARY_DIR}/${name}.exe --gtest_brief=1)
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT
+                       "HOME=${KV_BENCH_ROOT}/home;WINEPREFIX=${KV_BENCH_ROOT}/wineprefix")
+endfunction()
+
 file(GLOB KV_WIN_LAYER CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/win/*.cpp)
 add_library(kvwin STATIC ${KV_WIN_LAYER})
 target_include_directories(kvwin PUBLIC ${CMAKE_SOURCE_DIR})
@@ -41,8 +51,7 @@ add_executable(korvane_tests ${KV_KORVANE_TESTS} ${KV_WIN_TEST_COMMON} ${CMAKE_S
 target_include_directories(korvane_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/windows/common)
 target_link_libraries(korvane_tests PRIVATE korvane_app gtest)
 target_compile_options(korvane_tests PRIVATE ${KV_WARN})
-# Run under Wine by scripts/test; WINE is taken from the environment.
-add_test(NAME korvane_tests COMMAND wine ${CMAKE_BINARY_DIR}/korvane_tests.exe --gtest_brief=1)
+kv_wine_test(korvane_tests)
 
 # End-to-end drivers: each tests/e2e/*.cpp becomes a console program run by tests/e2e/*.sh.
 file(GLOB KV_E2E_DRIVERS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/*.cpp)
@@ -81,8 +90,7 @@ function(kv_installer_tests name folder resources app)
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/windows/common)
   target_link_libraries(${name} PRIVATE ${app} gtest)
   target_compile_options(${name} PRIVATE ${KV_WARN})
-  # Run under Wine by scripts/test; WINE is taken from the environment.
-  add_test(NAME ${name} COMMAND wine ${CMAKE_BINARY_DIR}/${name}.exe --gtest_brief=1)
+  kv_wine_test(${name})
 endfunction()
 
 # ---- Setup.exe and KorvaneUninstaller.exe ---------------------------------------------

@@ -101,6 +101,14 @@ kv_wine_env() {
   wineserver -p >/dev/null 2>&1
 }
 
+# One Wine server for the whole run: a stale one (left from an earlier session, its desktop on
+# that session's display) is stopped first; the one started here stays until kv_stop_wine, so
+# the programs and scripts of the run do not each start their own.
+kv_keep_wine_server() {
+  kv_stop_wine
+  wineserver -p >/dev/null 2>&1
+}
+
 kv_stop_wine() {
   wineserver -k >/dev/null 2>&1 || true
 }
