@@ -17,14 +17,10 @@ kv_portable_lib(korvane_portable ${KV_SAN_FLAGS} -O1)
 kv_portable_lib(korvane_portable_fast -O2)
 
 # The installer's portable rules (install log, path guards), tested and fuzzed the same way.
-if(KV_INSTALL_PORTABLE_SOURCES)
-  add_library(kvinstall_portable STATIC ${KV_INSTALL_PORTABLE_SOURCES})
-  target_include_directories(kvinstall_portable PUBLIC ${CMAKE_SOURCE_DIR})
-  target_compile_options(kvinstall_portable PRIVATE ${KV_WARN})
-  target_compile_options(kvinstall_portable PUBLIC ${KV_SAN_FLAGS} -O1)
-  target_link_options(kvinstall_portable PUBLIC ${KV_SAN_FLAGS} -O1)
-  target_link_libraries(korvane_portable INTERFACE kvinstall_portable)
-endif()
+target_compile_options(kvinstall_portable PRIVATE ${KV_WARN})
+target_compile_options(kvinstall_portable PUBLIC ${KV_SAN_FLAGS} -O1)
+target_link_options(kvinstall_portable PUBLIC ${KV_SAN_FLAGS} -O1)
+target_link_libraries(korvane_portable INTERFACE kvinstall_portable)
 
 find_package(GTest REQUIRED)
 file(GLOB KV_NATIVE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/native/*.cpp)

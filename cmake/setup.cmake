@@ -1,9 +1,5 @@
 # Setup.exe, its Wine test program and the package's stand-in component files.
-if(NOT EXISTS ${CMAKE_SOURCE_DIR}/setup/WinMain.cpp)
-  return()
-endif()
-
-add_library(setup_app STATIC ${KV_setup_WIN_SOURCES} ${KV_shared_WIN_SOURCES})
+add_library(setup_app STATIC ${KV_setup_WIN} ${KV_shared_WIN})
 target_compile_options(setup_app PRIVATE ${KV_WARN})
 target_link_libraries(setup_app PUBLIC kvinstall_portable kvwin)
 

@@ -1,9 +1,5 @@
 # KorvaneUninstaller.exe and its Wine test program.
-if(NOT EXISTS ${CMAKE_SOURCE_DIR}/uninstaller/WinMain.cpp)
-  return()
-endif()
-
-add_library(uninstaller_app STATIC ${KV_uninstaller_WIN_SOURCES} ${KV_shared_WIN_SOURCES})
+add_library(uninstaller_app STATIC ${KV_uninstaller_WIN} ${KV_shared_WIN})
 target_compile_options(uninstaller_app PRIVATE ${KV_WARN})
 target_link_libraries(uninstaller_app PUBLIC kvinstall_portable kvwin)
 

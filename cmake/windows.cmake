@@ -82,7 +82,7 @@ target_link_libraries(bench_cipher_phases PRIVATE korvane_app)
 function(kv_installer_tests name folder resources app)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/windows/${folder}/*.cpp)
   if(NOT sources)
-    return()
+    message(FATAL_ERROR "no test sources in tests/windows/${folder}")
   endif()
   add_executable(${name} ${sources} ${CMAKE_SOURCE_DIR}/tests/windows/common/test_main.cpp
                  ${CMAKE_SOURCE_DIR}/tests/windows/common/scripted_dialogs.cpp
@@ -96,21 +96,9 @@ endfunction()
 # ---- Setup.exe and KorvaneUninstaller.exe ---------------------------------------------
 # Portable rules of the installer's side (install log, path rules) and the waitable-timer
 # pause in shared/; each program's windows in its own folder. Korvane links none of it.
-if(KV_INSTALL_PORTABLE_SOURCES)
-  add_library(kvinstall_portable STATIC ${KV_INSTALL_PORTABLE_SOURCES})
-else()
-  add_library(kvinstall_portable INTERFACE)
-endif()
-target_include_directories(kvinstall_portable INTERFACE ${CMAKE_SOURCE_DIR})
-target_compile_definitions(kvinstall_portable INTERFACE ${KV_WIN_DEFS})
-if(KV_INSTALL_PORTABLE_SOURCES)
-  # Its own sources need the source root and definitions too, not only its users.
-  target_include_directories(kvinstall_portable PRIVATE ${CMAKE_SOURCE_DIR})
-  target_compile_definitions(kvinstall_portable PRIVATE ${KV_WIN_DEFS})
-  target_compile_options(kvinstall_portable PRIVATE ${KV_WARN})
-endif()
+target_compile_definitions(kvinstall_portable PUBLIC ${KV_WIN_DEFS})
+target_compile_options(kvinstall_portable PRIVATE ${KV_WARN})
 
 include(${CMAKE_SOURCE_DIR}/cmake/components.cmake)
-include(${CMAKE_SOURCE_DIR}/cmake/setup.cmake OPTIONAL)
-include(${CMAKE_SOURCE_DIR}/cmake/uninstaller.cmake OPTIONAL)
-
+include(${CMAKE_SOURCE_DIR}/cmake/setup.cmake)
+include(${CMAKE_SOURCE_DIR}/cmake/uninstaller.cmake)
