@@ -137,7 +137,10 @@ DialogService* g_override = nullptr;
 
 }  // namespace
 
-DialogService& Dialogs() { return g_override ? *g_override : Real(); }
+DialogService& Dialogs() {
+    if (g_override) return *g_override;
+    return Real();
+}
 
 DialogService* SetDialogService(DialogService* service) { return std::exchange(g_override, service); }
 
