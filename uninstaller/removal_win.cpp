@@ -305,7 +305,7 @@ bool KeptInAnInstallation(const std::wstring& file) {
 // Once nothing but its log and uninstaller is left in each installation folder: the entry,
 // then the uninstaller, the log and the folder. Until then all of them stay, so that another
 // uninstall can finish the job. True when the installation is gone.
-bool FinishInstallation() {
+bool FinishInstallation(const std::function<void()>& afterEntry) {
     auto& m = Module();
     for (const auto& folder : m.InstallFolders) {
         std::vector<std::wstring> left;
@@ -314,6 +314,7 @@ bool FinishInstallation() {
             return false;
     }
     if (m.EntryOurs && EntryThere() && !RemoveProgramsEntry()) return false;
+    afterEntry();
     for (const auto& folder : m.InstallFolders) {
         if (!FolderExists(folder)) continue;
         DeleteGuarded(folder + L"\\" + win::AppTitle() + L".exe", InInstallation);
@@ -438,15 +439,19 @@ void RunUninstall() {
 
     Pause(1000);
     DoEvents(12);
-    const bool finished = FinishInstallation();
-    // The levels Setup created above the installation folder could not go while it was
-    // there, nor the uninstall shortcut and its Start Menu folder: now that it is gone,
-    // the shortcut, then the folders, the deepest first.
-    if (finished)
-        for (const auto& shortcut : uninstallShortcuts) DeleteFileForced(shortcut);
-    if (finished)
+    auto emptyFolders = [&] {
         for (auto folder = FolderList.rbegin(); folder != FolderList.rend(); ++folder)
             if (!folder->empty() && IsFolderEmpty(*folder)) DeleteFolderForced(*folder);
+    };
+    // Once the entry is gone, the uninstall shortcut and its Start Menu folder go, before the
+    // uninstaller, its log and the folder: stopped anywhere, the same command still finishes.
+    const bool finished = FinishInstallation([&] {
+        for (const auto& shortcut : uninstallShortcuts) DeleteFileForced(shortcut);
+        emptyFolders();
+    });
+    // The levels Setup created above the installation folder could not go while it was
+    // there: the deepest first, now that it is gone.
+    if (finished) emptyFolders();
     if (IsFormLoaded(L"frmMain")) win::TheForm<frmMain>().Hide();
     DoEvents(6);
     win::SetBusyPointer(false);
