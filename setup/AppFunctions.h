@@ -157,4 +157,9 @@ bool CopyFileOver(const std::wstring& from, const std::wstring& to);
 void Pause(int ms);
 void EndSetup();
 
+// One Setup at a time on the computer (a mutex in the global namespace, held until Setup
+// ends): false when another Setup of Korvane holds it, so that two never write one
+// installation together.
+bool TakeSetupLock();
+
 }  // namespace kv::setup

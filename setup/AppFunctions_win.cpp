@@ -169,20 +169,30 @@ bool TestInstallRights() {
     return !failed;
 }
 
+namespace {
+bool EntryExists(const std::wstring& path) { return FileExists(path) || FolderExists(path); }
+}  // namespace
+
 bool WriteInstallLog() {
     auto& m = Module();
     const std::wstring path = install::InstallLogPath(m.InstallPath);
-    DeleteFileQuietly(path);
+    // A reinstall keeps what the earlier log listed and this run found already there (the
+    // folders an earlier Setup created, its shortcuts), so one uninstall still takes it all.
+    std::vector<std::uint8_t> earlier;
+    if (!win::ReadWholeFile(path, earlier)) {
+        const auto lines = install::SplitLogLines(
+            win::FromAnsi(std::string_view(reinterpret_cast<const char*>(earlier.data()), earlier.size())));
+        const auto& f = m.Folders;
+        for (const auto& item : install::CarriedOverItems(lines, m.InstallPath, m.InstalledItems,
+                                                          {f.ProgramsFolder, f.CommonProgramsFolder},
+                                                          {f.DesktopFolder, f.CommonDesktopFolder}, EntryExists))
+            AddInstalledItem(item);
+    }
     std::string text;
     for (const auto& line : install::InstallLogLines(m.InstallPath, m.InstalledItems)) text += win::ToAnsi(line) + "\r\n";
-    HANDLE file = ::CreateFileW(win::LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    bool ok = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-              written == text.size();
-    ok = ::FlushFileBuffers(file) && ok;
-    return ::CloseHandle(file) && ok;
+    // Through a working file and one replace: a full disk or a power cut leaves the earlier
+    // log as it was, never none.
+    return !win::WriteFileAtomically(path, std::vector<std::uint8_t>(text.begin(), text.end()));
 }
 
 bool EnsureScriptingRuntime() {
@@ -261,6 +271,21 @@ bool HoldsOtherFiles(const std::wstring& folder) {
         return false;
     });
     return any;
+}
+
+bool TakeSetupLock() {
+    static HANDLE held = nullptr;
+    if (held) return true;
+    HANDLE lock = ::CreateMutexW(nullptr, FALSE, L"Global\\KorvaneSetup");
+    // Made by a Setup of another session with rights this one lacks: that one is running.
+    if (!lock) return ::GetLastError() != ERROR_ACCESS_DENIED;
+    const DWORD got = ::WaitForSingleObject(lock, 0);
+    if (got != WAIT_OBJECT_0 && got != WAIT_ABANDONED) {
+        ::CloseHandle(lock);
+        return false;
+    }
+    held = lock;  // released by the system when Setup ends
+    return true;
 }
 
 void EndSetup() {

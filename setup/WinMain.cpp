@@ -9,6 +9,7 @@
 #include "setup/AppFunctions.h"
 #include "setup/forms.h"
 #include "setup/quiet.h"
+#include "setup/setup_rules.h"
 #include "setup/setup_switches.h"
 #include "win/app.h"
 #include "win/dialogs.h"
@@ -36,6 +37,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (switches.usage) {
         kv::win::MsgBox(SetupUsage(), kv::win::MsgButtons::OK, kv::win::MsgIcon::Information);
         return kExitSuccess;
+    }
+    if (!TakeSetupLock()) {
+        kv::win::MsgBox(AnotherSetupMessage(), kv::win::MsgButtons::OK, kv::win::MsgIcon::Exclamation);
+        return kExitFailed;
     }
     try {
         kv::win::TheForm<frmLicense>().Show();

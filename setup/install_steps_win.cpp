@@ -3,10 +3,12 @@
 // installation run's steps and the shortcuts.
 #include "setup/AppFunctions.h"
 #include "setup/setup_rules.h"
+#include "shared/install_guard_win.h"
 #include "shared/path_rules.h"
 #include "win/app.h"
 #include "win/dialogs.h"
 #include "win/form.h"
+#include "win/real_paths.h"
 
 namespace kv::setup {
 
@@ -14,6 +16,17 @@ namespace {
 
 // The program files, in the order they are copied.
 constexpr const wchar_t* kProgramFiles[] = {L"Korvane.exe", L"Beacon.ico", L"KorvaneUninstaller.exe", L"Skull.ico"};
+
+// Why the uninstaller would refuse to take the folder back whole: the same guard it asks.
+std::optional<std::wstring> GuardRefusal(const std::wstring& folder) {
+    // A drive that is not there: creating the folder fails, and says so.
+    if (win::RealPath(folder).empty()) return std::nullopt;
+    wchar_t temp[MAX_PATH + 1] = {};
+    const DWORD n = ::GetTempPathW(MAX_PATH + 1, temp);
+    const auto folders = install::ShellSpecialFolders(
+        install::WithoutTrailingBackslash(std::wstring(temp, n > 0 && n <= MAX_PATH ? n : 0)));
+    return install::InstallFolderRefusal(folder, folders, install::RealFolders(folders));
+}
 
 }  // namespace
 
@@ -60,6 +73,16 @@ std::optional<std::wstring> AcceptInstallFolder(std::wstring folder,
             return std::nullopt;
         }
         folder = full;
+        // The uninstaller has to be started from the folder and take it back whole: a
+        // folder it could not start from, or would refuse, is refused here first.
+        if (folder.size() > install::kMaxInstallFolderLength) {
+            win::MsgBox(FolderTooLongMessage(folder));
+            return std::nullopt;
+        }
+        if (const auto reason = GuardRefusal(folder)) {
+            win::MsgBox(GuardedFolderMessage(folder, *reason));
+            return std::nullopt;
+        }
         // Uninstalling removes the installation folder with everything in it.
         if (HoldsOtherFiles(folder) && !mayUseOccupied(folder)) return std::nullopt;
         CreateFolderPath(folder);

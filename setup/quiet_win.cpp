@@ -151,6 +151,10 @@ int RunQuietInstallation(const SetupSwitches& switches, const std::wstring& comm
         return kExitFailed;
     }
 
+    if (!TakeSetupLock()) {
+        log.Line(AnotherSetupMessage());
+        return kExitFailed;
+    }
     auto& m = Module();
     PrepareInstallation();
     // The prerequisite phase writes its own message to the log when it fails.

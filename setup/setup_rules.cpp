@@ -1,5 +1,7 @@
 #include "setup/setup_rules.h"
 
+#include "shared/install_guard.h"
+
 #include <cmath>
 #include <cwctype>
 
@@ -118,6 +120,24 @@ std::wstring UnusableFolderMessage(const std::wstring& folder) {
     return L"The folder " + folder + L" cannot be used for the installation.\r"
            L"A folder name may not end in a blank or a full stop, and the folder must be named by its "
            L"drive (C:\\...) or its network share (\\\\server\\share\\...).\rPlease select another folder";
+}
+
+std::wstring GuardedFolderMessage(const std::wstring& folder, const std::wstring& reason) {
+    return L"The folder " + folder + L" cannot be used for the installation: " + reason + L".\r"
+           L"Uninstalling removes the installation folder with everything in it, and such a folder is never "
+           L"removed, so Korvane could not be uninstalled again.\rPlease select another folder";
+}
+
+std::wstring FolderTooLongMessage(const std::wstring& folder) {
+    return L"The folder " + folder + L" cannot be used for the installation: its path is " +
+           std::to_wstring(folder.size()) + L" characters long.\r"
+           L"The uninstaller can be started only from a folder whose path has at most " +
+           std::to_wstring(install::kMaxInstallFolderLength) + L" characters.\rPlease select another folder";
+}
+
+std::wstring AnotherSetupMessage() {
+    return L"Another Setup of Korvane is running on this computer.\r"
+           L"Wait until it has ended, then start Setup again.\rNothing was installed.";
 }
 
 std::wstring OccupiedFolderQuestion(const std::wstring& folder) {

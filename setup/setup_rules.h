@@ -54,6 +54,12 @@ bool RefusedFolderText(const std::wstring& text);
 std::wstring NoFolderMessage();
 std::wstring FolderNotCreatedMessage(const std::wstring& folder);
 std::wstring UnusableFolderMessage(const std::wstring& folder);
+// The folder is one the uninstaller would refuse to take back whole, for `reason`.
+std::wstring GuardedFolderMessage(const std::wstring& folder, const std::wstring& reason);
+// The folder's path is longer than the uninstaller can be started from.
+std::wstring FolderTooLongMessage(const std::wstring& folder);
+// Another Setup of Korvane is running.
+std::wstring AnotherSetupMessage();
 // Asked (Yes/No) before installing into a folder that already holds other files.
 std::wstring OccupiedFolderQuestion(const std::wstring& folder);
 // What could not be installed, one line each, when an installation ends incomplete.

@@ -2,6 +2,8 @@
 
 #include <cwctype>
 
+#include "shared/path_rules.h"
+
 namespace kv::install {
 namespace {
 
@@ -31,6 +33,57 @@ std::vector<std::wstring> InstallLogLines(const std::wstring& installPath, const
     for (const auto& item : items)  // folders
         if (!item.empty() && !HasStop(item)) lines.push_back(item);
     return lines;
+}
+
+std::vector<std::wstring> CarriedOverItems(const std::vector<std::wstring>& earlierLog, const std::wstring& installPath,
+                                           const std::vector<std::wstring>& items,
+                                           const std::vector<std::wstring>& startMenus,
+                                           const std::vector<std::wstring>& desktops,
+                                           bool (*exists)(const std::wstring& path)) {
+    const std::wstring folder = NormalPath(installPath);
+    if (folder.empty()) return {};
+    // The earlier log must be this installation's: its header names the same folder.
+    bool same = false;
+    for (const auto& line : earlierLog)
+        if (ClassifyLine(line) == LineKind::Header) same = SameText(NormalPath(TrimBlanks(HeaderFolder(line))), folder);
+    if (!same) return {};
+    std::vector<std::wstring> menus;
+    for (const auto& m : startMenus)
+        if (const std::wstring n = NormalPath(m); !n.empty()) menus.push_back(n + L"\\Korvane");
+    auto inMenu = [&](const std::wstring& n, bool orSame) {
+        for (const auto& m : menus)
+            if ((orSame && SameText(n, m)) || IsInside(n, m)) return true;
+        return false;
+    };
+    auto onDesktop = [&](const std::wstring& n) {
+        const size_t cut = n.rfind(L'\\');
+        for (const auto& d : desktops)
+            if (cut != std::wstring::npos && !NormalPath(d).empty() && SameText(n.substr(0, cut), NormalPath(d)))
+                return true;
+        return false;
+    };
+    std::vector<std::wstring> carried;
+    auto listed = [&](const std::wstring& line) {
+        auto in = [&](const std::vector<std::wstring>& list) {
+            for (const auto& item : list)
+                if (SameText(NormalPath(item), NormalPath(line))) return true;
+            return false;
+        };
+        return in(items) || in(carried);
+    };
+    for (const auto& line : earlierLog) {
+        const LineKind kind = ClassifyLine(line);
+        if (kind != LineKind::File && kind != LineKind::Folder) continue;
+        const std::wstring n = NormalPath(line);
+        if (n.empty()) continue;
+        bool belongs = false;
+        if (kind == LineKind::Folder)
+            belongs = SameText(n, folder) || IsInside(n, folder) || IsInside(folder, n) || inMenu(n, true);
+        else
+            belongs = HasShortcutMark(n) && (inMenu(n, false) || onDesktop(n));
+        if (belongs && !listed(line) && exists(line)) carried.push_back(line);
+    }
+    return carried;
 }
 
 LineKind ClassifyLine(std::wstring_view line) {

@@ -25,6 +25,18 @@ std::wstring InstallLogPath(const std::wstring& installPath);
 //   3. contains no "."                                               (folders)
 std::vector<std::wstring> InstallLogLines(const std::wstring& installPath, const std::vector<std::wstring>& items);
 
+// What an earlier install log of the same installation listed that a reinstall keeps: its
+// folder lines that are the installation folder, lie in it or above it (levels an earlier
+// Setup created), or are the "Korvane" folder of one of `startMenus` (or lie in it), and
+// its shortcut lines in one of those "Korvane" folders or directly in one of `desktops`;
+// each only while `exists` says it is there and when `items` does not hold it already.
+// Nothing when the earlier log names another installation folder (or none).
+std::vector<std::wstring> CarriedOverItems(const std::vector<std::wstring>& earlierLog, const std::wstring& installPath,
+                                           const std::vector<std::wstring>& items,
+                                           const std::vector<std::wstring>& startMenus,
+                                           const std::vector<std::wstring>& desktops,
+                                           bool (*exists)(const std::wstring& path));
+
 // How the uninstaller reads one line.
 enum class LineKind { Header, Empty, File, Folder };
 // Header: starts with "INSTALLPATH=" (case-sensitive); Empty: ""; File: contains ".";

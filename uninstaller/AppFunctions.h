@@ -53,6 +53,7 @@ struct ModuleState {
     bool Ended = false;      // the program has ended (its window unloaded, nothing more runs)
     // What the last removal left behind (empty after a complete one).
     std::vector<Remaining> LastRemaining;
+    bool InstallationGone = false;  // the last removal took the installation away whole
     Switches switches;            // from the command line
     int ExitCode = kExitSuccess;  // what the process returns
 };

@@ -11,6 +11,7 @@
 #include <cwchar>
 
 #include "shared/clsWaitableTimer.h"
+#include "shared/install_guard_win.h"
 #include "shared/install_log.h"
 #include "shared/path_rules.h"
 #include "shared/program_wide.h"
@@ -20,6 +21,7 @@
 #include "win/files.h"
 #include "win/form.h"
 #include "win/handle.h"
+#include "win/real_paths.h"
 #include "win/text.h"
 
 namespace kv::uninstall {
@@ -28,11 +30,7 @@ namespace {
 
 using win::DoEvents;
 
-std::wstring ShellFolder(int csidl) {
-    wchar_t buffer[MAX_PATH + 1] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, buffer))) return {};
-    return install::WithoutTrailingBackslash(buffer);
-}
+void RemoveEarlierMovedFiles(const std::wstring& tempFolder);
 
 std::optional<DWORD> StartCopyReal(const std::wstring& exe, const std::wstring& args, const std::wstring& folder,
                                    bool wait) {
@@ -95,28 +93,7 @@ SpecialFolders ShellSpecialFolders(const std::wstring& tempFolder) {
         if (f.temp.empty()) f.temp = tempFolder;
         return f;
     }
-    SpecialFolders f;
-    f.windows = ShellFolder(CSIDL_WINDOWS);
-    f.system = ShellFolder(CSIDL_SYSTEM);
-    for (int csidl : {CSIDL_PROGRAM_FILES, CSIDL_PROGRAM_FILESX86, CSIDL_PROGRAM_FILES_COMMON,
-                      CSIDL_PROGRAM_FILES_COMMONX86})
-        f.programFiles.push_back(ShellFolder(csidl));
-    f.userProfile = ShellFolder(CSIDL_PROFILE);
-    if (const size_t cut = f.userProfile.rfind(L'\\'); cut != std::wstring::npos && cut > 2)
-        f.usersRoot = f.userProfile.substr(0, cut);
-    f.desktop = ShellFolder(CSIDL_DESKTOPDIRECTORY);
-    f.commonDesktop = ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
-    f.programs = ShellFolder(CSIDL_PROGRAMS);
-    f.commonPrograms = ShellFolder(CSIDL_COMMON_PROGRAMS);
-    for (int csidl : {CSIDL_STARTMENU, CSIDL_COMMON_STARTMENU, CSIDL_STARTUP, CSIDL_COMMON_STARTUP, CSIDL_PERSONAL,
-                      CSIDL_COMMON_DOCUMENTS, CSIDL_APPDATA, CSIDL_LOCAL_APPDATA, CSIDL_COMMON_APPDATA,
-                      CSIDL_MYPICTURES, CSIDL_MYMUSIC, CSIDL_MYVIDEO, CSIDL_FONTS, CSIDL_SYSTEMX86, CSIDL_RESOURCES,
-                      CSIDL_ADMINTOOLS, CSIDL_COMMON_ADMINTOOLS, CSIDL_FAVORITES, CSIDL_SENDTO, CSIDL_TEMPLATES})
-        f.other.push_back(ShellFolder(csidl));
-    wchar_t temp[MAX_PATH + 1] = {};
-    if (::GetTempPathW(MAX_PATH + 1, temp)) f.other.push_back(install::WithoutTrailingBackslash(temp));
-    f.temp = tempFolder;
-    return f;
+    return install::ShellSpecialFolders(tempFolder);
 }
 
 bool FolderExists(const std::wstring& path) {
@@ -153,6 +130,7 @@ bool StartUp() {
     const std::wstring reported = GetTempFolder();
     m.TempFolder = ChooseTempFolder(reported, FolderExists(reported), own);
     m.Folders = ShellSpecialFolders(m.TempFolder);
+    RemoveEarlierMovedFiles(m.TempFolder);
     if (IsTempCopy(own, m.TempFolder)) {
         // Started from a shortcut whose working folder is the installation folder, the copy
         // would hold that folder open and it could not be removed.
@@ -183,12 +161,21 @@ void WriteRunLog(const std::wstring& text) {
     ::swprintf(stamp, 32, L"%04u-%02u-%02u %02u:%02u:%02u ", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
     std::wstring line = stamp + win::AppTitle() + L" (" + std::to_wstring(::GetCurrentProcessId()) + L"): ";
     for (wchar_t c : text) line += c == L'\r' ? std::wstring(L" | ") : std::wstring(1, c);
-    const std::string bytes = win::ToUtf8(line + L"\r\n");
-    win::FileHandle h(::CreateFileW(win::LongPath(file).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!h) return;  // an unwritable log does not stop the removal
-    DWORD done = 0;
-    ::WriteFile(h.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr);
+    const std::string added = win::ToUtf8(line + L"\r\n");
+    // Added through the programs' data-file writer, so that a full disk or a power cut
+    // never leaves the lines written so far damaged; one writer at a time.
+    HANDLE lock = ::CreateMutexW(nullptr, FALSE, L"Local\\KorvaneUninstallerLog");
+    if (lock) ::WaitForSingleObject(lock, 10000);
+    std::vector<std::uint8_t> bytes;
+    // A log that is there but cannot be read is left as it is, never replaced by one line.
+    if (!win::FileExists(file) || !win::ReadWholeFile(file, bytes)) {
+        bytes.insert(bytes.end(), added.begin(), added.end());
+        win::WriteFileAtomically(file, bytes);  // an unwritable log does not stop the removal
+    }
+    if (lock) {
+        ::ReleaseMutex(lock);
+        ::CloseHandle(lock);
+    }
 }
 
 std::wstring GetTempFolder() {
@@ -206,6 +193,73 @@ void EndProgram() {
 bool IsFormLoaded(const std::wstring& name) {
     return SameText(name, L"frmMain") && win::LoadedForm<frmMain>() != nullptr;
 }
+
+namespace {
+
+// The installed-programs entry is there and names this installation folder.
+bool EntryOfFolder(const std::wstring& folder) {
+    wchar_t buffer[32768] = {};
+    DWORD size = sizeof buffer - sizeof(wchar_t);
+    if (::RegGetValueW(TheHost().entryRoot, TheHost().entryKey.c_str(), L"InstallLocation", RRF_RT_REG_SZ, nullptr,
+                       buffer, &size) != ERROR_SUCCESS)
+        return false;
+    return SameText(NormalPath(install::TrimBlanks(buffer)), NormalPath(folder));
+}
+
+bool HoldsNothing(const std::wstring& folder) {
+    bool any = false;
+    win::ForEachEntry(folder, [&](const std::wstring&, const WIN32_FIND_DATAW&) {
+        any = true;
+        return false;
+    });
+    return !any;
+}
+
+// The waiting quiet instance, once its copy has ended: what the copy's exit code says counts
+// only when the installation is really gone (its folder and its entry); a copy killed on the
+// way reports whatever its killer chose. Until the installation is gone its program file
+// goes back into the installation folder, so that the same command finishes the removal.
+int Outcome(const std::optional<DWORD>& code, const std::wstring& moved) {
+    const std::wstring folder = ProgramFolderOfUninstaller();
+    const std::wstring own = folder + L"\\" + win::AppTitle() + L".exe";
+    const bool entry = EntryOfFolder(folder);
+    // Cut short between the entry and the folder, the last step: nothing is left to keep.
+    if (FolderExists(folder) && !entry && HoldsNothing(folder)) ::RemoveDirectoryW(win::LongPath(folder).c_str());
+    const bool gone = !FolderExists(folder) && !entry;
+    if (gone) return code && *code == static_cast<DWORD>(kExitFailed) ? kExitFailed : kExitSuccess;
+    if (!moved.empty() && FolderExists(folder) && !win::FileExists(own) &&
+        !::MoveFileExW(win::LongPath(moved).c_str(), win::LongPath(own).c_str(), MOVEFILE_WRITE_THROUGH))
+        WriteRunLog(L"This program file could not be put back into the installation folder: " +
+                    win::SystemErrorText(::GetLastError()));
+    WriteRunLog(L"Korvane was not removed completely (" + folder +
+                (entry ? L" and its installed-programs entry remain" : L" remains") +
+                L"). Run the same command again to finish the removal.");
+    return kExitFailed;
+}
+
+// The program files earlier quiet instances moved into the temporary folder and could not
+// delete themselves (their copy was stopped): each one whose process has ended.
+void RemoveEarlierMovedFiles(const std::wstring& tempFolder) {
+    const std::wstring name = ProgramNameOfUninstaller();
+    win::ForEachEntry(tempFolder, [&](const std::wstring& path, const WIN32_FIND_DATAW& data) {
+        const std::wstring file = data.cFileName;
+        if ((data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ||
+            !IsMovedFirstInstanceName(file, name))
+            return true;
+        const unsigned long pid = std::wcstoul(file.c_str() + name.size() + 1, nullptr, 10);
+        if (pid == ::GetCurrentProcessId()) return true;
+        if (HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid)) {
+            const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+            ::CloseHandle(process);
+            if (running) return true;  // still waiting for its copy
+        }
+        ::SetFileAttributesW(win::LongPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(win::LongPath(path).c_str());
+        return true;
+    });
+}
+
+}  // namespace
 
 void RelaunchFromTemp() {
     auto& m = Module();
@@ -246,11 +300,14 @@ void RelaunchFromTemp() {
     if (!code) {
         WriteRunLog(L"The copy could not be started: " + exeCopy);
         m.ExitCode = kExitFailed;
-    } else if (wait) {
-        m.ExitCode = static_cast<int>(*code);
-        // The copy's batch file deletes it just after it ends (and this program file once this
-        // instance has ended).
-        for (int i = 0; i < 100 && win::FileExists(exeCopy); ++i) ::Sleep(100);
+    }
+    if (wait) m.ExitCode = Outcome(code, m.switches.firstInstance);
+    if (wait) {
+        // The copy's batch file deletes it just after it ends; a copy that was killed left it.
+        for (int i = 0; i < 100 && win::FileExists(exeCopy); ++i) {
+            if (!code || ::DeleteFileW(win::LongPath(exeCopy).c_str())) break;
+            ::Sleep(100);
+        }
     }
     EndProgram();
 }

@@ -4,9 +4,14 @@
 // checked afterwards without deleting anything.
 #include "uninstaller/AppFunctions.h"
 
+#include <shlobj.h>
+#include <shobjidl.h>
+
 #include <algorithm>
+#include <cwchar>
 #include <cstdint>
 
+#include "shared/install_guard_win.h"
 #include "shared/install_log.h"
 #include "shared/path_rules.h"
 #include "uninstaller/frmMain.h"
@@ -14,6 +19,7 @@
 #include "win/dialogs.h"
 #include "win/files.h"
 #include "win/form.h"
+#include "win/handle.h"
 #include "win/real_paths.h"
 #include "win/text.h"
 
@@ -25,48 +31,12 @@ using win::DoEvents;
 
 DWORD Attributes(const std::wstring& path) { return ::GetFileAttributesW(win::LongPath(path).c_str()); }
 
-std::wstring Real(const std::wstring& path) { return path.empty() ? path : win::RealPath(path); }
+using install::RealFolders;
 
-// The special folders where they really are.
-SpecialFolders RealFolders(const SpecialFolders& f) {
-    SpecialFolders r;
-    r.windows = Real(f.windows);
-    r.system = Real(f.system);
-    for (const auto& p : f.programFiles) r.programFiles.push_back(Real(p));
-    r.usersRoot = Real(f.usersRoot);
-    r.userProfile = Real(f.userProfile);
-    r.desktop = Real(f.desktop);
-    r.commonDesktop = Real(f.commonDesktop);
-    r.programs = Real(f.programs);
-    r.commonPrograms = Real(f.commonPrograms);
-    for (const auto& p : f.other) r.other.push_back(Real(p));
-    r.temp = Real(f.temp);
-    return r;
-}
-
-// The header's folder may be deleted whole: neither as written nor where it really is (links,
-// other drive letters, aliases resolved) is it one of the protected folders or a folder
-// holding one.
+// The header's folder may be deleted whole: the guard Setup asked before it installed.
 std::optional<std::wstring> InstallFolderRefusal(const std::wstring& folder) {
     const auto& m = Module();
-    if (auto reason = RefusalReason(folder, m.Folders)) return reason;
-    const std::wstring real = win::RealPath(folder);
-    if (real.empty()) return L"its drive cannot be found";
-    if (auto reason = RefusalReason(real, m.RealFolders)) return reason;
-    if (win::IsLink(folder)) return L"it is a link to another folder";
-    // The same folder reached by a name the system does not resolve (a share of this computer).
-    if (const auto id = win::IdentityOf(folder)) {
-        for (const auto& p : ProtectedFolders(m.RealFolders)) {
-            if (win::IdentityOf(p.path) == id) return L"it is " + std::wstring(p.name);
-            for (std::wstring up = p.path; up.size() > 3;) {
-                const size_t cut = up.find_last_of(L'\\');
-                if (cut == std::wstring::npos || cut < 2) break;
-                up.resize(cut);
-                if (win::IdentityOf(up.size() == 2 ? up + L"\\" : up) == id) return L"it holds " + std::wstring(p.name);
-            }
-        }
-    }
-    return std::nullopt;
+    return install::InstallFolderRefusal(folder, m.Folders, m.RealFolders);
 }
 
 // The real place of `real` is the installation folder or inside it.
@@ -74,6 +44,41 @@ bool InInstallation(const std::wstring& real) {
     for (const auto& folder : Module().RealInstallFolders)
         if (SameText(real, folder) || IsInside(real, folder)) return true;
     return false;
+}
+
+// The Start Menu's "Uninstall Korvane.lnk" stays until the installation is gone: until
+// then it is one of the ways to finish the removal.
+bool IsUninstallShortcut(const std::wstring& path) {
+    const size_t cut = path.find_last_of(L'\\');
+    return SameText(cut == std::wstring::npos ? path : path.substr(cut + 1), L"Uninstall Korvane.lnk");
+}
+
+// A listed shortcut outside the installation is this installation's: a real shell link
+// whose target lies in the installation being removed, or no longer exists. A file that
+// is no shortcut, or one leading to another installation, is not.
+bool ShortcutOfThisInstallation(const std::wstring& path) {
+    IShellLinkW* rawLink = nullptr;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  reinterpret_cast<void**>(&rawLink))) ||
+        !rawLink)
+        return false;
+    const win::ComPtr<IShellLinkW> link(rawLink);
+    IPersistFile* rawPersist = nullptr;
+    if (FAILED(link.get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&rawPersist))) || !rawPersist)
+        return false;
+    const win::ComPtr<IPersistFile> persist(rawPersist);
+    if (FAILED(persist.get()->Load(path.c_str(), STGM_READ))) return false;
+    std::wstring target(32768, L'\0');
+    if (link.get()->GetPath(target.data(), static_cast<int>(target.size()), nullptr, 0) != S_OK) return false;
+    target.resize(std::wcslen(target.c_str()));
+    if (target.empty()) return false;
+    if (Attributes(target) == INVALID_FILE_ATTRIBUTES) return true;  // led to what was removed
+    for (const auto& folder : Module().InstallFolders) {
+        const std::wstring f = NormalPath(folder), t = NormalPath(target);
+        if (!f.empty() && !t.empty() && IsInside(t, f)) return true;
+    }
+    const std::wstring real = win::RealPath(target);
+    return !real.empty() && InInstallation(real);
 }
 
 std::wstring Describe(DWORD error) {
@@ -300,7 +305,7 @@ bool KeptInAnInstallation(const std::wstring& file) {
 // Once nothing but its log and uninstaller is left in each installation folder: the entry,
 // then the uninstaller, the log and the folder. Until then all of them stay, so that another
 // uninstall can finish the job. True when the installation is gone.
-bool FinishInstallation() {
+bool FinishInstallation(const std::function<void()>& afterEntry) {
     auto& m = Module();
     for (const auto& folder : m.InstallFolders) {
         std::vector<std::wstring> left;
@@ -309,6 +314,7 @@ bool FinishInstallation() {
             return false;
     }
     if (m.EntryOurs && EntryThere() && !RemoveProgramsEntry()) return false;
+    afterEntry();
     for (const auto& folder : m.InstallFolders) {
         if (!FolderExists(folder)) continue;
         DeleteGuarded(folder + L"\\" + win::AppTitle() + L".exe", InInstallation);
@@ -316,6 +322,23 @@ bool FinishInstallation() {
         DeleteGuarded(folder, InInstallation);
     }
     return std::none_of(m.InstallFolders.begin(), m.InstallFolders.end(), FolderExists);
+}
+
+// A listed folder is one of the installation's, as written: the installation folder, a folder
+// in it or a level above it, or a Start Menu's "Korvane" folder.
+bool BelongsToInstallation(const std::wstring& folder) {
+    const auto& m = Module();
+    const std::wstring n = NormalPath(folder);
+    if (n.empty()) return false;
+    for (const auto& install : m.InstallFolders) {
+        const std::wstring f = NormalPath(install);
+        if (!f.empty() && (SameText(n, f) || IsInside(n, f) || IsInside(f, n))) return true;
+    }
+    for (const auto* programs : {&m.Folders.programs, &m.Folders.commonPrograms}) {
+        const std::wstring p = NormalPath(*programs);
+        if (!p.empty() && (SameText(n, p + L"\\Korvane") || IsInside(n, p + L"\\Korvane"))) return true;
+    }
+    return false;
 }
 
 // What the removal left behind, each with why. Looks only: nothing is deleted here.
@@ -338,7 +361,10 @@ std::vector<Remaining> WhatRemains(const std::vector<std::wstring>& folderList, 
     }
     for (const auto& folder : folderList) {
         if (folder.empty() || !FolderExists(folder)) continue;
-        if (RefusalReason(folder, m.Folders) || RefusalReason(win::RealPath(folder), m.RealFolders))
+        const bool refused = RefusalReason(folder, m.Folders) || RefusalReason(win::RealPath(folder), m.RealFolders);
+        if (refused && !BelongsToInstallation(folder))
+            add(folder, L"left in place: it lies outside the installation");
+        else if (refused)
             add(folder, L"left in place: a folder of Windows is never removed");
         else if (std::wstring real; MayRemoveFolder(folder, real) && HoldsNothing(folder))
             add(folder, L"the empty folder could not be removed");
@@ -359,9 +385,12 @@ void RunUninstall() {
     std::vector<std::wstring> lines;
     const Plan plan = PlanRemoval(lines);
     if (plan == Plan::Refused) return;
-    if (plan == Plan::AlreadyGone) lines.clear();
+    // With the installation folder gone, what an earlier removal cut short at its very end
+    // left is still taken: this installation's shortcuts (their targets are gone) and the
+    // Start Menu's "Korvane" folder; nothing else is within reach any more.
 
     std::vector<std::wstring> FolderList{L""};
+    std::vector<std::wstring> uninstallShortcuts;
     for (const auto& line : lines) {
         switch (install::ClassifyLine(line)) {
             case install::LineKind::Header:
@@ -377,6 +406,15 @@ void RunUninstall() {
                         m.Failures.push_back({line, L"left in place: it is neither in the installation folder nor a "
                                                     L"shortcut on a desktop or in a Start Menu"});
                     break;
+                }
+                if (!MayDeleteListedFile(line, m.InstallFolders, {})) {
+                    // A shortcut on a desktop or in a Start Menu: only this installation's
+                    // goes; another installation's, or a file that is no shortcut, stays.
+                    if (!win::FileExists(line) || !ShortcutOfThisInstallation(line)) break;
+                    if (IsUninstallShortcut(line)) {
+                        uninstallShortcuts.push_back(line);  // deleted once the installation is gone
+                        break;
+                    }
                 }
                 DeleteFileForced(line);
                 break;
@@ -401,12 +439,19 @@ void RunUninstall() {
 
     Pause(1000);
     DoEvents(12);
-    const bool finished = FinishInstallation();
-    // The levels Setup created above the installation folder could not go while it was
-    // there: the deepest first, now that it is gone.
-    if (finished)
+    auto emptyFolders = [&] {
         for (auto folder = FolderList.rbegin(); folder != FolderList.rend(); ++folder)
             if (!folder->empty() && IsFolderEmpty(*folder)) DeleteFolderForced(*folder);
+    };
+    // Once the entry is gone, the uninstall shortcut and its Start Menu folder go, before the
+    // uninstaller, its log and the folder: stopped anywhere, the same command still finishes.
+    const bool finished = FinishInstallation([&] {
+        for (const auto& shortcut : uninstallShortcuts) DeleteFileForced(shortcut);
+        emptyFolders();
+    });
+    // The levels Setup created above the installation folder could not go while it was
+    // there: the deepest first, now that it is gone.
+    if (finished) emptyFolders();
     if (IsFormLoaded(L"frmMain")) win::TheForm<frmMain>().Hide();
     DoEvents(6);
     win::SetBusyPointer(false);
@@ -419,6 +464,9 @@ void RunUninstall() {
     DoEvents(6);
     // The copy's log goes last: until here a removal cut short can be started again from it.
     if (!KeptInAnInstallation(m.LogPath)) DeleteFileForced(m.LogPath);
+    // The waiting quiet instance's program file is deleted with this copy only when the
+    // installation is gone; otherwise that instance puts it back into the installation folder.
+    m.InstallationGone = finished;
     DeleteSelf();
 }
 

@@ -83,7 +83,7 @@ void DeleteSelf() {
     if (IsFormLoaded(L"frmMain")) win::TheForm<frmMain>().Unload();
     const std::wstring batch = m.TempFolder + L"\\killmyself.bat";
     const std::string text = BatchText(ProgramFolderOfUninstaller(), ProgramNameOfUninstaller(), m.TempFolder,
-                                       FirstInstanceToDelete(m.switches.firstInstance));
+                                       m.InstallationGone ? FirstInstanceToDelete(m.switches.firstInstance) : std::wstring());
     win::WriteFileAtomically(batch, std::vector<std::uint8_t>(text.begin(), text.end()));
     Pause(200);
     const std::wstring folder = m.TempFolder + L"\\";

@@ -9,44 +9,22 @@
 #include <string_view>
 #include <vector>
 
+#include "shared/install_guard.h"
 #include "shared/path_rules.h"
 #include "shared/switches.h"
 
 namespace kv::uninstall {
 
-// The shell's folders that an uninstaller must never take whole. Empty entries are unknown
-// and ignored. All without a trailing backslash.
-struct SpecialFolders {
-    std::wstring windows;           // C:\Windows
-    std::wstring system;            // C:\Windows\system32
-    std::vector<std::wstring> programFiles;  // C:\Program Files, C:\Program Files (x86), common files...
-    std::wstring usersRoot;         // C:\Users (the folder holding the profiles)
-    std::wstring userProfile;       // C:\Users\name
-    std::wstring desktop;           // the user's desktop
-    std::wstring commonDesktop;     // the all users' desktop
-    std::wstring programs;          // the user's Start Menu programs
-    std::wstring commonPrograms;    // the all users' Start Menu programs
-    std::vector<std::wstring> other;  // Start Menu, documents, application data... of both kinds
-    std::wstring temp;              // the temporary folder
-};
+// The folders never taken whole and why: the same rule Setup asks before it installs.
+using install::ProtectedFolder;
+using install::ProtectedFolders;
+using install::RefusalReason;
+using install::SpecialFolders;
 
 using install::IsInside;
 using install::NormalPath;
 using install::SameText;
 using install::Upper;
-
-// The folders that are never taken whole, each normal, with its name for messages ("the
-// system folder", "a desktop folder"...).
-struct ProtectedFolder {
-    std::wstring path;
-    const wchar_t* name;
-};
-std::vector<ProtectedFolder> ProtectedFolders(const SpecialFolders& folders);
-
-// Why the header's folder may not be deleted whole, or nothing when it may: not a full
-// path, a drive root or share, one of the special folders, a folder holding one of them
-// (the users folder, a profile), a user profile, or the temporary folder.
-std::optional<std::wstring> RefusalReason(std::wstring_view installFolder, const SpecialFolders& folders);
 
 // Whether a file listed in the log may be deleted: it lies inside one of the installation
 // folders, or it is a shortcut (".lnk") inside one of the four desktop and Start Menu

@@ -98,26 +98,15 @@ void TakeStoredAccounts(const StoreState& now) {
     }
 }
 
-// Writes the encoded store in one step, as documents are written: a working file beside
-// it (KVU.txt.kvtmp) that the system removes if the program dies before it is complete,
-// flushed, then given the store's name. On failure the store is untouched, no working file
-// is left, and the system's words are returned.
+// Writes the encoded store in one step through the programs' data-file writer: a working
+// file beside it (KVU.txt.kvtmp) that the system removes if the program dies before it is
+// complete, flushed, then given the store's name. On failure the store is untouched, no
+// working file is left, and the system's words are returned.
 std::optional<std::wstring> WriteStore(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
-    static const std::unique_ptr<FileSystem> fs = MakePlatformFileSystem(true);
-    const std::wstring temp = path + L".kvtmp";
-    std::unique_ptr<FileHandle> file;
-    FsStatus status = fs->Open(temp, OpenMode::kCreateTemporary, &file);
-    if (status.kind == FsErrorKind::kAlreadyExists) {
-        // Left by an older version that died while saving; the store's lock keeps every
-        // other copy from saving now.
-        fs->Remove(temp);
-        status = fs->Open(temp, OpenMode::kCreateTemporary, &file);
-    }
-    if (status.ok()) status = file->Write(bytes.data(), bytes.size());
-    if (status.ok()) status = file->Flush();
-    if (status.ok()) status = file->PutInPlace(path);
-    if (status.ok()) return std::nullopt;
-    return status.text.empty() ? std::wstring(L"The file could not be written.") : status.text;
+    const auto error = win::WriteFileAtomically(path, bytes, path + L".kvtmp");
+    if (!error) return std::nullopt;
+    const std::wstring text = win::SystemErrorText(error->code);
+    return text.empty() ? std::wstring(L"The file could not be written.") : text;
 }
 
 std::wstring ChangedElsewhere() {

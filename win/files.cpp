@@ -1,5 +1,7 @@
 #include "win/files.h"
 
+#include <algorithm>
+
 #include "win/handle.h"
 #include "win/text.h"
 
@@ -48,35 +50,90 @@ std::optional<FileError> ReadWholeFile(const std::wstring& path, std::vector<std
     return std::nullopt;
 }
 
+namespace {
+
+// The delete-on-close mark of an open file: set, the system removes the file when its last
+// handle closes, also when the program dies.
+bool MarkForDeletion(HANDLE file, bool remove) {
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = remove ? TRUE : FALSE;
+    return ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
+// The form a new name takes when it is given through a file's handle: the full path
+// behind "\??\".
+std::wstring HandleRenamePath(const std::wstring& path) {
+    std::wstring full = LongPath(path);
+    if (full.rfind(L"\\\\?\\", 0) == 0) return L"\\??\\" + full.substr(4);
+    const DWORD n = ::GetFullPathNameW(full.c_str(), 0, nullptr, nullptr);
+    if (n != 0) {
+        std::wstring buffer(n, L'\0');
+        const DWORD m = ::GetFullPathNameW(full.c_str(), n, buffer.data(), nullptr);
+        if (m != 0 && m < n) full = buffer.substr(0, m);
+    }
+    if (full.rfind(L"\\\\", 0) == 0) return L"\\??\\UNC\\" + full.substr(2);
+    return L"\\??\\" + full;
+}
+
+// Gives the open file the name `target` in one step, replacing a file of that name.
+bool RenameOpenFile(HANDLE file, const std::wstring& target) {
+    const std::wstring name = HandleRenamePath(target);
+    std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(name.size() * sizeof(wchar_t));
+    std::copy(name.begin(), name.end(), rename->FileName);
+    return ::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != FALSE;
+}
+
+HANDLE CreateWorkingFile(const std::wstring& temp) {
+    auto create = [&] {
+        return ::CreateFileW(temp.c_str(), GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    HANDLE file = create();
+    if (file == INVALID_HANDLE_VALUE && ::GetLastError() == ERROR_FILE_EXISTS) {
+        // Left by a program that died while writing before its working files carried the
+        // mark; the caller's lock (or its program's one instance) keeps others from writing now.
+        ::SetFileAttributesW(temp.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW(temp.c_str());
+        file = create();
+    }
+    return file;
+}
+
+}  // namespace
+
 std::optional<FileError> WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_t>& bytes,
                                              const std::wstring& tempPath) {
     const std::wstring temp = LongPath(tempPath.empty() ? path + L".kvtmp" : tempPath);
-    {
-        FileHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                      nullptr));
-        if (!file) return FileError{::GetLastError(), L"could not be written"};
-        size_t done = 0;
-        while (done < bytes.size()) {
-            DWORD put = 0;
-            const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
-            if (!::WriteFile(file.get(), bytes.data() + done, want, &put, nullptr) || put == 0) {
-                const DWORD error = ::GetLastError();
-                file.reset();
-                ::DeleteFileW(temp.c_str());
-                return FileError{error ? error : ERROR_WRITE_FAULT, L"could not be written"};
-            }
-            done += put;
-        }
-        if (!::FlushFileBuffers(file.get())) {
-            const DWORD error = ::GetLastError();
-            file.reset();
-            ::DeleteFileW(temp.c_str());
-            return FileError{error, L"could not be written"};
-        }
-    }
-    if (!::MoveFileExW(temp.c_str(), LongPath(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    FileHandle file(CreateWorkingFile(temp));
+    if (!file) return FileError{::GetLastError(), L"could not be written"};
+    // Marked from the first moment: whatever happens before the replace, the working file
+    // does not outlive this handle.
+    if (!MarkForDeletion(file.get(), true)) {
         const DWORD error = ::GetLastError();
+        file.reset();
         ::DeleteFileW(temp.c_str());
+        return FileError{error, L"could not be written"};
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD put = 0;
+        const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
+        if (!::WriteFile(file.get(), bytes.data() + done, want, &put, nullptr) || put == 0) {
+            const DWORD error = ::GetLastError();
+            return FileError{error ? error : ERROR_WRITE_FAULT, L"could not be written"};
+        }
+        done += put;
+    }
+    if (!::FlushFileBuffers(file.get())) return FileError{::GetLastError(), L"could not be written"};
+    if (!MarkForDeletion(file.get(), false)) return FileError{::GetLastError(), L"could not be written"};
+    if (!RenameOpenFile(file.get(), path)) {
+        DWORD error = ::GetLastError();
+        if (error == ERROR_SUCCESS) error = ERROR_WRITE_FAULT;
+        MarkForDeletion(file.get(), true);  // still ours to remove
         return FileError{error, L"could not be replaced"};
     }
     return std::nullopt;

@@ -26,9 +26,11 @@ bool FileExists(const std::wstring& path);
 // Reads the whole file into memory; never writes.
 std::optional<FileError> ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes);
 
-// Writes the bytes to a temporary file beside `path` (`tempPath`, or path + ".kvtmp"
-// when empty), flushes it to disk and puts it in place of `path` in one step. On
-// failure the old file is untouched and no temporary file remains.
+// The one writer of the programs' data files: the bytes go to a working file beside `path`
+// (`tempPath`, or path + ".kvtmp" when empty) that carries the delete-on-close mark from
+// its creation, are flushed to disk, and the file then takes the place of `path` in one
+// step. On failure, a full disk or the program's death, the old file is untouched and no
+// working file remains.
 std::optional<FileError> WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_t>& bytes,
                                              const std::wstring& tempPath = {});
 

@@ -12,6 +12,8 @@
 #include <tlhelp32.h>
 
 #include <cstdlib>
+#include <functional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -110,6 +112,163 @@ struct Case {
     std::wstring logSays;  // what the log must hold
 };
 
+// Runs a command line from a batch file, as deployment scripts do; its exit code as the batch
+// file reads it from %errorlevel% (Wine's own process status keeps only 8 bits).
+DWORD ThroughBatch(const std::wstring& commandLine, const std::wstring& temp) {
+    const std::wstring bat = temp + L"\\quiet-e2e.bat", result = temp + L"\\quiet-e2e.txt";
+    ::DeleteFileW(result.c_str());
+    WriteText(bat, "@echo off\r\n" + Ansi(commandLine) + "\r\necho %errorlevel%> \"" + Ansi(result) + "\"\r\n");
+    RunUnseen(L"cmd.exe /c \"" + bat + L"\"", temp, L"\\KorvaneUninstaller.exe");
+    const std::string code = ReadText(result);
+    if (code.empty()) Fail(L"the batch file wrote no exit code for " + commandLine);
+    return static_cast<DWORD>(std::stoul(code));
+}
+
+// The process of the copy in the temporary folder, once it runs (0 when it did not show).
+DWORD CopyProcess(const std::wstring& temp, DWORD ms) {
+    for (const DWORD start = ::GetTickCount(); ::GetTickCount() - start < ms; ::Sleep(5)) {
+        HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32W entry{sizeof(entry)};
+        DWORD found = 0;
+        for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry))
+            if (_wcsicmp(entry.szExeFile, L"KorvaneUninstaller.exe") == 0 &&
+                _wcsicmp(ImageOf(entry.th32ProcessID).c_str(), (temp + L"\\KorvaneUninstaller.exe").c_str()) == 0)
+                found = entry.th32ProcessID;
+        ::CloseHandle(snapshot);
+        if (found) return found;
+    }
+    return 0;
+}
+
+// Setup's quiet run into `folder` (all users' shortcuts); fails unless it returns 0.
+void QuietInstall(const std::wstring& package, const std::wstring& folder) {
+    const DWORD code = RunUnseen(L"\"" + package + L"\\Setup.exe\" /quiet /acceptlicense \"/dir=" + folder + L"\"", package,
+                                 L"\\Setup.exe");
+    if (code != 0) Fail(L"Setup returned " + std::to_wstring(code) + L" for " + folder);
+}
+
+void AllGone(const std::wstring& folder, const std::wstring& menu, const wchar_t* after) {
+    const auto& f = Folders();
+    for (const auto& p : {folder, menu, f.commonDesktop + L"\\Korvane.lnk"})
+        if (FileThere(p) || FolderThere(p)) Fail(std::wstring(L"after ") + after + L", left: " + p);
+    if (EntryThere()) Fail(std::wstring(L"after ") + after + L", the entry is left");
+}
+
+// Removals as administrators meet them: Korvane still running, the copy killed at several
+// moments, two installations, a reinstall, two Setups at once. Each one either removes
+// everything and returns 0, or returns 1603 and leaves what the same command finishes with.
+void RemovalsThatStopShort(const std::wstring& package, const std::wstring& temp) {
+    const auto& f = Folders();
+    const std::wstring standard = f.programFiles + L"\\Korvane", menu = f.commonPrograms + L"\\Korvane";
+    const std::wstring command = L"\"" + standard + L"\\KorvaneUninstaller.exe\" /quiet \"/log=" + temp +
+                                 L"\\quiet-e2e-remove.log\"";
+    struct Stop {
+        const wchar_t* what;
+        std::function<bool()> when;  // the moment the copy is killed; nullptr: Korvane runs
+        bool entryKept;              // the entry goes first of the last steps
+    };
+    const Stop stops[] = {
+        {L"Korvane running", nullptr, true},
+        {L"copy killed early", [] { return true; }, true},
+        {L"copy killed during the tree", [&] { return !FileThere(standard + L"\\Beacon.ico"); }, true},
+        {L"copy killed at the end", [&] { return !EntryThere(); }, false},
+    };
+    for (const auto& stop : stops) {
+        Step(std::wstring(L"== removal with ") + stop.what);
+        QuietInstall(package, standard);
+        PROCESS_INFORMATION korvane{};
+        if (!stop.when) {
+            STARTUPINFOW si{sizeof si};
+            std::wstring line = L"\"" + standard + L"\\Korvane.exe\"";
+            if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, standard.c_str(), &si,
+                                  &korvane))
+                Fail(L"cannot start Korvane");
+            ::WaitForInputIdle(korvane.hProcess, 10000);
+        }
+        HANDLE killer = nullptr;
+        std::thread kill;
+        if (stop.when)
+            kill = std::thread([&] {
+                const DWORD pid = CopyProcess(temp, 60000);
+                for (const DWORD start = ::GetTickCount(); pid && !stop.when() && ::GetTickCount() - start < 30000;)
+                    ::Sleep(2);
+                if (pid && (killer = ::OpenProcess(PROCESS_TERMINATE, FALSE, pid))) ::TerminateProcess(killer, 0);
+            });
+        const DWORD code = ThroughBatch(command, temp);
+        if (kill.joinable()) kill.join();
+        if (killer) ::CloseHandle(killer);
+        if (korvane.hProcess) {
+            ::TerminateProcess(korvane.hProcess, 0);
+            ::WaitForSingleObject(korvane.hProcess, 10000);
+            ::CloseHandle(korvane.hProcess);
+            ::CloseHandle(korvane.hThread);
+        }
+        Step(L"the uninstaller returned " + std::to_wstring(code));
+        if (code != 0 && code != 1603) Fail(L"an exit code that is neither 0 nor 1603");
+        if (!stop.when && code != 1603) Fail(L"a removal with Korvane running returned 0");
+        if (code == 0) {
+            AllGone(standard, menu, stop.what);
+            continue;
+        }
+        // What the same command needs is all there: uninstaller, log, entry, "Uninstall Korvane".
+        for (const auto& p : {standard + L"\\KorvaneUninstaller.exe", standard + L"\\KORVANE-InstallLog.txt",
+                              menu + L"\\Uninstall Korvane.lnk"})
+            if (!FileThere(p)) Fail(L"gone after a removal that stopped short: " + p);
+        if (stop.entryKept && EntryText(L"InstallLocation") != standard) Fail(L"the entry is gone after a removal that stopped short");
+        if (ReadText(temp + L"\\quiet-e2e-remove.log").find("Run the same command again") == std::string::npos)
+            Fail(L"the log does not say the same command finishes the removal");
+        // The same command (the entry's, while there is one) finishes the removal.
+        const DWORD again = ThroughBatch(stop.entryKept ? EntryText(L"QuietUninstallString") : command, temp);
+        if (again != 0) Fail(L"the same command returned " + std::to_wstring(again));
+        AllGone(standard, menu, stop.what);
+        Step(L"the same command finished it");
+    }
+    Step(L"== two installations, a reinstall with Korvane's data files");
+    QuietInstall(package, standard);
+    WriteText(standard + L"\\KVU.txt", "accounts");
+    WriteText(standard + L"\\KVL.txt", "actions");
+    QuietInstall(package, standard);
+    if (ReadText(standard + L"\\KVU.txt") != "accounts" || ReadText(standard + L"\\KVL.txt") != "actions")
+        Fail(L"the reinstall changed KVU.txt or KVL.txt");
+    QuietInstall(package, kOther);  // its shortcuts replace the first one's
+    if (ThroughBatch(command, temp) != 0) Fail(L"removing the first installation failed");
+    if (FolderThere(standard)) Fail(L"the first installation is left");
+    for (const auto& p : {menu + L"\\Korvane.lnk", menu + L"\\Uninstall Korvane.lnk", f.commonDesktop + L"\\Korvane.lnk"})
+        if (!FileThere(p)) Fail(L"the other installation's shortcut was deleted: " + p);
+    if (EntryText(L"InstallLocation") != kOther) Fail(L"the other installation's entry was deleted");
+    if (ThroughBatch(EntryText(L"QuietUninstallString"), temp) != 0) Fail(L"removing the second installation failed");
+    // The second Setup found the Start Menu folder there and did not list it: it stays, empty.
+    AllGone(kOther, menu + L"\\Korvane.lnk", L"removing both");
+    if (!::RemoveDirectoryW(menu.c_str())) Fail(L"the Start Menu folder is not empty: " + menu);
+    if (FolderThere(L"C:\\Quiet Apps")) Fail(L"C:\\Quiet Apps is left");
+    Step(L"each removal took its own installation and left the other's shortcuts and entry");
+
+    Step(L"== two quiet Setups started together");
+    STARTUPINFOW si{sizeof si};
+    PROCESS_INFORMATION setups[2]{};
+    for (int i = 0; i < 2; ++i) {
+        std::wstring line = L"\"" + package + L"\\Setup.exe\" /quiet /acceptlicense \"/log=" + temp + L"\\quiet-e2e-two-" +
+                            std::to_wstring(i) + L".log\"";
+        if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, package.c_str(), &si, &setups[i]))
+            Fail(L"cannot start Setup");
+    }
+    DWORD codes[2] = {1, 1};
+    for (int i = 0; i < 2; ++i) {
+        ::WaitForSingleObject(setups[i].hProcess, 180000);
+        ::GetExitCodeProcess(setups[i].hProcess, &codes[i]);
+        ::CloseHandle(setups[i].hProcess);
+        ::CloseHandle(setups[i].hThread);
+    }
+    const int second = codes[0] == 0 ? 1 : 0;
+    if (codes[1 - second] != 0 || codes[second] != 1603 ||
+        LogOf(temp + L"\\quiet-e2e-two-" + std::to_wstring(second) + L".log").find(L"Another Setup") == std::wstring::npos)
+        Fail(L"two Setups returned " + std::to_wstring(codes[0]) + L" and " + std::to_wstring(codes[1]));
+    Step(L"one installed, the other returned 1603 and said why");
+    if (ThroughBatch(EntryText(L"QuietUninstallString"), temp) != 0) Fail(L"removing after two Setups failed");
+    AllGone(standard, menu, L"two Setups");
+    Step(L"one uninstall removed everything");
+}
+
 }  // namespace
 
 int main() {
@@ -144,6 +303,10 @@ int main() {
          Place::None, Place::None, standard + L"\\Skull.ico"},
         {L"a refused folder", L"/quiet /acceptlicense \"/dir=C:\\Quiet Apps \\Korvane\"", false, 1603, L"",
          Place::None, Place::None, L"C:\\Quiet Apps \\Korvane"},
+        {L"a user profile's folder", L"/quiet /acceptlicense /dir=C:\\users", false, 1603, L"", Place::None,
+         Place::None, L"it is a user profile"},
+        {L"a folder too long to uninstall from", L"/quiet /acceptlicense \"/dir=C:\\Quiet Apps\\" + std::wstring(214, L'x') +
+         L"\\Korvane\"", false, 1603, L"", Place::None, Place::None, L"at most 235 characters"},
         {L"no /acceptlicense", L"/quiet \"/dir=C:\\Quiet Apps\\Korvane\"", false, 1603, L"", Place::None, Place::None,
          L"/acceptlicense"},
         {L"an unknown switch", L"/quiet /acceptlicense /silent", false, 87, L"", Place::None, Place::None,
@@ -224,6 +387,7 @@ int main() {
         if (!left.empty()) Fail(L"the quiet uninstall returned before everything was gone");
         Step(L"the quiet uninstall returned 0 with everything gone, and showed no window");
     }
+    RemovalsThatStopShort(package, temp);
     std::fwprintf(stdout, L"PASS\n");
     return 0;
 }

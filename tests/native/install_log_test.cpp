@@ -43,3 +43,41 @@ TEST(InstallLog, LinesEndAtCrLfOrLfAndALastLineWithoutEndCounts) {
     EXPECT_TRUE(SplitLogLines(L"").empty());
     EXPECT_EQ(InstallLogPath(L"D:\\K"), L"D:\\K\\KORVANE-InstallLog.txt");
 }
+
+bool ThereUnlessGone(const std::wstring& path) { return path.find(L"Gone") == std::wstring::npos; }
+
+TEST(InstallLog, AReinstallKeepsTheEarlierLinesThatStillBelongToTheInstallation) {
+    const std::wstring folder = L"C:\\Apps\\Korvane", menu = L"C:\\Menu\\Programs", desk = L"C:\\Users\\ann\\Desktop";
+    const std::vector<std::wstring> earlier = {
+        folder + L"\\Korvane.exe",
+        menu + L"\\Korvane\\Korvane.lnk",
+        desk + L"\\Korvane.lnk",
+        L"C:\\Users\\ann\\Documents\\Korvane.lnk",  // a shortcut elsewhere
+        L"C:\\Apps",
+        folder,
+        folder + L"\\Data",
+        menu + L"\\Korvane",
+        L"C:\\Other",       // a folder that is no part of it
+        L"C:\\Apps\\Gone",  // not there any more
+    };
+    const std::vector<std::wstring> all = {menu + L"\\Korvane\\Korvane.lnk", desk + L"\\Korvane.lnk", L"C:\\Apps",
+                                           folder, folder + L"\\Data", menu + L"\\Korvane"};
+    struct Case {
+        const char* what;
+        std::wstring header;
+        std::vector<std::wstring> items;  // what this run recorded itself
+        std::vector<std::wstring> carried;
+    };
+    const Case cases[] = {
+        {"recorded again this time", folder, {folder + L"\\Korvane.exe", menu + L"\\Korvane\\Korvane.lnk"},
+         std::vector<std::wstring>(all.begin() + 1, all.end())},
+        {"the same folder spelt otherwise", L"c:\\apps\\korvane\\", {}, all},
+        {"another installation's log", L"D:\\Korvane", {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto log = earlier;
+        log.insert(log.begin(), L"INSTALLPATH=" + c.header);
+        EXPECT_EQ(CarriedOverItems(log, folder, c.items, {menu, L""}, {desk}, ThereUnlessGone), c.carried);
+    }
+}

@@ -1,11 +1,28 @@
 #include "fixture.h"
 
+#include <shlobj.h>
+
+#include "shared/install_guard.h"
+
 #include "setup/forms.h"
 #include "win/app.h"
 #include "win/dialogs.h"
 #include "win/form.h"
 
 namespace kvtest {
+
+std::wstring UsersFolder() {
+    wchar_t profile[MAX_PATH + 1] = {};
+    ::SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, profile);
+    const std::wstring p = profile;
+    return p.substr(0, p.rfind(L'\\'));
+}
+
+std::wstring TooLong(const std::wstring& root) {
+    const size_t fill = kv::install::kMaxInstallFolderLength + 1 - root.size() - 1 - std::wstring(L"\\Korvane").size();
+    return root + L"\\" + std::wstring(fill, L'x') + L"\\Korvane";
+}
+
 
 void SetupTest::SetUp() {
     root = FreshTempPath(L"kvsetup");

@@ -20,6 +20,11 @@ namespace kvtest {
 
 inline std::string ReadAll(const std::wstring& path) { return ReadText(path); }
 
+// The computer's real folder of user profiles (the one Setup's guard knows).
+std::wstring UsersFolder();
+// An installation folder below `root` one character longer than the uninstaller can start from.
+std::wstring TooLong(const std::wstring& root);
+
 class SetupTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -132,6 +132,10 @@ TEST_F(QuietTest, GuardsEndInTheLogAndTheExitCode) {
              TheHost().runAndWait = [](const std::wstring&) { return false; };
          },
          kExitFailed, ScriptingRuntimeMessage(system)},
+        {"a user profile", {L"/acceptlicense", L"/dir=" + UsersFolder()}, [] {}, kExitFailed,
+         GuardedFolderMessage(UsersFolder() + L"\\Korvane", L"it is a user profile")},
+        {"too long to uninstall from", {L"/acceptlicense", L"/dir=" + TooLong(root)}, [] {}, kExitFailed,
+         FolderTooLongMessage(TooLong(root))},
         {"no all users' Start Menu", {L"/acceptlicense", L"/startmenu=allusers"}, [&] { RemoveAll(commonPrograms); },
          kExitFailed, commonPrograms},
     };

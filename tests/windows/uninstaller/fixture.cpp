@@ -1,5 +1,8 @@
 #include "fixture.h"
 
+#include <shlobj.h>
+#include <shobjidl.h>
+
 #include <functional>
 
 #include "uninstaller/frmMain.h"
@@ -117,6 +120,7 @@ void Uninstall::SetUp() {
         copiesStarted.emplace_back(exe, folder);
         copyArguments.push_back(args);
         if (!wait) return 0;
+        if (copyDoes) copyDoes();
         ::DeleteFileW(exe.c_str());  // as the copy's batch file does once it has ended
         return copyExitCode;
     };
@@ -178,9 +182,9 @@ void Uninstall::Install() {
     WriteAll(install + L"\\KVL.txt", "log\r\n");
     ::SetFileAttributesW((install + L"\\KVU.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     MakeFolder(startMenuFolder);
-    WriteAll(startMenuFolder + L"\\Korvane.lnk", "link");
-    WriteAll(startMenuFolder + L"\\Uninstall Korvane.lnk", "link");
-    WriteAll(desktop + L"\\Korvane.lnk", "link");
+    MakeShortcut(startMenuFolder + L"\\Korvane.lnk", install + L"\\Korvane.exe");
+    MakeShortcut(startMenuFolder + L"\\Uninstall Korvane.lnk", install + L"\\KorvaneUninstaller.exe");
+    MakeShortcut(desktop + L"\\Korvane.lnk", install + L"\\Korvane.exe");
     WriteLog(StandardLogLines());
     HKEY key = nullptr;
     ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kEntryKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
@@ -190,6 +194,18 @@ void Uninstall::Install() {
     ::RegSetValueExW(key, L"InstallLocation", 0, REG_SZ, reinterpret_cast<const BYTE*>(install.c_str()),
                      static_cast<DWORD>((install.size() + 1) * sizeof(wchar_t)));
     ::RegCloseKey(key);
+}
+
+void Uninstall::MakeShortcut(const std::wstring& link, const std::wstring& target) {
+    IShellLinkW* shell = nullptr;
+    ASSERT_TRUE(SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                             reinterpret_cast<void**>(&shell))));
+    shell->SetPath(target.c_str());
+    IPersistFile* file = nullptr;
+    ASSERT_TRUE(SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))));
+    EXPECT_TRUE(SUCCEEDED(file->Save(link.c_str(), TRUE))) << Narrow(link);
+    file->Release();
+    shell->Release();
 }
 
 void Uninstall::MakeCopy(const std::wstring& asFolder) {

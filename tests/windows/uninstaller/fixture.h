@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,8 @@ protected:
     // The copy put in place and started, Continue, Yes, and a closing message starting so.
     void UninstallAnswering(const std::wstring& messageStart);
     bool EntryThere() const;
+    // A real shell link at `link` leading to `target`.
+    static void MakeShortcut(const std::wstring& link, const std::wstring& target);
     std::wstring BatchPath() const { return temp + L"\\killmyself.bat"; }
     // Makes `link` a symbolic link to `target` (a Unix link under Wine: a link to a folder is
     // seen as a reparse point, one to a file as a plain file); removed again by TearDown.
@@ -58,6 +61,7 @@ protected:
     std::vector<std::pair<std::wstring, std::wstring>> copiesStarted;  // program, working folder
     std::vector<std::wstring> copyArguments;
     DWORD copyExitCode = 0;  // what a waited-for copy returns
+    std::function<void()> copyDoes;  // what a waited-for copy does before it ends
     std::vector<std::wstring> links;
     std::wstring startFolder;  // the test program's working folder, given back by TearDown
     std::vector<std::pair<std::wstring, std::wstring>> batchesStarted;

@@ -180,7 +180,8 @@ TEST_F(Uninstall, YesRemovesEverythingListedAndStartsTheBatchFile) {
     EXPECT_EQ(std::vector<int>(pauses.begin(), pauses.begin() + 2), (std::vector<int>{1000, 1000}));
     EXPECT_EQ(std::count(pauses.begin(), pauses.end(), 100), 10 + 1);  // ten rounds, one folder deletion
     EXPECT_EQ(pauses.back(), 200);
-    EXPECT_EQ(pauses[pauses.size() - 2], 1000);
+    // Before the closing message; the Start Menu folder, which held "Uninstall Korvane", after it.
+    EXPECT_EQ(pauses[pauses.size() - 3], 1000);
 
     EXPECT_EQ(Bytes(BatchPath()), "@Echo off\r\n:S\r\ncd " + Narrow(temp) + "\\\r\nDel KorvaneUninstaller.exe\r\nIf Exist " +
                                       Narrow(temp) + "\\KorvaneUninstaller.exe Goto S\r\ncd " + Narrow(temp) +
@@ -300,6 +301,8 @@ TEST_F(Uninstall, ListedFilesOutsideTheInstallationAreLeftAndReported) {
     for (const auto& f : {systemFile, document, docLink}) WriteAll(f, "keep");
     auto lines = StandardLogLines();
     lines.insert(lines.begin() + 1, {systemFile, document, docLink, install + L"\\..\\Other.exe"});
+    const std::wstring documents = root + L"\\Users\\ann\\Documents";  // a folder line too
+    lines.push_back(documents);
     WriteLog(lines);
     MakeCopy();
     StartProgram();
@@ -307,7 +310,8 @@ TEST_F(Uninstall, ListedFilesOutsideTheInstallationAreLeftAndReported) {
     const std::wstring why = L" (left in place: it is neither in the installation folder nor a shortcut on a desktop "
                              L"or in a Start Menu)";
     dialogs.ExpectMessage(L"Korvane was not completely uninstalled. These items remain:\r\r" + systemFile + why + L"\r" +
-                          document + why + L"\r" + docLink + why +
+                          document + why + L"\r" + docLink + why + L"\r" + documents +
+                          L" (left in place: it lies outside the installation)"
                           L"\r\rClose any program that uses them, then delete them yourself.");
     ClickContinue();
     for (const auto& f : {systemFile, document, docLink}) EXPECT_TRUE(FileThere(f)) << Narrow(f);
@@ -371,6 +375,41 @@ TEST_F(Uninstall, AnotherInstallationsEntryIsLeftAlone) {
         EXPECT_FALSE(FolderThere(install));
         EXPECT_EQ(EntryThere(), !c.removed) << Narrow(c.location);
         ::RegDeleteTreeW(HKEY_CURRENT_USER, kEntryKey);
+    }
+}
+
+TEST_F(Uninstall, OnlyShortcutsLeadingIntoThisInstallationOrNowhereAreDeleted) {
+    const std::wstring other = root + L"\\Apps\\Korvane";
+    MakeFolder(other);
+    WriteAll(other + L"\\Korvane.exe", "MZ another installation");
+    struct Case {
+        const char* what;
+        std::function<void(const std::wstring& link)> make;
+        bool deleted;
+    };
+    const Case cases[] = {
+        {"into this installation", [&](const std::wstring& l) { MakeShortcut(l, install + L"\\Korvane.exe"); }, true},
+        {"to a target gone", [&](const std::wstring& l) { MakeShortcut(l, root + L"\\Gone\\Korvane.exe"); }, true},
+        {"into another installation", [&](const std::wstring& l) { MakeShortcut(l, other + L"\\Korvane.exe"); },
+         false},
+        {"a file that is no shortcut", [](const std::wstring& l) { WriteAll(l, "not a shell link"); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetModule();
+        kv::win::ResetAllForms();
+        Install();
+        for (const auto& link : {desktop + L"\\Korvane.lnk", startMenuFolder + L"\\Uninstall Korvane.lnk"}) {
+            ::DeleteFileW(link.c_str());
+            c.make(link);
+        }
+        UninstallAnswering(L"Korvane was successfully uninstalled.");
+        EXPECT_FALSE(FolderThere(install));
+        EXPECT_NE(FileThere(desktop + L"\\Korvane.lnk"), c.deleted);
+        EXPECT_NE(FileThere(startMenuFolder + L"\\Uninstall Korvane.lnk"), c.deleted);
+        EXPECT_FALSE(FileThere(startMenuFolder + L"\\Korvane.lnk"));
+        ::DeleteFileW((desktop + L"\\Korvane.lnk").c_str());
+        RemoveAll(startMenuFolder);
     }
 }
 
@@ -472,7 +511,9 @@ TEST_F(Uninstall, AFileInUseIsReportedInsteadOfSuccess) {
     EXPECT_FALSE(FileThere(install + L"\\Skull.ico"));
     EXPECT_FALSE(FileThere(desktop + L"\\Korvane.lnk"));
     EXPECT_EQ(batchesStarted.size(), 1u);
-    // What is needed to finish later stays: the log, the uninstaller and the entry.
+    // What is needed to finish later stays: the log, the uninstaller, the entry and the
+    // Start Menu's "Uninstall Korvane".
+    EXPECT_TRUE(FileThere(startMenuFolder + L"\\Uninstall Korvane.lnk"));
     EXPECT_TRUE(FileThere(install + L"\\KORVANE-InstallLog.txt"));
     EXPECT_TRUE(FileThere(install + L"\\KorvaneUninstaller.exe"));
     EXPECT_TRUE(EntryThere());
@@ -483,6 +524,7 @@ TEST_F(Uninstall, AFileInUseIsReportedInsteadOfSuccess) {
     UninstallAnswering(L"Korvane was successfully uninstalled.");
     EXPECT_FALSE(FolderThere(install));
     EXPECT_FALSE(EntryThere());
+    EXPECT_FALSE(FolderThere(startMenuFolder));
 }
 
 TEST_F(Uninstall, BatchFileInAnyTemporaryFolderDeletesTheCopyAndItself) {
@@ -542,8 +584,6 @@ TEST_F(Uninstall, QuietRunsShowNothingAndReportThroughTheExitCodeAndLog) {
     // copy's batch file to delete.
     const std::wstring moved = temp + L"\\" + MovedFirstInstanceName(L"KorvaneUninstaller", ::GetCurrentProcessId());
     EXPECT_EQ(copyArguments, std::vector<std::wstring>{L"/quiet \"/log=" + log + L"\" \"/first=" + moved + L"\""});
-    EXPECT_FALSE(FileThere(install + L"\\KorvaneUninstaller.exe"));
-    EXPECT_TRUE(FileThere(moved));
     EXPECT_EQ(kv::win::LoadedFormCount(), 0);
 
     // The copy: no question, no box, everything removed, the outcome in its exit code.
@@ -579,6 +619,59 @@ TEST_F(Uninstall, QuietRunsShowNothingAndReportThroughTheExitCodeAndLog) {
         EXPECT_EQ(FolderThere(install), c.exitCode != 0);
     }
     EXPECT_TRUE(dialogs.Shown().empty());
+}
+
+TEST_F(Uninstall, TheWaitingQuietInstanceJudgesByWhatItFindsAndKeepsWhatFinishesTheJob) {
+    // The copy stopped at several moments (under Wine a killed process ends with 0), or
+    // ending with its own code; the waiting instance's code, and what stays for the same
+    // command to finish the removal.
+    const std::wstring log = root + L"\\uninstall.log";
+    const std::wstring moved = temp + L"\\" + MovedFirstInstanceName(L"KorvaneUninstaller", ::GetCurrentProcessId());
+    auto removeEntry = [&] { ::RegDeleteTreeW(HKEY_CURRENT_USER, kEntryKey); };
+    auto emptyFolder = [&] {
+        for (const wchar_t* name : {L"Korvane.exe", L"Beacon.ico", L"Skull.ico", L"KVL.txt", L"KORVANE-InstallLog.txt"})
+            ::DeleteFileW((install + L"\\" + name).c_str());
+        ::SetFileAttributesW((install + L"\\KVU.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW((install + L"\\KVU.txt").c_str());
+    };
+    struct Case {
+        const char* what;
+        std::function<void()> copyDoes;
+        DWORD copyCode;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"killed before it began", [] {}, 0, 1603},
+        {"killed during the tree", [&] { ::DeleteFileW((install + L"\\Beacon.ico").c_str()); }, 0, 1603},
+        {"killed after the entry, before the log", [&] { emptyFolder(); WriteAll(install + L"\\KORVANE-InstallLog.txt", "x"); removeEntry(); }, 0, 1603},
+        {"killed after the log, before the folder", [&] { emptyFolder(); removeEntry(); }, 0, 0},
+        {"incomplete, and said so", [] {}, 1603, 1603},
+        {"complete", [&] { emptyFolder(); removeEntry(); ::RemoveDirectoryW(install.c_str()); }, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetModule();
+        Install();
+        // Left by earlier quiet runs whose copy was stopped: gone after this run.
+        const std::wstring earlier = temp + L"\\KorvaneUninstaller-99999.exe";
+        WriteAll(earlier, "MZ moved earlier");
+        ::DeleteFileW(log.c_str());
+        copyDoes = c.copyDoes;
+        copyExitCode = c.copyCode;
+        Module().switches = ParseSwitches({L"/quiet", L"/log=" + log});
+        EXPECT_EQ(RunQuiet(), c.exitCode);
+        EXPECT_FALSE(FileThere(earlier));
+        const bool finished = c.exitCode == 0;
+        EXPECT_EQ(FolderThere(install), !finished);
+        if (finished) continue;  // the copy's batch file deletes the moved program file
+        // The same command can run again: the uninstaller and its log in their folder, the entry.
+        EXPECT_TRUE(FileThere(install + L"\\KorvaneUninstaller.exe"));
+        EXPECT_TRUE(FileThere(install + L"\\KORVANE-InstallLog.txt"));
+        EXPECT_FALSE(FileThere(moved));
+        EXPECT_NE(ReadText(log).find("Run the same command again"), std::string::npos) << ReadText(log);
+        removeEntry();
+        RemoveAll(install);
+    }
 }
 
 }  // namespace
