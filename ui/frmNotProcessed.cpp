@@ -59,6 +59,11 @@ void frmNotProcessed::Fill() {
     // A read-only box still takes any length the user's documents give it.
     if (txtList.hwnd()) ::SendMessageW(txtList.hwnd(), EM_SETLIMITTEXT, 0, 0);
     txtList.SetText(text);
+    // The list is read from its first line.
+    if (txtList.hwnd()) {
+        ::SendMessageW(txtList.hwnd(), EM_SETSEL, 0, 0);
+        ::SendMessageW(txtList.hwnd(), EM_SCROLLCARET, 0, 0);
+    }
     cmdOK.SetFocus();
 }
 
