@@ -7,7 +7,7 @@ const win::FontDesc kBold{L"MS Sans Serif", 8.25, true};
 
 // Room for a long path and its reason on a line, and some twenty lines at a time; longer
 // lists scroll.
-constexpr int kClientWidth = 9960;
+constexpr int kClientWidth = 8880;  // whole on a 1280-pixel screen at 192 dpi
 constexpr int kListTop = 600;
 constexpr int kListHeight = 4320;
 constexpr int kButtonWidth = 1215;
@@ -63,6 +63,7 @@ void frmNotProcessed::Fill() {
     if (txtList.hwnd()) {
         ::SendMessageW(txtList.hwnd(), EM_SETSEL, 0, 0);
         ::SendMessageW(txtList.hwnd(), EM_SCROLLCARET, 0, 0);
+        ::SendMessageW(txtList.hwnd(), WM_VSCROLL, SB_TOP, 0);
     }
     cmdOK.SetFocus();
 }
