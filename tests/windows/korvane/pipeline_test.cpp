@@ -164,21 +164,6 @@ TEST_F(PipelineTest, FoldersVanishedAndEmptyPathsAreSkippedButCountInTheTotal) {
     ExpectRunClosed();
 }
 
-TEST_F(PipelineTest, RefusedDocumentsAreNeitherLoggedNorCounted) {
-    G::Users[0].AllowEncrypt = false;
-    G::Users[0].AllowDecrypt = false;
-    const std::wstring plain = Plain(L"a.txt"), locked = Locked(L"b.txtlocked");
-    dialogs.ExpectMessage(L"Error Processing File: \r" + plain + L"\rYou do not have permission to encrypt files.");
-    dialogs.ExpectMessage(L"Error Processing File: \r" + locked + L"\rYou do not have permission to decrypt files.");
-    dialogs.ExpectMessage(L"0 files precessed.");
-    Drop(MakeFileDrop({plain, locked}));
-    EXPECT_TRUE(Exists(plain));
-    EXPECT_TRUE(Exists(locked));
-    EXPECT_FALSE(Exists(G::LogFilePath));
-    EXPECT_EQ(G::DecryptedFiles, std::vector<std::wstring>{L""});
-    ExpectRunClosed();
-}
-
 TEST_F(PipelineTest, EveryAfterDecryptChoiceWithOneAndWithSeveralDocuments) {
     struct Case {
         std::int32_t afterDecrypt;
@@ -310,26 +295,6 @@ TEST_F(PipelineTest, ADropDuringARunIsQueuedAndRunsWholeAfterIt) {
     const auto log = Log();
     ASSERT_EQ(log.size(), 3u);
     EXPECT_TRUE(EndsWith(log[2], "ENCRYPTED FILE: " + N(later)));
-    ExpectRunClosed();
-}
-
-TEST_F(PipelineTest, AFailingDocumentIsReportedAndTheRunGoesOn) {
-    const std::wstring a = Plain(L"a.txt"), b = Plain(L"b.txt"), c = Plain(L"c.txt");
-    HANDLE other = ::CreateFileW(b.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(other, INVALID_HANDLE_VALUE);
-    dialogs.ExpectMessageStartingWith(L"Error Processing File: \rThe file could not be opened.\r" + b +
-                                      L"\rThe file is open in another program.");
-    dialogs.ExpectMessage(L"2 files encrypted.");
-    Drop(MakeFileDrop({a, b, c}));
-    ::CloseHandle(other);
-
-    EXPECT_TRUE(Exists(a + L"locked"));
-    EXPECT_EQ(ReadBytes(b), (Bytes{'h', 'i'}));
-    EXPECT_TRUE(Exists(c + L"locked"));
-    EXPECT_EQ(FilesIn(folder.Path()).size(), 4u);  // two encrypted, b, and the log
-    const auto log = Log();
-    ASSERT_EQ(log.size(), 2u);
-    EXPECT_TRUE(EndsWith(log[1], "FILE: " + N(c)));
     ExpectRunClosed();
 }
 
