@@ -27,6 +27,8 @@
 #include "users/frmControl.h"
 #include "users/frmSingleUser.h"
 #include "win/files.h"
+#include "ui/frmNotProcessed.h"
+#include "win/app.h"
 #include "win/form.h"
 #include "win/text.h"
 #include "tests/support/forwarding_file_system.h"
@@ -185,16 +187,24 @@ TEST_F(DataFaults, WhatIsNotAWholeEncryptedDocumentIsLeftIntactAndNotRecorded) {
         {L"cut.doclocked", cut},  // an encrypted document cut short
     };
     std::vector<std::wstring> paths;
-    for (const auto& [name, bytes] : files) {
-        paths.push_back(Doc(name, bytes));
-        dialogs.ExpectMessage(L"Error Processing File: \r" + paths.back() +
-                              L"\rThis file is not a complete encrypted document: its name ends in \"locked\", but "
-                              L"its content is not what encryption makes of a document (never encrypted, or cut "
-                              L"short). It was left as it is.");
-    }
+    for (const auto& [name, bytes] : files) paths.push_back(Doc(name, bytes));
+    // The first has its box; the others are listed after the summary.
+    dialogs.ExpectMessage(L"Error Processing File: \r" + paths[0] +
+                          L"\rThis file is not a complete encrypted document: its name ends in \"locked\", but "
+                          L"its content is not what encryption makes of a document (never encrypted, or cut "
+                          L"short). It was left as it is.");
     dialogs.ExpectMessage(L"0 files precessed.");
+    std::vector<std::wstring> listed;
+    kv::win::SetModalHook([&](kv::win::Form& form) {
+        listed = static_cast<kv::frmNotProcessed&>(form).Lines();
+        form.Unload();
+    });
     kv::Pipeline::ProcessFiles(paths);
+    kv::win::SetModalHook({});
     EXPECT_TRUE(dialogs.AllConsumed());
+    ASSERT_EQ(listed.size(), files.size() - 1);
+    for (std::size_t i = 1; i < files.size(); ++i)
+        EXPECT_EQ(listed[i - 1], paths[i] + L" - not a complete encrypted document");
     for (std::size_t i = 0; i < files.size(); ++i) EXPECT_EQ(ReadBytes(paths[i]), files[i].second) << Narrow(paths[i]);
     EXPECT_EQ(FilesIn(folder.Path()).size(), files.size());
     EXPECT_FALSE(Exists(G::LogFilePath));
