@@ -330,7 +330,7 @@ TEST_F(DataFaults, TheOwnAccountWindowShowsWhatAnotherCopySavedAndClosesWhenTheA
     EXPECT_EQ(StoredUsers(), L"Admin||TRUE|TRUE|TRUE|FALSE|0|ALL\r\n");
 
     const std::wstring doc = Doc(L"c.txt", Letters(4));
-    dialogs.ExpectMessage(L"Error Processing File: \r" + doc + L"\rYou do not have permission to encrypt files.");
+    dialogs.ExpectMessage(L"Error Processing File: \r" + doc + L"\rYour account has been deleted, so you can no longer encrypt or decrypt files.");
     dialogs.ExpectMessage(L"0 files precessed.");
     kv::Pipeline::ProcessFiles({doc});
     EXPECT_TRUE(dialogs.AllConsumed());
@@ -380,7 +380,7 @@ TEST_F(DataFaults, RightsChangedOrAnAccountDeletedInAnotherCopyHoldFromTheNextDo
     const std::wstring e = Doc(L"e.txtlocked", Encrypted(Letters(9)));
     SavingAtRemoval deleting(kv::CipherFileSystem(), c, {admin});
     kv::SetCipherFileSystem(&deleting);
-    dialogs.ExpectMessage(L"Error Processing File: \r" + e + L"\rYou do not have permission to decrypt files.");
+    dialogs.ExpectMessage(L"Error Processing File: \r" + e + L"\rYour account has been deleted, so you can no longer encrypt or decrypt files.");
     dialogs.ExpectMessage(L"1 file encrypted.");
     kv::Pipeline::ProcessFiles({c, e});
     kv::SetCipherFileSystem(nullptr);
@@ -518,10 +518,13 @@ TEST_F(DataFaults, ADeletedAccountKeepsNoRightsAndNothingIsLoggedWithoutAName) {
 
     const std::wstring plain = Doc(L"a.txt", Letters(5));
     const std::wstring locked = Doc(L"b.txtlocked", Encrypted(Letters(5)));
-    dialogs.ExpectMessage(L"Error Processing File: \r" + plain + L"\rYou do not have permission to encrypt files.");
-    dialogs.ExpectMessage(L"Error Processing File: \r" + locked + L"\rYou do not have permission to decrypt files.");
+    dialogs.ExpectMessage(L"Error Processing File: \r" + plain + L"\rYour account has been deleted, so you can no longer encrypt or decrypt files.");
+    std::vector<std::wstring> listed;
+    kv::win::SetModalHook([&](kv::win::Form& f) { listed = static_cast<kv::frmNotProcessed&>(f).Lines(); f.Unload(); });
     dialogs.ExpectMessage(L"0 files precessed.");
     kv::Pipeline::ProcessFiles({plain, locked});
+    kv::win::SetModalHook({});
+    EXPECT_EQ(listed, std::vector<std::wstring>{locked + L" - your account has been deleted"});
     EXPECT_TRUE(dialogs.AllConsumed());
     EXPECT_EQ(ReadBytes(plain), Letters(5));
     EXPECT_EQ(ReadBytes(locked), Encrypted(Letters(5)));
