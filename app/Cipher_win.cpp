@@ -109,8 +109,9 @@ private:
 class DocumentJob : public std::enable_shared_from_this<DocumentJob> {
 public:
     DocumentJob(std::wstring path, bool decrypt, bool report, std::wstring user, std::wstring_view action,
-                std::wstring logged)
-        : path_(std::move(path)),
+                std::wstring logged, const std::atomic<bool>* cancel)
+        : cancel_(cancel),
+          path_(std::move(path)),
           decrypt_(decrypt),
           report_(report),
           user_(std::move(user)),
@@ -129,6 +130,7 @@ public:
         // the source is removed: a program killed at any moment leaves either the source
         // or a recorded new file (or both).
         options.in_place = [this] { log_ = AppendLogEntry(user_, action_, logged_); };
+        options.cancel = cancel_;
         CipherThread::Instance().Run([&] {
             try {
                 result_ = decrypt_ ? DecryptDocument(fs, path_, report_ ? &sink : nullptr, options)
@@ -201,6 +203,7 @@ private:
         if (frmProgress* window = win::LoadedForm<frmProgress>()) window->FileProgress(percent, times);
     }
 
+    const std::atomic<bool>* cancel_;
     std::wstring path_;
     bool decrypt_;
     bool report_;
@@ -219,9 +222,16 @@ private:
     friend class Sink;
 };
 
-void Refuse(const std::wstring& path, const wchar_t* what) {
-    win::MsgBox(std::wstring(L"Error Processing File: ") + win::CR + path + win::CR +
-                L"You do not have permission to " + what + L" files.");
+CipherRun Refuse(const std::wstring& path, Refusal refusal, CipherRunOptions* options) {
+    // Within one run, later documents refused the same way are only listed at its end.
+    bool* shown = options ? &options->refusalShown[static_cast<int>(refusal)] : nullptr;
+    if (!shown || !*shown) win::MsgBox(RefusalMessage(path, refusal));
+    if (shown) *shown = true;
+    CipherRun run;
+    run.outcome = CipherOutcome::kRefused;
+    run.refusal = refusal;
+    run.newPath = path;
+    return run;
 }
 
 // The document passes through four stages after its transform (closed, old target gone,
@@ -239,15 +249,21 @@ void PauseAfterTransform() {
     }
 }
 
-CipherRun Transform(const std::wstring& path, bool decrypt, bool report, const std::wstring& user) {
+CipherRun Transform(const std::wstring& path, bool decrypt, bool report, const std::wstring& user,
+                    const CipherRunOptions* options) {
     const std::wstring logged = decrypt ? PlainPathOf(path) : path;
     auto job = std::make_shared<DocumentJob>(path, decrypt, report, user,
-                                             decrypt ? kActionDecrypted : kActionEncrypted, logged);
+                                             decrypt ? kActionDecrypted : kActionEncrypted, logged,
+                                             options ? options->cancel : nullptr);
     CipherResult result = job->Run();
     CipherRun run;
     run.newPath = std::move(result.new_path);
     run.failure = std::move(result.failure);
     run.log = job->Log();
+    if (run.failure && run.failure->step == CipherStep::kCancelled) {
+        run.outcome = CipherOutcome::kCancelled;
+        return run;
+    }
     if (run.failure && run.failure->step != CipherStep::kDeleteOriginal) {
         run.outcome = CipherOutcome::kFailed;
         return run;
@@ -257,11 +273,17 @@ CipherRun Transform(const std::wstring& path, bool decrypt, bool report, const s
     return run;
 }
 
-CipherRun Refused(std::wstring newPath) {
-    CipherRun run;
-    run.outcome = CipherOutcome::kRefused;
-    run.newPath = std::move(newPath);
-    return run;
+// The account behind the session, read afresh: the refusal for this document, if any.
+Refusal CheckRight(bool decrypt) {
+    // Rights changed or the account deleted in another copy of the program count from
+    // this document on.
+    AppFunctions::TakeCurrentUserFromStore();
+    const UserRecord& user = Globals::CurrentUserRecord();
+    // A session whose account has been deleted (here or in another copy) has no rights left.
+    if (user.UserName.empty()) return Refusal::kAccountDeleted;
+    if (decrypt ? !user.AllowDecrypt : !user.AllowEncrypt)
+        return decrypt ? Refusal::kNoDecryptRight : Refusal::kNoEncryptRight;
+    return Refusal::kNone;
 }
 
 void StartNewFile(const std::wstring& path) {
@@ -282,30 +304,35 @@ FileSystem* SetCipherFileSystem(FileSystem* fs) {
     return previous;
 }
 
-CipherRun EncryptFile(const std::wstring& path) {
-    // Rights changed or the account deleted in another copy of the program count from
-    // this document on.
-    AppFunctions::TakeCurrentUserFromStore();
-    const UserRecord& user = Globals::CurrentUserRecord();
-    // A session whose account has been deleted has no rights left.
-    if (user.UserName.empty() || !user.AllowEncrypt) {
-        Refuse(path, L"encrypt");
-        return Refused(path);
+std::wstring RefusalMessage(const std::wstring& path, Refusal refusal) {
+    std::wstring text = std::wstring(L"Error Processing File: ") + win::CR + path + win::CR;
+    switch (refusal) {
+        case Refusal::kNoEncryptRight: return text + L"You do not have permission to encrypt files.";
+        case Refusal::kNoDecryptRight: return text + L"You do not have permission to decrypt files.";
+        default:
+            return text + L"Your account has been deleted, so you can no longer encrypt or decrypt files.";
     }
-    const std::wstring userName = user.UserName;
-    const bool report = Globals::ShowProgress;
-    if (report) StartNewFile(path);
-    return Transform(path, false, report, userName);
 }
 
-CipherRun DecryptFile(const std::wstring& path) {
-    AppFunctions::TakeCurrentUserFromStore();
-    const UserRecord& user = Globals::CurrentUserRecord();
-    if (user.UserName.empty() || !user.AllowDecrypt) {
-        Refuse(path, L"decrypt");
-        return Refused(path);
+std::wstring RefusalReason(Refusal refusal) {
+    switch (refusal) {
+        case Refusal::kNoEncryptRight: return L"you do not have permission to encrypt files";
+        case Refusal::kNoDecryptRight: return L"you do not have permission to decrypt files";
+        default: return L"your account has been deleted";
     }
-    const std::wstring userName = user.UserName;
+}
+
+CipherRun EncryptFile(const std::wstring& path, CipherRunOptions* options) {
+    if (const Refusal refusal = CheckRight(false); refusal != Refusal::kNone) return Refuse(path, refusal, options);
+    const std::wstring userName = Globals::CurrentUserRecord().UserName;
+    const bool report = Globals::ShowProgress;
+    if (report) StartNewFile(path);
+    return Transform(path, false, report, userName, options);
+}
+
+CipherRun DecryptFile(const std::wstring& path, CipherRunOptions* options) {
+    if (const Refusal refusal = CheckRight(true); refusal != Refusal::kNone) return Refuse(path, refusal, options);
+    const std::wstring userName = Globals::CurrentUserRecord().UserName;
     StartNewFile(path);
     if (!IsLockedPath(path)) {
         // Only the pipeline calls this, and only for such names; anything else is not an
@@ -315,7 +342,7 @@ CipherRun DecryptFile(const std::wstring& path) {
         run.failure = CipherFailure{CipherStep::kOpenDocument, path, {FsErrorKind::kOther, L"The file name does not end in \"locked\"."}};
         return run;
     }
-    return Transform(path, true, true, userName);
+    return Transform(path, true, true, userName, options);
 }
 
 void DeleteFileQuietly(const std::wstring& path) { DeleteFileQuietly(CipherFileSystem(), path); }

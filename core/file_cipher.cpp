@@ -343,8 +343,16 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
     // block while another writes this one, so the disk never waits for the transform.
     const std::size_t block = std::max<std::size_t>(options.block_size, 1);
     BlockWriter writer(*out, rhythm, progress, options.write_size, payload > block);
+    // Only a document of several blocks can be abandoned: a smaller one is done sooner than
+    // its clean-up would be.
+    const bool abandonable = options.cancel != nullptr && payload > block;
+    auto cancelled = [&] { return abandonable && options.cancel->load(std::memory_order_relaxed); };
     std::uint64_t done = 0;
     while (done < payload) {
+        if (done > 0 && cancelled()) {
+            writer.Stop();
+            return fail_and_clean(CipherStep::kCancelled, source, {});
+        }
         // A small document gets a buffer of its own size: a whole block, zeroed for each of
         // hundreds of small documents, costs more than their file work.
         std::uint8_t* buffer = writer.FreeBuffer(std::size_t(std::min<std::uint64_t>(block, payload)) + 3);
@@ -383,6 +391,7 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
 
     // The new file is the old document in another form: it keeps its attributes and time,
     // set before the flush so that one flush takes them to the disk with the content.
+    if (cancelled()) return fail_and_clean(CipherStep::kCancelled, source, {});
     if (stamp.valid) out->SetStamp(stamp);
     status = out->Flush();
     if (!status.ok()) return fail_and_clean(CipherStep::kFlush, temp_path, status);
@@ -512,6 +521,7 @@ std::wstring DescribeCipherFailure(const CipherFailure& failure) {
                    L"This file is not a complete encrypted document: its name ends in \"locked\", but its content "
                    L"is not what encryption makes of a document (never encrypted, or cut short). It was left as it is.";
         case CipherStep::kDeleteOriginal: what = L"The file could not be removed after it was processed; both files are kept."; break;
+        case CipherStep::kCancelled: return failure.path + L'\r' + L"The processing was cancelled. The file was left as it is.";
     }
     std::wstring why;
     switch (failure.status.kind) {
@@ -526,6 +536,40 @@ std::wstring DescribeCipherFailure(const CipherFailure& failure) {
     if (!why.empty()) text += L'\r' + why;
     if (!failure.status.text.empty() && failure.status.text != why) text += L'\r' + failure.status.text;
     return text;
+}
+
+std::wstring CipherFailureReason(const CipherFailure& failure) {
+    switch (failure.step) {
+        case CipherStep::kNotEncrypted: return L"not a complete encrypted document";
+        case CipherStep::kCancelled: return L"the processing was cancelled";
+        default: break;
+    }
+    std::wstring why;
+    switch (failure.status.kind) {
+        case FsErrorKind::kNotFound: why = L"not found any more"; break;
+        case FsErrorKind::kAccessDenied: why = L"read-only, or access is denied"; break;
+        case FsErrorKind::kSharingViolation: why = L"in use by another program"; break;
+        case FsErrorKind::kDiskFull: why = L"the disk is full"; break;
+        case FsErrorKind::kNameTooLong: why = L"the new name is too long for the file system"; break;
+        default: break;
+    }
+    if (why.empty()) why = failure.status.text;
+    if (why.empty()) {
+        // The first line of the full message says what failed.
+        CipherFailure bare = failure;
+        bare.path.clear();
+        bare.status = {};
+        why = DescribeCipherFailure(bare);
+        why = why.substr(0, why.find(L'\r'));
+    }
+    if (why.empty()) why = L"it could not be processed";
+    // System texts end in a full stop and a line end, and may hold several lines: a list
+    // line holds one.
+    for (wchar_t& c : why)
+        if (c == L'\r' || c == L'\n') c = L' ';
+    while (!why.empty() && (why.back() == L' ' || why.back() == L'.')) why.pop_back();
+    if (failure.step == CipherStep::kDeleteOriginal) why = L"processed, but the original could not be removed (" + why + L")";
+    return why;
 }
 
 }  // namespace kv

@@ -9,6 +9,7 @@
 // untouched and no temporary file behind.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -82,6 +83,7 @@ enum class CipherStep {
     kNewName,          // the new name cannot exist on the volume (too long); checked before anything is written
     kNotEncrypted,     // a name ending in "locked" on content encryption never made (whole); left as it is
     kDeleteOriginal,   // the new file is in place but the source could not be removed: both are kept
+    kCancelled,        // stopped on request in the middle of a large document; the source untouched
 };
 
 struct CipherFailure {
@@ -112,6 +114,10 @@ struct CipherOptions {
     // source is removed: what must be recorded about the change is recorded then, so that
     // no moment exists at which the source is gone and the change unrecorded.
     std::function<void()> in_place;
+    // Set by another thread to stop. A document that fits in one block is finished; a
+    // larger one is abandoned between two blocks (or before its flush): its working file
+    // is removed, the source stays as it was, and the result is failure kCancelled.
+    const std::atomic<bool>* cancel = nullptr;
 };
 
 // Encrypts `path` into LockedPathOf(path) and removes `path`. Progress goes to
@@ -135,5 +141,10 @@ void DeleteFileQuietly(FileSystem& fs, const std::wstring& path);
 
 // A message for the user: what failed, the file, and why, lines joined by CR.
 std::wstring DescribeCipherFailure(const CipherFailure& failure);
+
+// Why the document was not processed, in a few words for a list of documents ("in use by
+// another program", "not a complete encrypted document"): the cause when the system named
+// one, else the failure's own text, else what failed.
+std::wstring CipherFailureReason(const CipherFailure& failure);
 
 }  // namespace kv

@@ -27,6 +27,8 @@
 #include "users/frmControl.h"
 #include "users/frmSingleUser.h"
 #include "win/files.h"
+#include "ui/frmNotProcessed.h"
+#include "win/app.h"
 #include "win/form.h"
 #include "win/text.h"
 #include "tests/support/forwarding_file_system.h"
@@ -185,16 +187,24 @@ TEST_F(DataFaults, WhatIsNotAWholeEncryptedDocumentIsLeftIntactAndNotRecorded) {
         {L"cut.doclocked", cut},  // an encrypted document cut short
     };
     std::vector<std::wstring> paths;
-    for (const auto& [name, bytes] : files) {
-        paths.push_back(Doc(name, bytes));
-        dialogs.ExpectMessage(L"Error Processing File: \r" + paths.back() +
-                              L"\rThis file is not a complete encrypted document: its name ends in \"locked\", but "
-                              L"its content is not what encryption makes of a document (never encrypted, or cut "
-                              L"short). It was left as it is.");
-    }
+    for (const auto& [name, bytes] : files) paths.push_back(Doc(name, bytes));
+    // The first has its box; the others are listed after the summary.
+    dialogs.ExpectMessage(L"Error Processing File: \r" + paths[0] +
+                          L"\rThis file is not a complete encrypted document: its name ends in \"locked\", but "
+                          L"its content is not what encryption makes of a document (never encrypted, or cut "
+                          L"short). It was left as it is.");
     dialogs.ExpectMessage(L"0 files precessed.");
+    std::vector<std::wstring> listed;
+    kv::win::SetModalHook([&](kv::win::Form& form) {
+        listed = static_cast<kv::frmNotProcessed&>(form).Lines();
+        form.Unload();
+    });
     kv::Pipeline::ProcessFiles(paths);
+    kv::win::SetModalHook({});
     EXPECT_TRUE(dialogs.AllConsumed());
+    ASSERT_EQ(listed.size(), files.size() - 1);
+    for (std::size_t i = 1; i < files.size(); ++i)
+        EXPECT_EQ(listed[i - 1], paths[i] + L" - not a complete encrypted document");
     for (std::size_t i = 0; i < files.size(); ++i) EXPECT_EQ(ReadBytes(paths[i]), files[i].second) << Narrow(paths[i]);
     EXPECT_EQ(FilesIn(folder.Path()).size(), files.size());
     EXPECT_FALSE(Exists(G::LogFilePath));
@@ -320,7 +330,7 @@ TEST_F(DataFaults, TheOwnAccountWindowShowsWhatAnotherCopySavedAndClosesWhenTheA
     EXPECT_EQ(StoredUsers(), L"Admin||TRUE|TRUE|TRUE|FALSE|0|ALL\r\n");
 
     const std::wstring doc = Doc(L"c.txt", Letters(4));
-    dialogs.ExpectMessage(L"Error Processing File: \r" + doc + L"\rYou do not have permission to encrypt files.");
+    dialogs.ExpectMessage(L"Error Processing File: \r" + doc + L"\rYour account has been deleted, so you can no longer encrypt or decrypt files.");
     dialogs.ExpectMessage(L"0 files precessed.");
     kv::Pipeline::ProcessFiles({doc});
     EXPECT_TRUE(dialogs.AllConsumed());
@@ -370,7 +380,7 @@ TEST_F(DataFaults, RightsChangedOrAnAccountDeletedInAnotherCopyHoldFromTheNextDo
     const std::wstring e = Doc(L"e.txtlocked", Encrypted(Letters(9)));
     SavingAtRemoval deleting(kv::CipherFileSystem(), c, {admin});
     kv::SetCipherFileSystem(&deleting);
-    dialogs.ExpectMessage(L"Error Processing File: \r" + e + L"\rYou do not have permission to decrypt files.");
+    dialogs.ExpectMessage(L"Error Processing File: \r" + e + L"\rYour account has been deleted, so you can no longer encrypt or decrypt files.");
     dialogs.ExpectMessage(L"1 file encrypted.");
     kv::Pipeline::ProcessFiles({c, e});
     kv::SetCipherFileSystem(nullptr);
@@ -508,10 +518,13 @@ TEST_F(DataFaults, ADeletedAccountKeepsNoRightsAndNothingIsLoggedWithoutAName) {
 
     const std::wstring plain = Doc(L"a.txt", Letters(5));
     const std::wstring locked = Doc(L"b.txtlocked", Encrypted(Letters(5)));
-    dialogs.ExpectMessage(L"Error Processing File: \r" + plain + L"\rYou do not have permission to encrypt files.");
-    dialogs.ExpectMessage(L"Error Processing File: \r" + locked + L"\rYou do not have permission to decrypt files.");
+    dialogs.ExpectMessage(L"Error Processing File: \r" + plain + L"\rYour account has been deleted, so you can no longer encrypt or decrypt files.");
+    std::vector<std::wstring> listed;
+    kv::win::SetModalHook([&](kv::win::Form& f) { listed = static_cast<kv::frmNotProcessed&>(f).Lines(); f.Unload(); });
     dialogs.ExpectMessage(L"0 files precessed.");
     kv::Pipeline::ProcessFiles({plain, locked});
+    kv::win::SetModalHook({});
+    EXPECT_EQ(listed, std::vector<std::wstring>{locked + L" - your account has been deleted"});
     EXPECT_TRUE(dialogs.AllConsumed());
     EXPECT_EQ(ReadBytes(plain), Letters(5));
     EXPECT_EQ(ReadBytes(locked), Encrypted(Letters(5)));
