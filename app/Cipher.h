@@ -78,6 +78,10 @@ CipherRun DecryptFile(const std::wstring& path, CipherRunOptions* run = nullptr)
 // Deletes the file if it can; every failure is ignored.
 void DeleteFileQuietly(const std::wstring& path);
 
+// A processing run begins: each folder it meets is cleared once of the working files that
+// no running program holds (see WorkingFileSweep).
+void StartCipherRun();
+
 // The file system the cipher works through: the platform's unless a test installed
 // another (nullptr: back to the platform's). Returns the previous override.
 FileSystem& CipherFileSystem();

@@ -30,6 +30,12 @@ FileSystem*& OverrideFs() {
     return fs;
 }
 
+// The folders the current run has cleared of working files; replaced at each run's start.
+std::unique_ptr<WorkingFileSweep>& RunSweep() {
+    static std::unique_ptr<WorkingFileSweep> sweep = std::make_unique<WorkingFileSweep>();
+    return sweep;
+}
+
 // The thread the documents are transformed on: started with the first document and kept
 // for the rest of the program, so a run of many small documents does not start a thread for
 // each. One document at a time; the window thread hands it over and handles messages until
@@ -131,6 +137,7 @@ public:
         // or a recorded new file (or both).
         options.in_place = [this] { log_ = AppendLogEntry(user_, action_, logged_); };
         options.cancel = cancel_;
+        options.sweep = RunSweep().get();
         CipherThread::Instance().Run([&] {
             try {
                 result_ = decrypt_ ? DecryptDocument(fs, path_, report_ ? &sink : nullptr, options)
@@ -292,6 +299,8 @@ void StartNewFile(const std::wstring& path) {
 
 }  // namespace
 
+void StartCipherRun() { RunSweep() = std::make_unique<WorkingFileSweep>(); }
+
 FileSystem& CipherFileSystem() {
     if (FileSystem* fs = OverrideFs()) return *fs;
     static std::unique_ptr<FileSystem> platform = MakePlatformFileSystem(true);
@@ -354,6 +363,9 @@ std::wstring CipherFailureMessage(const std::wstring& document, const CipherFail
     if (failure.step == CipherStep::kCreateTemporary || failure.step == CipherStep::kWrite ||
         failure.step == CipherStep::kFlush || failure.step == CipherStep::kNotEncrypted)
         shown.path = document;
+    // The file in the way is named after the document that waits for it.
+    if (failure.step == CipherStep::kNameTaken)
+        return std::wstring(L"Error Processing File: ") + win::CR + document + win::CR + DescribeCipherFailure(shown);
     return std::wstring(L"Error Processing File: ") + win::CR + DescribeCipherFailure(shown);
 }
 

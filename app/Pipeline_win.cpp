@@ -124,6 +124,7 @@ bool IsDocument(const std::wstring& path) {
 
 void RunOnce(const std::vector<std::wstring>& paths) {
     Globals::DecryptedFiles.assign(1, std::wstring());
+    StartCipherRun();
     std::size_t encrypted = 0, decrypted = 0;
     win::SetBusyPointer(true);
     Globals::ShowProgress = true;
@@ -171,7 +172,7 @@ void RunOnce(const std::vector<std::wstring>& paths) {
         if (!IsDocument(path)) continue;
         if (IsWorkingFileName(path)) {
             // Left by a run that could not finish (a power cut): never a document of the
-            // user, and the next run of its document removes it.
+            // user, and the next document processed in its folder removes it.
             failed(path,
                    std::wstring(L"Error Processing File: ") + win::CR + path + win::CR +
                        L"This is a temporary file of Korvane, not a document. It was left as it is.",
