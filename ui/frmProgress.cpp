@@ -29,29 +29,21 @@ constexpr int kButtonHeight = 375;
 constexpr int kButtonMargin = 165;
 constexpr int ButtonGrowth() { return kButtonHeight + kButtonMargin; }
 
-// Esc in any window of the program (any message the window thread takes from its queue)
-// while a progress window is loaded.
-frmProgress* g_escTarget = nullptr;
-HHOOK g_escHook = nullptr;
-
-LRESULT CALLBACK EscHook(int code, WPARAM removal, LPARAM message) {
-    const MSG* msg = reinterpret_cast<const MSG*>(message);
-    if (code == HC_ACTION && removal == PM_REMOVE && msg && msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE &&
-        (msg->lParam & (1 << 30)) == 0 && g_escTarget) {
-        HWND root = msg->hwnd ? ::GetAncestor(msg->hwnd, GA_ROOT) : nullptr;
-        wchar_t kind[16] = {};
-        if (root) ::GetClassNameW(root, kind, 16);
-        // One of the program's windows; a modal one opened meanwhile (the about box) keeps
-        // its Esc, as message boxes do.
-        const auto* form = std::wstring_view(kind) == L"KorvaneForm"
-                               ? reinterpret_cast<const win::Form*>(::GetWindowLongPtrW(root, GWLP_USERDATA))
-                               : nullptr;
-        if (form && !form->IsModal()) {
-            frmProgress* target = g_escTarget;
-            win::IgnoreErrors([&] { target->cmdCancel_Click(); });
-        }
-    }
-    return ::CallNextHookEx(g_escHook, code, removal, message);
+// Esc in any window of the program while a progress window is loaded. Seen in the program's
+// own loops (a hook of the thread's messages would cost Wine a server call at every message).
+bool EscFilter(frmProgress& target, const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_ESCAPE || (msg.lParam & (1 << 30)) != 0) return false;
+    HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    wchar_t kind[16] = {};
+    if (root) ::GetClassNameW(root, kind, 16);
+    // One of the program's windows; a modal one opened meanwhile (the about box) keeps its
+    // Esc, as message boxes do.
+    const auto* form = std::wstring_view(kind) == L"KorvaneForm"
+                           ? reinterpret_cast<const win::Form*>(::GetWindowLongPtrW(root, GWLP_USERDATA))
+                           : nullptr;
+    if (!form || form->IsModal()) return false;
+    win::IgnoreErrors([&] { target.cmdCancel_Click(); });
+    return true;
 }
 
 }  // namespace
@@ -93,14 +85,11 @@ void frmProgress::Form_Load() {
     path_.clear();
     held_ = false;
     cancel_ = false;
-    g_escTarget = this;
-    if (!g_escHook) g_escHook = ::SetWindowsHookExW(WH_GETMESSAGE, EscHook, nullptr, ::GetCurrentThreadId());
+    win::SetMessageFilter([this](const MSG& msg) { return EscFilter(*this, msg); });
 }
 
 void frmProgress::Form_Unload() {
-    if (g_escTarget == this) g_escTarget = nullptr;
-    if (g_escHook) ::UnhookWindowsHookEx(g_escHook);
-    g_escHook = nullptr;
+    win::SetMessageFilter(nullptr);
 }
 
 void frmProgress::cmdCancel_Click() {
