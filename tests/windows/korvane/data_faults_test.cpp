@@ -231,10 +231,10 @@ private:
 };
 
 TEST(DataFaultsChild, DISABLED_ProcessesARunUntilKilled) {
-    wchar_t spec[4096] = {};
-    if (!::GetEnvironmentVariableW(kChildRun, spec, 4096)) GTEST_SKIP() << "only run by the kill trials";
+    wchar_t job[4096] = {};
+    if (!::GetEnvironmentVariableW(kChildRun, job, 4096)) GTEST_SKIP() << "only run by the kill trials";
     std::vector<std::wstring> parts;
-    for (std::wstring rest = spec; !rest.empty();) {
+    for (std::wstring rest = job; !rest.empty();) {
         const std::size_t bar = rest.find(L'|');
         parts.push_back(rest.substr(0, bar));
         rest = bar == std::wstring::npos ? L"" : rest.substr(bar + 1);
@@ -291,11 +291,11 @@ TEST_F(DataFaults, KillTrialsLeaveNoWorkingFileAndEveryDocumentWholeAndRecorded)
                 WriteBytes(RunDocument(docs, i, decrypt), decrypt ? Encrypted(RunContent(i)) : RunContent(i));
             const int doc = std::rand() % kRunDocuments;
             const std::wstring stopped = folder.File(L"stopped");
-            const std::wstring spec = folder.Path() + L"|" + (decrypt ? L"1" : L"0") + L"|" +
+            const std::wstring job = folder.Path() + L"|" + (decrypt ? L"1" : L"0") + L"|" +
                                       std::to_wstring(int(t.moment)) + L"|" + std::to_wstring(doc);
             std::wstring command = L"\"" + std::wstring(exe) +
                                    L"\" --gtest_also_run_disabled_tests --gtest_filter=DataFaultsChild.DISABLED_ProcessesARunUntilKilled";
-            ::SetEnvironmentVariableW(kChildRun, spec.c_str());
+            ::SetEnvironmentVariableW(kChildRun, job.c_str());
             STARTUPINFOW si{};
             si.cb = sizeof si;
             PROCESS_INFORMATION pi{};
