@@ -28,7 +28,6 @@ struct FsStatus {
     std::wstring text;  // the system's own wording, empty on success
 
     bool ok() const { return kind == FsErrorKind::kNone; }
-    static FsStatus Ok() { return {}; }
 };
 
 // What a document keeps when it is rewritten: its attributes (hidden, system,
@@ -74,8 +73,6 @@ class FileSystem {
 public:
     virtual ~FileSystem() = default;
     virtual FsStatus Open(const std::wstring& path, OpenMode mode, std::unique_ptr<FileHandle>* file) = 0;
-    // Moves `from` onto `to` in one step, replacing a file named `to`.
-    virtual FsStatus Replace(const std::wstring& from, const std::wstring& to) = 0;
     virtual FsStatus Remove(const std::wstring& path) = 0;
     // True for an existing file (not a folder).
     virtual bool Exists(const std::wstring& path) = 0;

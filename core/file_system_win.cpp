@@ -361,13 +361,6 @@ public:
         return {};
     }
 
-    FsStatus Replace(const std::wstring& from, const std::wstring& to) override {
-        DWORD flags = MOVEFILE_REPLACE_EXISTING;
-        if (durable_) flags |= MOVEFILE_WRITE_THROUGH;
-        if (!MoveFileExW(Win32Path(from).c_str(), Win32Path(to).c_str(), flags)) return LastError();
-        return {};
-    }
-
     FsStatus Remove(const std::wstring& path) override {
         if (!DeleteFileW(Win32Path(path).c_str())) return LastError();
         return {};

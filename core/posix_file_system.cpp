@@ -222,13 +222,6 @@ public:
         return {};
     }
 
-    FsStatus Replace(const std::wstring& from, const std::wstring& to) override {
-        const std::string target = ToUtf8(to);
-        if (::rename(ToUtf8(from).c_str(), target.c_str()) != 0) return FromErrno(errno);
-        SyncFolderOf(target);
-        return {};
-    }
-
     FsStatus Remove(const std::wstring& path) override {
         const std::string p = ToUtf8(path);
         struct stat st {};

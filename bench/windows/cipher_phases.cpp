@@ -89,9 +89,6 @@ public:
         if (s.ok()) *file = std::make_unique<TimedFile>(std::move(*file));
         return s;
     }
-    kv::FsStatus Replace(const std::wstring& f, const std::wstring& t) override {
-        return TIMED("Replace", real_.Replace(f, t));
-    }
     kv::FsStatus Remove(const std::wstring& p) override { return TIMED("Remove", real_.Remove(p)); }
     bool Exists(const std::wstring& p) override { return TIMED("Exists", real_.Exists(p)); }
     kv::FsStatus Size(const std::wstring& p, std::uint64_t* s) override { return TIMED("FsSize", real_.Size(p, s)); }

@@ -85,10 +85,6 @@ public:
         if (s.ok()) *file = std::make_unique<File>(*this, std::move(inner));
         return s;
     }
-    kv::FsStatus Replace(const std::wstring& from, const std::wstring& to) override {
-        auto s = Call(Op::kReplace);
-        return s.ok() ? real_.Replace(from, to) : s;
-    }
     kv::FsStatus Remove(const std::wstring& path) override {
         auto s = Call(Op::kRemove);
         return s.ok() ? real_.Remove(path) : s;

@@ -18,7 +18,6 @@ public:
     kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) override {
         return real_.Open(path, mode, file);
     }
-    kv::FsStatus Replace(const std::wstring& from, const std::wstring& to) override { return real_.Replace(from, to); }
     kv::FsStatus Remove(const std::wstring& path) override { return real_.Remove(path); }
     bool Exists(const std::wstring& path) override { return real_.Exists(path); }
     kv::FsStatus Size(const std::wstring& path, std::uint64_t* size) override { return real_.Size(path, size); }
