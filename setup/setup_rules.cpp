@@ -87,12 +87,6 @@ std::wstring ShortcutFileName(const std::wstring& linkPath) {
     return linkPath + L".lnk";
 }
 
-std::wstring TrimBlanks(const std::wstring& text) {
-    const size_t first = text.find_first_not_of(L' ');
-    if (first == std::wstring::npos) return {};
-    return text.substr(first, text.find_last_not_of(L' ') - first + 1);
-}
-
 bool RefusedFolderText(const std::wstring& text) {
     std::wstring path = text;
     for (auto& c : path)

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "shared/path_rules.h"
+
 namespace kv::setup {
 
 // The product folder name every installation folder ends in.
@@ -41,8 +43,8 @@ std::wstring RegisterCommandLine(const std::wstring& componentPath);
 // A link path ends in ".lnk" or ".url" (any case); ".lnk" is appended otherwise.
 std::wstring ShortcutFileName(const std::wstring& linkPath);
 
-// Removes blanks at both ends.
-std::wstring TrimBlanks(const std::wstring& text);
+// Removes blanks at both ends (the installers' one rule).
+using install::TrimBlanks;
 
 // A folder text Setup refuses outright: a device form ("\\?\...", "\\.\...") or a part
 // (other than "." and "..") that ends in a blank or a full stop. Windows drops such endings
