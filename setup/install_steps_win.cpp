@@ -4,6 +4,7 @@
 #include "setup/AppFunctions.h"
 #include "setup/setup_rules.h"
 #include "shared/install_guard_win.h"
+#include "shared/install_log.h"
 #include "shared/path_rules.h"
 #include "win/app.h"
 #include "win/dialogs.h"
@@ -15,7 +16,7 @@ namespace kv::setup {
 namespace {
 
 // The program files, in the order they are copied.
-constexpr const wchar_t* kProgramFiles[] = {L"Korvane.exe", L"Beacon.ico", L"KorvaneUninstaller.exe", L"Skull.ico"};
+constexpr const wchar_t* kProgramFiles[] = {L"Korvane.exe", L"Beacon.ico", install::kUninstallerName.data(), L"Skull.ico"};
 
 // Why the uninstaller would refuse to take the folder back whole: the same guard it asks.
 std::optional<std::wstring> GuardRefusal(const std::wstring& folder) {
@@ -148,13 +149,13 @@ std::vector<std::wstring> RunInstallSteps(InstallProgress& progress) {
             FormatAndCreateIcon(f.CommonProgramsFolder + L"\\Korvane", L"Korvane.lnk", L"Korvane.exe", L"Korvane",
                                 L"Beacon.ico");
             FormatAndCreateIcon(f.CommonProgramsFolder + L"\\Korvane", L"Uninstall Korvane.lnk",
-                                L"KorvaneUninstaller.exe", L"Uninstaller", L"Skull.ico");
+                                std::wstring(install::kUninstallerName), L"Uninstaller", L"Skull.ico");
         }
         if (m.StartMenuThisUser) {
             FormatAndCreateIcon(f.ProgramsFolder + L"\\Korvane", L"Korvane.lnk", L"Korvane.exe", L"Korvane",
                                 L"Beacon.ico");
-            FormatAndCreateIcon(f.ProgramsFolder + L"\\Korvane", L"Uninstall Korvane.lnk", L"KorvaneUninstaller.exe",
-                                L"Uninstaller", L"Skull.ico");
+            FormatAndCreateIcon(f.ProgramsFolder + L"\\Korvane", L"Uninstall Korvane.lnk",
+                                std::wstring(install::kUninstallerName), L"Uninstaller", L"Skull.ico");
         }
         if (m.DesktopAllUsers)
             FormatAndCreateIcon(f.CommonDesktopFolder, L"Korvane.lnk", L"Korvane.exe", L"Korvane", L"Beacon.ico");

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "shared/install_log.h"
 #include "win/files.h"
 #include "win/registry.h"
 
@@ -37,7 +38,7 @@ bool WriteUninstallEntry() {
     text(L"DisplayVersion", L"1.0.0");
     text(L"DisplayIcon", exe);
     text(L"InstallLocation", m.InstallPath);
-    const std::wstring uninstaller = L"\"" + m.InstallPath + L"\\KorvaneUninstaller.exe\"";
+    const std::wstring uninstaller = L"\"" + m.InstallPath + L"\\" + std::wstring(install::kUninstallerName) + L"\"";
     text(L"UninstallString", uninstaller);
     // What a deployment tool runs to remove Korvane with no window and no question.
     text(L"QuietUninstallString", uninstaller + L" /quiet");

@@ -12,6 +12,8 @@ namespace kv::install {
 
 // "KORVANE-InstallLog.txt"
 inline constexpr std::wstring_view kInstallLogName = L"KORVANE-InstallLog.txt";
+// The uninstaller's program file, beside the log in the installation folder.
+inline constexpr std::wstring_view kUninstallerName = L"KorvaneUninstaller.exe";
 // The header key, at the very start of the first line.
 inline constexpr std::wstring_view kHeaderKey = L"INSTALLPATH=";
 
