@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/paths.h"
 #include "core/transform.h"
 
 namespace kv {
@@ -52,11 +53,6 @@ bool IsLegacyWorkingName(std::wstring_view tail) {
     for (std::size_t i = 4; i < tail.size() - 4; ++i)
         if (!IsHexDigit(tail[i])) return false;
     return true;
-}
-
-std::size_t NameStart(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? 0 : slash + 1;
 }
 
 std::wstring FolderOf(const std::wstring& path) {

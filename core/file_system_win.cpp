@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/file_system.h"
+#include "core/paths.h"
 #include "win/files.h"
 
 namespace kv {
@@ -124,11 +125,6 @@ DWORD MaxNameLength(const std::wstring& path) {
         ::GetVolumeInformationW(volume.c_str(), nullptr, 0, nullptr, &max, nullptr, nullptr, 0) && max > 0)
         return max;
     return 255;  // what every file system Windows writes documents to allows
-}
-
-std::size_t NameStart(const std::wstring& path) {
-    const std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? 0 : slash + 1;
 }
 
 // Sends a file's written data on to the disk in the background while more is written, so

@@ -7,4 +7,9 @@ std::wstring FileInProgramFolder(const std::wstring& folder, const std::wstring&
     return folder + L"\\" + fileName;
 }
 
+std::size_t NameStart(const std::wstring& path) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? 0 : slash + 1;
+}
+
 }  // namespace kv

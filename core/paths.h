@@ -9,6 +9,9 @@ namespace kv {
 // separator (a drive root such as "D:\") gets none added.
 std::wstring FileInProgramFolder(const std::wstring& folder, const std::wstring& fileName);
 
+// Where the file name of a path begins: after its last "\" or "/", else 0.
+std::size_t NameStart(const std::wstring& path);
+
 inline constexpr wchar_t kUsersFileName[] = L"KVU.txt";
 inline constexpr wchar_t kLogFileName[] = L"KVL.txt";
 
