@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "core/ActionLog.h"
+#include "core/action_log_writer.h"
 #include "core/file_cipher.h"
 #include "core/file_system.h"
 

@@ -8,7 +8,7 @@
 #include <thread>
 #include <utility>
 
-#include "core/ActionLog.h"
+#include "core/action_log_writer.h"
 #include "core/Globals.h"
 #include "core/action_log.h"
 #include "ui/frmProgress.h"

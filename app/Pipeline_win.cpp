@@ -8,7 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "core/ActionLog.h"
+#include "core/action_log_writer.h"
 #include "app/Cipher.h"
 #include "core/Globals.h"
 #include "core/action_log.h"

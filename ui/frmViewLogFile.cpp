@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/ActionLog.h"
+#include "core/action_log_writer.h"
 #include "core/DataLock.h"
 #include "core/Globals.h"
 #include "core/Navigation.h"

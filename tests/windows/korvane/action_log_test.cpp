@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ActionLog.h"
+#include "core/action_log_writer.h"
 #include "core/Globals.h"
 #include "core/action_log.h"
 

@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/ActionLog.h"
+#include "core/action_log_writer.h"
 #include "app/Cipher.h"
 #include "core/Globals.h"
 #include "app/Pipeline.h"

@@ -1,4 +1,4 @@
-#include "core/ActionLog.h"
+#include "core/action_log_writer.h"
 
 #include <string>
 
