@@ -7,13 +7,13 @@
 namespace kv::setup {
 
 win::FormDesign frmBrowseFolders::Design() const {
-    win::FormDesign d;
-    d.caption = L"Locate Folder";
-    d.clientWidth = 4680;
-    d.clientHeight = 4560;
-    d.border = win::BorderStyle::FixedToolWindow;
-    d.showInTaskbar = false;
-    return d;
+    return {
+        .caption = L"Locate Folder",
+        .clientWidth = 4680,
+        .clientHeight = 4560,
+        .border = win::BorderStyle::FixedToolWindow,
+        .showInTaskbar = false,
+    };
 }
 
 void frmBrowseFolders::CreateControls() {

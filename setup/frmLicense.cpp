@@ -33,15 +33,15 @@ std::wstring AgreementText() {
 }  // namespace
 
 win::FormDesign frmLicense::Design() const {
-    win::FormDesign d;
-    d.caption = L"End-User License";
-    d.clientWidth = 9600;
-    d.clientHeight = 7200;
-    d.border = win::BorderStyle::Sizable;
-    d.centered = false;
-    d.minButton = true;
-    d.maxButton = true;
-    return d;
+    return {
+        .caption = L"End-User License",
+        .clientWidth = 9600,
+        .clientHeight = 7200,
+        .border = win::BorderStyle::Sizable,
+        .centered = false,
+        .minButton = true,
+        .maxButton = true,
+    };
 }
 
 void frmLicense::CreateControls() {

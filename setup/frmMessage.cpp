@@ -5,13 +5,13 @@
 namespace kv::setup {
 
 win::FormDesign frmMessage::Design() const {
-    win::FormDesign d;
-    d.caption = L"Complete...";
-    d.clientWidth = 6000;
-    d.clientHeight = 1440;
-    d.border = win::BorderStyle::FixedDialog;
-    d.showInTaskbar = false;
-    return d;
+    return {
+        .caption = L"Complete...",
+        .clientWidth = 6000,
+        .clientHeight = 1440,
+        .border = win::BorderStyle::FixedDialog,
+        .showInTaskbar = false,
+    };
 }
 
 void frmMessage::CreateControls() {

@@ -147,14 +147,14 @@ std::wstring ProgramHardVersion() {
 }
 
 win::FormDesign frmAbout::Design() const {
-    win::FormDesign design;
-    design.caption = L"About...";
-    design.clientWidth = 6360;
-    design.clientHeight = 4440;
-    design.border = win::BorderStyle::FixedDialog;
-    design.backColor = kBackColor;
-    design.showInTaskbar = false;
-    return design;
+    return {
+        .caption = L"About...",
+        .clientWidth = 6360,
+        .clientHeight = 4440,
+        .border = win::BorderStyle::FixedDialog,
+        .backColor = kBackColor,
+        .showInTaskbar = false,
+    };
 }
 
 void frmAbout::CreateControls() {

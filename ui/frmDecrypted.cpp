@@ -17,13 +17,13 @@ const win::FontDesc kBold{L"MS Sans Serif", 8.25, true};
 }  // namespace
 
 win::FormDesign frmDecrypted::Design() const {
-    win::FormDesign design;
-    design.caption = L"Decrypted Files";
-    design.clientWidth = 5745;
-    design.clientHeight = 4365;
-    design.border = win::BorderStyle::FixedSingle;
-    design.centered = true;
-    return design;
+    return {
+        .caption = L"Decrypted Files",
+        .clientWidth = 5745,
+        .clientHeight = 4365,
+        .border = win::BorderStyle::FixedSingle,
+        .centered = true,
+    };
 }
 
 void frmDecrypted::CreateControls() {

@@ -22,13 +22,13 @@ const wchar_t kSection[] = L"EasyDrop";
 }  // namespace
 
 win::FormDesign frmEasyDrop::Design() const {
-    win::FormDesign design;
-    design.caption = L"Korvane";
-    design.clientWidth = 1320;
-    design.clientHeight = 1035;
-    design.border = win::BorderStyle::FixedToolWindow;
-    design.centered = false;
-    return design;
+    return {
+        .caption = L"Korvane",
+        .clientWidth = 1320,
+        .clientHeight = 1035,
+        .border = win::BorderStyle::FixedToolWindow,
+        .centered = false,
+    };
 }
 
 void frmEasyDrop::CreateControls() {

@@ -17,13 +17,13 @@ void WrappingTextBox::CreateWrapping(const win::Container& where, const win::Rec
 }
 
 win::FormDesign frmHelp::Design() const {
-    win::FormDesign design;
-    design.caption = L"Help";
-    design.clientWidth = 7200;
-    design.clientHeight = 7200;
-    design.border = win::BorderStyle::Sizable;
-    design.centered = false;
-    return design;
+    return {
+        .caption = L"Help",
+        .clientWidth = 7200,
+        .clientHeight = 7200,
+        .border = win::BorderStyle::Sizable,
+        .centered = false,
+    };
 }
 
 void frmHelp::CreateControls() {

@@ -19,13 +19,13 @@ const win::FontDesc kBold{L"MS Sans Serif", 8.25, true};
 }
 
 win::FormDesign frmMain::Design() const {
-    win::FormDesign design;
-    design.caption = L"Korvane";
-    design.clientWidth = 5265;
-    design.clientHeight = 3480;
-    design.border = win::BorderStyle::FixedSingle;
-    design.minButton = true;
-    return design;
+    return {
+        .caption = L"Korvane",
+        .clientWidth = 5265,
+        .clientHeight = 3480,
+        .border = win::BorderStyle::FixedSingle,
+        .minButton = true,
+    };
 }
 
 void frmMain::CreateControls() {

@@ -17,13 +17,13 @@ constexpr int kButtonTop = kListTop + kListHeight + 180;
 }  // namespace
 
 win::FormDesign frmNotProcessed::Design() const {
-    win::FormDesign design;
-    design.caption = L"Documents Not Processed";
-    design.clientWidth = kClientWidth;
-    design.clientHeight = kButtonTop + kButtonHeight + 240;
-    design.border = win::BorderStyle::FixedSingle;
-    design.centered = true;
-    return design;
+    return {
+        .caption = L"Documents Not Processed",
+        .clientWidth = kClientWidth,
+        .clientHeight = kButtonTop + kButtonHeight + 240,
+        .border = win::BorderStyle::FixedSingle,
+        .centered = true,
+    };
 }
 
 void frmNotProcessed::CreateControls() {

@@ -49,14 +49,14 @@ bool EscFilter(frmProgress& target, const MSG& msg) {
 }  // namespace
 
 win::FormDesign frmProgress::Design() const {
-    win::FormDesign design;
-    design.clientWidth = kClientWidth;
-    design.clientHeight = kBarsHeight + ButtonGrowth();
-    design.border = win::BorderStyle::None;
-    design.centered = true;
-    design.backColor = kBlue;
-    design.showInTaskbar = false;
-    return design;
+    return {
+        .clientWidth = kClientWidth,
+        .clientHeight = kBarsHeight + ButtonGrowth(),
+        .border = win::BorderStyle::None,
+        .centered = true,
+        .backColor = kBlue,
+        .showInTaskbar = false,
+    };
 }
 
 void frmProgress::CreateControls() {

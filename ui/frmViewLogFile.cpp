@@ -78,13 +78,13 @@ std::wstring GeneralDateNow() {
 }
 
 win::FormDesign frmViewLogFile::Design() const {
-    win::FormDesign design;
-    design.caption = L"Log File";
-    design.clientWidth = 9600;
-    design.clientHeight = 6000;
-    design.border = win::BorderStyle::Sizable;
-    design.centered = false;
-    return design;
+    return {
+        .caption = L"Log File",
+        .clientWidth = 9600,
+        .clientHeight = 6000,
+        .border = win::BorderStyle::Sizable,
+        .centered = false,
+    };
 }
 
 void frmViewLogFile::CreateControls() {

@@ -27,13 +27,13 @@ void PaintImage(HDC dc, const RECT& r) {
 }  // namespace
 
 win::FormDesign frmMain::Design() const {
-    win::FormDesign d;
-    d.caption = L"Uninstall...";
-    d.clientWidth = 5415;
-    d.clientHeight = 2070;
-    d.border = win::BorderStyle::FixedDialog;
-    d.centered = true;
-    return d;
+    return {
+        .caption = L"Uninstall...",
+        .clientWidth = 5415,
+        .clientHeight = 2070,
+        .border = win::BorderStyle::FixedDialog,
+        .centered = true,
+    };
 }
 
 void frmMain::CreateControls() {

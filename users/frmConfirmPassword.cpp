@@ -12,13 +12,13 @@ const win::FontDesc kBold{L"MS Sans Serif", 8.25, true};
 }
 
 win::FormDesign frmConfirmPassword::Design() const {
-    win::FormDesign design;
-    design.caption = L"Confirm Password";
-    design.clientWidth = 4560;
-    design.clientHeight = 1860;
-    design.border = win::BorderStyle::FixedDialog;
-    design.showInTaskbar = false;
-    return design;
+    return {
+        .caption = L"Confirm Password",
+        .clientWidth = 4560,
+        .clientHeight = 1860,
+        .border = win::BorderStyle::FixedDialog,
+        .showInTaskbar = false,
+    };
 }
 
 void frmConfirmPassword::CreateControls() {

@@ -17,13 +17,13 @@ const win::FontDesc kBold{L"MS Sans Serif", 8.25, true};
 }
 
 win::FormDesign frmControl::Design() const {
-    win::FormDesign design;
-    design.caption = L"Korvane";
-    design.clientWidth = 5400;
-    design.clientHeight = 4200;
-    design.border = win::BorderStyle::FixedSingle;
-    design.minButton = true;
-    return design;
+    return {
+        .caption = L"Korvane",
+        .clientWidth = 5400,
+        .clientHeight = 4200,
+        .border = win::BorderStyle::FixedSingle,
+        .minButton = true,
+    };
 }
 
 void frmControl::CreateControls() {

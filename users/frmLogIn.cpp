@@ -12,13 +12,13 @@ namespace kv {
 using namespace Globals;
 
 win::FormDesign frmLogIn::Design() const {
-    win::FormDesign design;
-    design.caption = L"Log-In";
-    design.clientWidth = 4680;
-    design.clientHeight = 3000;
-    design.border = win::BorderStyle::FixedSingle;
-    design.minButton = true;
-    return design;
+    return {
+        .caption = L"Log-In",
+        .clientWidth = 4680,
+        .clientHeight = 3000,
+        .border = win::BorderStyle::FixedSingle,
+        .minButton = true,
+    };
 }
 
 void frmLogIn::CreateControls() {

@@ -17,13 +17,13 @@ const win::FontDesc kBold{L"MS Sans Serif", 8.25, true};
 }
 
 win::FormDesign frmSingleUser::Design() const {
-    win::FormDesign design;
-    design.caption = L"User Settings";
-    design.clientWidth = 5400;
-    design.clientHeight = 3240;
-    design.border = win::BorderStyle::FixedSingle;
-    design.minButton = true;
-    return design;
+    return {
+        .caption = L"User Settings",
+        .clientWidth = 5400,
+        .clientHeight = 3240,
+        .border = win::BorderStyle::FixedSingle,
+        .minButton = true,
+    };
 }
 
 void frmSingleUser::CreateControls() {
