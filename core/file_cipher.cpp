@@ -226,7 +226,7 @@ private:
     FsStatus WriteInPieces(const std::uint8_t* data, std::size_t size) {
         for (std::size_t at = 0; at < size;) {
             const std::size_t piece = std::min(write_size_, size - at);
-            const FsStatus status = out_.Write(data + at, piece);
+            FsStatus status = out_.Write(data + at, piece);
             if (!status.ok()) return status;
             at += piece;
         }
