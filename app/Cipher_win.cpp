@@ -30,6 +30,12 @@ FileSystem*& OverrideFs() {
     return fs;
 }
 
+// The folders the current run has cleared of working files; replaced at each run's start.
+std::unique_ptr<WorkingFileSweep>& RunSweep() {
+    static std::unique_ptr<WorkingFileSweep> sweep = std::make_unique<WorkingFileSweep>();
+    return sweep;
+}
+
 // The thread the documents are transformed on: started with the first document and kept
 // for the rest of the program, so a run of many small documents does not start a thread for
 // each. One document at a time; the window thread hands it over and handles messages until
@@ -109,8 +115,9 @@ private:
 class DocumentJob : public std::enable_shared_from_this<DocumentJob> {
 public:
     DocumentJob(std::wstring path, bool decrypt, bool report, std::wstring user, std::wstring_view action,
-                std::wstring logged)
-        : path_(std::move(path)),
+                std::wstring logged, const std::atomic<bool>* cancel)
+        : cancel_(cancel),
+          path_(std::move(path)),
           decrypt_(decrypt),
           report_(report),
           user_(std::move(user)),
@@ -129,6 +136,8 @@ public:
         // the source is removed: a program killed at any moment leaves either the source
         // or a recorded new file (or both).
         options.in_place = [this] { log_ = AppendLogEntry(user_, action_, logged_); };
+        options.cancel = cancel_;
+        options.sweep = RunSweep().get();
         CipherThread::Instance().Run([&] {
             try {
                 result_ = decrypt_ ? DecryptDocument(fs, path_, report_ ? &sink : nullptr, options)
@@ -201,6 +210,7 @@ private:
         if (frmProgress* window = win::LoadedForm<frmProgress>()) window->FileProgress(percent, times);
     }
 
+    const std::atomic<bool>* cancel_;
     std::wstring path_;
     bool decrypt_;
     bool report_;
@@ -219,9 +229,16 @@ private:
     friend class Sink;
 };
 
-void Refuse(const std::wstring& path, const wchar_t* what) {
-    win::MsgBox(std::wstring(L"Error Processing File: ") + win::CR + path + win::CR +
-                L"You do not have permission to " + what + L" files.");
+CipherRun Refuse(const std::wstring& path, Refusal refusal, CipherRunOptions* options) {
+    // Within one run, later documents refused the same way are only listed at its end.
+    bool* shown = options ? &options->refusalShown[static_cast<int>(refusal)] : nullptr;
+    if (!shown || !*shown) win::MsgBox(RefusalMessage(path, refusal));
+    if (shown) *shown = true;
+    CipherRun run;
+    run.outcome = CipherOutcome::kRefused;
+    run.refusal = refusal;
+    run.newPath = path;
+    return run;
 }
 
 // The document passes through four stages after its transform (closed, old target gone,
@@ -239,15 +256,21 @@ void PauseAfterTransform() {
     }
 }
 
-CipherRun Transform(const std::wstring& path, bool decrypt, bool report, const std::wstring& user) {
+CipherRun Transform(const std::wstring& path, bool decrypt, bool report, const std::wstring& user,
+                    const CipherRunOptions* options) {
     const std::wstring logged = decrypt ? PlainPathOf(path) : path;
     auto job = std::make_shared<DocumentJob>(path, decrypt, report, user,
-                                             decrypt ? kActionDecrypted : kActionEncrypted, logged);
+                                             decrypt ? kActionDecrypted : kActionEncrypted, logged,
+                                             options ? options->cancel : nullptr);
     CipherResult result = job->Run();
     CipherRun run;
     run.newPath = std::move(result.new_path);
     run.failure = std::move(result.failure);
     run.log = job->Log();
+    if (run.failure && run.failure->step == CipherStep::kCancelled) {
+        run.outcome = CipherOutcome::kCancelled;
+        return run;
+    }
     if (run.failure && run.failure->step != CipherStep::kDeleteOriginal) {
         run.outcome = CipherOutcome::kFailed;
         return run;
@@ -257,11 +280,17 @@ CipherRun Transform(const std::wstring& path, bool decrypt, bool report, const s
     return run;
 }
 
-CipherRun Refused(std::wstring newPath) {
-    CipherRun run;
-    run.outcome = CipherOutcome::kRefused;
-    run.newPath = std::move(newPath);
-    return run;
+// The account behind the session, read afresh: the refusal for this document, if any.
+Refusal CheckRight(bool decrypt) {
+    // Rights changed or the account deleted in another copy of the program count from
+    // this document on.
+    AppFunctions::TakeCurrentUserFromStore();
+    const UserRecord& user = Globals::CurrentUserRecord();
+    // A session whose account has been deleted (here or in another copy) has no rights left.
+    if (user.UserName.empty()) return Refusal::kAccountDeleted;
+    if (decrypt ? !user.AllowDecrypt : !user.AllowEncrypt)
+        return decrypt ? Refusal::kNoDecryptRight : Refusal::kNoEncryptRight;
+    return Refusal::kNone;
 }
 
 void StartNewFile(const std::wstring& path) {
@@ -269,6 +298,8 @@ void StartNewFile(const std::wstring& path) {
 }
 
 }  // namespace
+
+void StartCipherRun() { RunSweep() = std::make_unique<WorkingFileSweep>(); }
 
 FileSystem& CipherFileSystem() {
     if (FileSystem* fs = OverrideFs()) return *fs;
@@ -282,30 +313,35 @@ FileSystem* SetCipherFileSystem(FileSystem* fs) {
     return previous;
 }
 
-CipherRun EncryptFile(const std::wstring& path) {
-    // Rights changed or the account deleted in another copy of the program count from
-    // this document on.
-    AppFunctions::TakeCurrentUserFromStore();
-    const UserRecord& user = Globals::CurrentUserRecord();
-    // A session whose account has been deleted has no rights left.
-    if (user.UserName.empty() || !user.AllowEncrypt) {
-        Refuse(path, L"encrypt");
-        return Refused(path);
+std::wstring RefusalMessage(const std::wstring& path, Refusal refusal) {
+    std::wstring text = std::wstring(L"Error Processing File: ") + win::CR + path + win::CR;
+    switch (refusal) {
+        case Refusal::kNoEncryptRight: return text + L"You do not have permission to encrypt files.";
+        case Refusal::kNoDecryptRight: return text + L"You do not have permission to decrypt files.";
+        default:
+            return text + L"Your account has been deleted, so you can no longer encrypt or decrypt files.";
     }
-    const std::wstring userName = user.UserName;
-    const bool report = Globals::ShowProgress;
-    if (report) StartNewFile(path);
-    return Transform(path, false, report, userName);
 }
 
-CipherRun DecryptFile(const std::wstring& path) {
-    AppFunctions::TakeCurrentUserFromStore();
-    const UserRecord& user = Globals::CurrentUserRecord();
-    if (user.UserName.empty() || !user.AllowDecrypt) {
-        Refuse(path, L"decrypt");
-        return Refused(path);
+std::wstring RefusalReason(Refusal refusal) {
+    switch (refusal) {
+        case Refusal::kNoEncryptRight: return L"you do not have permission to encrypt files";
+        case Refusal::kNoDecryptRight: return L"you do not have permission to decrypt files";
+        default: return L"your account has been deleted";
     }
-    const std::wstring userName = user.UserName;
+}
+
+CipherRun EncryptFile(const std::wstring& path, CipherRunOptions* options) {
+    if (const Refusal refusal = CheckRight(false); refusal != Refusal::kNone) return Refuse(path, refusal, options);
+    const std::wstring userName = Globals::CurrentUserRecord().UserName;
+    const bool report = Globals::ShowProgress;
+    if (report) StartNewFile(path);
+    return Transform(path, false, report, userName, options);
+}
+
+CipherRun DecryptFile(const std::wstring& path, CipherRunOptions* options) {
+    if (const Refusal refusal = CheckRight(true); refusal != Refusal::kNone) return Refuse(path, refusal, options);
+    const std::wstring userName = Globals::CurrentUserRecord().UserName;
     StartNewFile(path);
     if (!IsLockedPath(path)) {
         // Only the pipeline calls this, and only for such names; anything else is not an
@@ -315,7 +351,7 @@ CipherRun DecryptFile(const std::wstring& path) {
         run.failure = CipherFailure{CipherStep::kOpenDocument, path, {FsErrorKind::kOther, L"The file name does not end in \"locked\"."}};
         return run;
     }
-    return Transform(path, true, true, userName);
+    return Transform(path, true, true, userName, options);
 }
 
 void DeleteFileQuietly(const std::wstring& path) { DeleteFileQuietly(CipherFileSystem(), path); }
@@ -327,6 +363,9 @@ std::wstring CipherFailureMessage(const std::wstring& document, const CipherFail
     if (failure.step == CipherStep::kCreateTemporary || failure.step == CipherStep::kWrite ||
         failure.step == CipherStep::kFlush || failure.step == CipherStep::kNotEncrypted)
         shown.path = document;
+    // The file in the way is named after the document that waits for it.
+    if (failure.step == CipherStep::kNameTaken)
+        return std::wstring(L"Error Processing File: ") + win::CR + document + win::CR + DescribeCipherFailure(shown);
     return std::wstring(L"Error Processing File: ") + win::CR + DescribeCipherFailure(shown);
 }
 

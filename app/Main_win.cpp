@@ -24,8 +24,14 @@ void InstallNavigation() {
         if (Globals::CurrentUserRecord().StartEasyDrop) win::TheForm<frmEasyDrop>().Show();
         else win::TheForm<frmMain>().Show();
     };
-    ways.ShowUserAdministration = [] { win::TheForm<frmControl>().Show(); };
-    ways.ShowOwnAccount = [] { win::TheForm<frmSingleUser>().Show(); };
+    ways.ShowUserAdministration = [] {
+        if (AppFunctions::AdministratorRightHeld()) win::TheForm<frmControl>().Show();
+    };
+    ways.ShowOwnAccount = [] {
+        if (AppFunctions::OwnAccountHeld()) win::TheForm<frmSingleUser>().Show();
+    };
+    ways.AdministratorAllowed = AppFunctions::AdministratorRightHeld;
+    ways.RefreshCurrentUser = AppFunctions::RefreshCurrentUser;
     ways.ProcessFiles = Pipeline::ProcessFiles;
     ways.HandleFileDrop = Pipeline::HandleFileDrop;
     ways.ProcessDrop = Pipeline::ProcessDrop;

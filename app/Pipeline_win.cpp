@@ -15,6 +15,7 @@
 #include "core/summary.h"
 #include "ui/OpenDocument.h"
 #include "ui/frmDecrypted.h"
+#include "ui/frmNotProcessed.h"
 #include "ui/frmProgress.h"
 #include "win/app.h"
 #include "win/dialogs.h"
@@ -61,19 +62,41 @@ void AddDecrypted(const std::wstring& path, std::size_t decryptedSoFar) {
     else list.push_back(path);
 }
 
-void Report(std::size_t encrypted, std::size_t decrypted) {
-    const std::wstring summary = BuildSummary(encrypted, decrypted);
+// What a run did not do: the documents left by a Cancel, and the failures and refusals that
+// had no message box of their own (the first of each kind has one, as a run of one document
+// shows it).
+struct Leftovers {
+    bool cancelled = false;
+    std::size_t notProcessed = 0;     // left by the Cancel: the abandoned one and those not started
+    std::vector<std::wstring> listed;  // lines of the list after the summary
+};
+
+// The list after the summary, modal like it.
+void ShowNotProcessed(const Leftovers& left) {
+    if (left.listed.empty()) return;
+    auto& list = win::TheForm<frmNotProcessed>();
+    list.SetLines(left.listed);
+    list.ShowModal();
+}
+
+void Report(std::size_t encrypted, std::size_t decrypted, const Leftovers& left) {
+    std::wstring summary = BuildSummary(encrypted, decrypted);
+    if (left.cancelled) summary += win::CR + RunCancelledLine(left.notProcessed);
     if (decrypted == 0) {
         win::MsgBox(summary);
+        ShowNotProcessed(left);
         return;
     }
     switch (Globals::CurrentUserRecord().AfterDecrypt) {
         case kAfterDecryptPrompt:
             if (decrypted == 1) {
-                if (win::MsgBox(ViewDecryptedQuestion(summary), win::MsgButtons::YesNo) == win::MsgResult::Yes)
-                    OpenDocument(Globals::DecryptedFiles[0]);
+                const bool view =
+                    win::MsgBox(ViewDecryptedQuestion(summary), win::MsgButtons::YesNo) == win::MsgResult::Yes;
+                ShowNotProcessed(left);
+                if (view) OpenDocument(Globals::DecryptedFiles[0]);
             } else {
                 win::MsgBox(summary);
+                ShowNotProcessed(left);
                 auto& chooser = win::TheForm<frmDecrypted>();
                 // A chooser still open from an earlier run shows this run's documents.
                 if (chooser.IsLoaded()) chooser.LoadFiles();
@@ -82,6 +105,7 @@ void Report(std::size_t encrypted, std::size_t decrypted) {
             break;
         case kAfterDecryptAlways: {
             win::MsgBox(summary);
+            ShowNotProcessed(left);
             const std::vector<std::wstring> decryptedFiles = Globals::DecryptedFiles;
             for (const std::wstring& path : decryptedFiles) OpenDocument(path);
             break;
@@ -89,12 +113,18 @@ void Report(std::size_t encrypted, std::size_t decrypted) {
         case kAfterDecryptNever:
         default:  // only a hand-edited user store holds another value: as "Never"
             win::MsgBox(summary);
+            ShowNotProcessed(left);
             break;
     }
 }
 
+bool IsDocument(const std::wstring& path) {
+    return Globals::FileSystem && Globals::FileSystem->FileExists(path);
+}
+
 void RunOnce(const std::vector<std::wstring>& paths) {
     Globals::DecryptedFiles.assign(1, std::wstring());
+    StartCipherRun();
     std::size_t encrypted = 0, decrypted = 0;
     win::SetBusyPointer(true);
     Globals::ShowProgress = true;
@@ -116,18 +146,50 @@ void RunOnce(const std::vector<std::wstring>& paths) {
         }
     };
 
-    for (const std::wstring& path : paths) {
-        if (!Globals::FileSystem || !Globals::FileSystem->FileExists(path)) continue;
+    Leftovers left;
+    CipherRunOptions options;
+    options.cancel = &progress.CancelFlag();
+    bool failureShown = false;
+    // The first failure of a run gets its box; the later ones go to the list.
+    auto failed = [&](const std::wstring& path, const std::wstring& message, const std::wstring& reason) {
+        if (!failureShown) win::MsgBox(message);
+        else left.listed.push_back(NotProcessedLine(path, reason));
+        failureShown = true;
+    };
+    // The documents from `from` on that a Cancel leaves as they are.
+    auto cancelFrom = [&](std::size_t from) {
+        left.cancelled = true;
+        for (std::size_t i = from; i < paths.size(); ++i)
+            if (IsDocument(paths[i]) && !IsWorkingFileName(paths[i])) ++left.notProcessed;
+    };
+
+    for (std::size_t index = 0; index < paths.size(); ++index) {
+        const std::wstring& path = paths[index];
+        if (progress.CancelRequested()) {
+            cancelFrom(index);
+            break;
+        }
+        if (!IsDocument(path)) continue;
         if (IsWorkingFileName(path)) {
             // Left by a run that could not finish (a power cut): never a document of the
-            // user, and the next run of its document removes it.
-            win::MsgBox(std::wstring(L"Error Processing File: ") + win::CR + path + win::CR +
-                        L"This is a temporary file of Korvane, not a document. It was left as it is.");
+            // user, and the next document processed in its folder removes it.
+            failed(path,
+                   std::wstring(L"Error Processing File: ") + win::CR + path + win::CR +
+                       L"This is a temporary file of Korvane, not a document. It was left as it is.",
+                   L"a temporary file of Korvane, not a document");
             continue;
         }
         const bool locked = IsLockedPath(path);
-        const CipherRun run = locked ? DecryptFile(path) : EncryptFile(path);
-        if (run.failure) win::MsgBox(CipherFailureMessage(path, *run.failure));
+        const CipherRunOptions before = options;
+        const CipherRun run = locked ? DecryptFile(path, &options) : EncryptFile(path, &options);
+        if (run.outcome == CipherOutcome::kCancelled) {
+            ++left.notProcessed;
+            cancelFrom(index + 1);
+            break;
+        }
+        if (run.outcome == CipherOutcome::kRefused && before.refusalShown[static_cast<int>(run.refusal)])
+            left.listed.push_back(NotProcessedLine(path, RefusalReason(run.refusal)));
+        if (run.failure) failed(path, CipherFailureMessage(path, *run.failure), CipherFailureReason(*run.failure));
         if (!run.Transformed()) continue;
         logged(run);
         if (locked) {
@@ -149,7 +211,7 @@ void RunOnce(const std::vector<std::wstring>& paths) {
         text += L"The documents of this run were processed, but not every one of them is recorded.";
         win::MsgBox(text);
     }
-    Report(encrypted, decrypted);
+    Report(encrypted, decrypted, left);
 }
 
 }  // namespace

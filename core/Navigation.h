@@ -19,6 +19,12 @@ struct Navigation {
     // The working windows' menus: user administration (administrators) and the own account.
     std::function<void()> ShowUserAdministration;
     std::function<void()> ShowOwnAccount;
+    // Before an administrator's action (the log viewer's open, print and truncation): the
+    // logged-in user's record read afresh from the user store; false, after telling the user
+    // why, when the right is gone. The menus take the fresh record, without a word, from
+    // RefreshCurrentUser as they open.
+    std::function<bool()> AdministratorAllowed;
+    std::function<void()> RefreshCurrentUser;
     // A processing run: the main window's Process button hands a one-element path list to
     // ProcessFiles, a drop hands its data to HandleFileDrop, the log-in the documents the
     // program was started with to ProcessDrop (see app/Pipeline.h).
@@ -29,5 +35,8 @@ struct Navigation {
 
 // The program-wide ways; empty until the program fills them in.
 Navigation& Navigate();
+
+// AdministratorAllowed, where the program has filled it in.
+bool AdministratorStillAllowed();
 
 }  // namespace kv

@@ -5,7 +5,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
-#include <map>
+#include <set>
 #include <mutex>
 #include <memory>
 #include <stdexcept>
@@ -85,56 +85,35 @@ FsStatus CreateTemporary(FileSystem& fs, const std::wstring& target, const std::
     return status;
 }
 
-// Whether a folder held any working file when this program first looked. Looking for a
-// document's stale working files means searching its folder, which costs as much as the
-// whole rest of a small document where the file system has to read the folder for it; a
-// folder that held none at the first look gets none later except from a run that died
-// with the power (which ends this program too), so it is searched once only.
-class FoldersWithoutWorkingFiles {
-public:
-    bool Clean(FileSystem& fs, const std::wstring& folder) {
-        {
-            std::lock_guard<std::mutex> lock(lock_);
-            const auto found = known_.find({&fs, folder});
-            if (found != known_.end()) return found->second;
-        }
-        bool clean = true;
-        for (const std::wstring& name : fs.FilesStartingWith(folder, L""))
-            if (IsWorkingFileName(name)) {
-                clean = false;
-                break;
-            }
+}  // namespace
+
+void WorkingFileSweep::Sweep(FileSystem& fs, const std::wstring& folder) {
+    {
         std::lock_guard<std::mutex> lock(lock_);
-        if (known_.size() >= 4096) known_.clear();  // bounded, whatever a program meets
-        known_[{&fs, folder}] = clean;
-        return clean;
+        if (!swept_.insert({&fs, folder}).second) return;
+        if (swept_.size() > 4096) swept_.clear();  // bounded, whatever a run meets
     }
+    SweepFolder(fs, folder);
+}
 
-private:
-    std::mutex lock_;
-    std::map<std::pair<const FileSystem*, std::wstring>, bool> known_;
-};
-
-// Working files of this document that a run which died left behind (after a power
-// cut; the system removes them when only the program died). Files of a run still
-// going on in another copy of the program are open and cannot be removed.
-void RemoveStaleWorkingFiles(FileSystem& fs, const std::wstring& plain_path) {
-    static FoldersWithoutWorkingFiles folders;
+void WorkingFileSweep::SweepFolder(FileSystem& fs, const std::wstring& folder) {
+    // A working file of a run still going on in another copy of the program is open, and
+    // open so that nobody else may remove it: its removal fails and it stays.
     try {
-        const std::wstring folder = FolderOf(plain_path);
-        if (folders.Clean(fs, folder)) return;
-        const std::wstring folder_part = plain_path.substr(0, NameStart(plain_path));
-        for (const std::wstring& name : fs.FilesStartingWith(folder, WorkingFilePrefix(plain_path)))
+        // The folder's own separator joins it to the names (POSIX paths in native builds).
+        const wchar_t separator = folder.find(L'\\') == std::wstring::npos && folder.find(L'/') != std::wstring::npos
+                                      ? L'/'
+                                      : L'\\';
+        std::wstring folder_part = folder;
+        if (!folder_part.empty() && folder_part.back() != L'\\' && folder_part.back() != L'/') folder_part += separator;
+        if (folder == L".") folder_part.clear();
+        for (const std::wstring& name : fs.FilesStartingWith(folder, L""))
             if (IsWorkingFileName(name)) fs.Remove(folder_part + name);
-        // Earlier versions named them after the new name of the document.
-        const std::wstring plain_name = plain_path.substr(folder_part.size());
-        for (const std::wstring& target : {plain_name, plain_name + std::wstring(LockedSuffix)})
-            for (const std::wstring& name : fs.FilesStartingWith(folder, target + L".~kv"))
-                if (name.size() > target.size() && IsLegacyWorkingName(std::wstring_view(name).substr(target.size())))
-                    fs.Remove(folder_part + name);
     } catch (...) {
     }
 }
+
+namespace {
 
 // Writes the blocks of one document in order, on a thread of its own when there is more
 // than one block, and reports the progress of what has been written. Its buffers go round
@@ -314,7 +293,10 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
     // document, whole or cut short.
     if (!encrypt && length > 0 && length < 3) return fail(CipherStep::kNotEncrypted, source, {FsErrorKind::kOther, {}});
 
-    RemoveStaleWorkingFiles(fs, plain_path);
+    // Working files that runs which died left in this folder (before the system marked
+    // them, or after a power cut) go, whichever document they were made from.
+    if (options.sweep) options.sweep->Sweep(fs, FolderOf(plain_path));
+    else WorkingFileSweep::SweepFolder(fs, FolderOf(plain_path));
 
     std::wstring temp_path;
     std::unique_ptr<FileHandle> out;
@@ -343,8 +325,16 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
     // block while another writes this one, so the disk never waits for the transform.
     const std::size_t block = std::max<std::size_t>(options.block_size, 1);
     BlockWriter writer(*out, rhythm, progress, options.write_size, payload > block);
+    // Only a document of several blocks can be abandoned: a smaller one is done sooner than
+    // its clean-up would be.
+    const bool abandonable = options.cancel != nullptr && payload > block;
+    auto cancelled = [&] { return abandonable && options.cancel->load(std::memory_order_relaxed); };
     std::uint64_t done = 0;
     while (done < payload) {
+        if (done > 0 && cancelled()) {
+            writer.Stop();
+            return fail_and_clean(CipherStep::kCancelled, source, {});
+        }
         // A small document gets a buffer of its own size: a whole block, zeroed for each of
         // hundreds of small documents, costs more than their file work.
         std::uint8_t* buffer = writer.FreeBuffer(std::size_t(std::min<std::uint64_t>(block, payload)) + 3);
@@ -383,21 +373,31 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
 
     // The new file is the old document in another form: it keeps its attributes and time,
     // set before the flush so that one flush takes them to the disk with the content.
+    if (cancelled()) return fail_and_clean(CipherStep::kCancelled, source, {});
     if (stamp.valid) out->SetStamp(stamp);
     status = out->Flush();
     if (!status.ok()) return fail_and_clean(CipherStep::kFlush, temp_path, status);
     in.reset();
 
-    // An older file of the new name is replaced; where the volume has a Recycle Bin it
-    // goes there first, so a user who replaced the wrong file can get it back. Where the
-    // name is free (nearly always) the new file takes it in one step, without asking first.
-    status = WithRetries(options, [&] { return out->PutInPlaceIfFree(target); });
+    // The new file takes its name in one step where the name is free (nearly always). A file
+    // already there goes to the Recycle Bin, from where the user can get it back; one that
+    // cannot go there is never replaced, and this document is not processed.
+    auto put_in_place = [&] {
+        FsStatus s = WithRetries(options, [&] { return out->PutInPlaceIfFree(target); });
+        // A platform that cannot tell in the same step: the name is free when nothing is there.
+        if (s.kind == FsErrorKind::kAlreadyExists && !fs.Exists(target))
+            s = WithRetries(options, [&] { return out->PutInPlace(target); });
+        return s;
+    };
+    status = put_in_place();
     if (status.kind == FsErrorKind::kAlreadyExists) {
-        if (fs.Exists(target)) {
-            bool recycled = false;
-            fs.Recycle(target, &recycled);
+        bool recycled = false;
+        FsStatus why = fs.Recycle(target, &recycled);
+        if (!recycled) {
+            if (why.ok()) why = {FsErrorKind::kOther, {}};
+            return fail_and_clean(CipherStep::kNameTaken, target, why);
         }
-        status = WithRetries(options, [&] { return out->PutInPlace(target); });
+        status = put_in_place();
     }
     if (!status.ok()) return fail_and_clean(CipherStep::kReplace, target, status);
     out.reset();
@@ -512,6 +512,13 @@ std::wstring DescribeCipherFailure(const CipherFailure& failure) {
                    L"This file is not a complete encrypted document: its name ends in \"locked\", but its content "
                    L"is not what encryption makes of a document (never encrypted, or cut short). It was left as it is.";
         case CipherStep::kDeleteOriginal: what = L"The file could not be removed after it was processed; both files are kept."; break;
+        case CipherStep::kCancelled: return failure.path + L'\r' + L"The processing was cancelled. The file was left as it is.";
+        case CipherStep::kNameTaken: {
+            std::wstring text = L"Another file already has the new name, and it cannot be moved to the Recycle Bin:" +
+                                std::wstring(1, L'\r') + failure.path;
+            if (!failure.status.text.empty()) text += L'\r' + failure.status.text;
+            return text + L'\r' + L"It was left as it is, and this document was not processed.";
+        }
     }
     std::wstring why;
     switch (failure.status.kind) {
@@ -526,6 +533,40 @@ std::wstring DescribeCipherFailure(const CipherFailure& failure) {
     if (!why.empty()) text += L'\r' + why;
     if (!failure.status.text.empty() && failure.status.text != why) text += L'\r' + failure.status.text;
     return text;
+}
+
+std::wstring CipherFailureReason(const CipherFailure& failure) {
+    switch (failure.step) {
+        case CipherStep::kNotEncrypted: return L"not a complete encrypted document";
+        case CipherStep::kCancelled: return L"the processing was cancelled";
+        default: break;
+    }
+    std::wstring why;
+    switch (failure.status.kind) {
+        case FsErrorKind::kNotFound: why = L"not found any more"; break;
+        case FsErrorKind::kAccessDenied: why = L"read-only, or access is denied"; break;
+        case FsErrorKind::kSharingViolation: why = L"in use by another program"; break;
+        case FsErrorKind::kDiskFull: why = L"the disk is full"; break;
+        case FsErrorKind::kNameTooLong: why = L"the new name is too long for the file system"; break;
+        default: break;
+    }
+    if (why.empty()) why = failure.status.text;
+    if (why.empty()) {
+        // The first line of the full message says what failed.
+        CipherFailure bare = failure;
+        bare.path.clear();
+        bare.status = {};
+        why = DescribeCipherFailure(bare);
+        why = why.substr(0, why.find(L'\r'));
+    }
+    if (why.empty()) why = L"it could not be processed";
+    // System texts end in a full stop and a line end, and may hold several lines: a list
+    // line holds one.
+    for (wchar_t& c : why)
+        if (c == L'\r' || c == L'\n') c = L' ';
+    while (!why.empty() && (why.back() == L' ' || why.back() == L'.')) why.pop_back();
+    if (failure.step == CipherStep::kDeleteOriginal) why = L"processed, but the original could not be removed (" + why + L")";
+    return why;
 }
 
 }  // namespace kv

@@ -9,13 +9,17 @@
 // untouched and no temporary file behind.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "core/file_system.h"
 
@@ -82,6 +86,8 @@ enum class CipherStep {
     kNewName,          // the new name cannot exist on the volume (too long); checked before anything is written
     kNotEncrypted,     // a name ending in "locked" on content encryption never made (whole); left as it is
     kDeleteOriginal,   // the new file is in place but the source could not be removed: both are kept
+    kCancelled,        // stopped on request in the middle of a large document; the source untouched
+    kNameTaken,        // another file has the new name and cannot go to the Recycle Bin: it stays, nothing is done
 };
 
 struct CipherFailure {
@@ -95,6 +101,22 @@ struct CipherResult {
     std::optional<CipherFailure> failure;  // empty on success
 
     bool ok() const { return !failure.has_value(); }
+};
+
+// The folders one run of documents has cleared of working files that no running program
+// holds open (runs that died before the system had marked them, or at a power cut, left
+// them). Each folder is cleared the first time the run meets it, whichever document it
+// processes there.
+class WorkingFileSweep {
+public:
+    void Sweep(FileSystem& fs, const std::wstring& folder);
+    // Removes every working file in `folder` that can be removed; one that another copy of
+    // the program is writing is open, cannot be removed and stays.
+    static void SweepFolder(FileSystem& fs, const std::wstring& folder);
+
+private:
+    std::mutex lock_;
+    std::set<std::pair<const FileSystem*, std::wstring>> swept_;
 };
 
 struct CipherOptions {
@@ -112,13 +134,19 @@ struct CipherOptions {
     // source is removed: what must be recorded about the change is recorded then, so that
     // no moment exists at which the source is gone and the change unrecorded.
     std::function<void()> in_place;
+    // Set by another thread to stop. A document that fits in one block is finished; a
+    // larger one is abandoned between two blocks (or before its flush): its working file
+    // is removed, the source stays as it was, and the result is failure kCancelled.
+    const std::atomic<bool>* cancel = nullptr;
+    // The run's cleared folders; null: the document's folder is cleared for this document.
+    WorkingFileSweep* sweep = nullptr;
 };
 
 // Encrypts `path` into LockedPathOf(path) and removes `path`. Progress goes to
-// `progress` (null: no reports). Working files that an earlier run of the same
-// document left behind are removed first. The new file keeps the attributes and
+// `progress` (null: no reports). Working files left behind in its folder that no
+// running program holds are removed first (see WorkingFileSweep). The new file keeps the attributes and
 // the last-write time of the old one. An older file of the new name goes to the
-// Recycle Bin where the volume has one; otherwise it is replaced.
+// Recycle Bin; where it cannot, it stays and the document is not processed (kNameTaken).
 CipherResult EncryptDocument(FileSystem& fs, const std::wstring& path, ProgressSink* progress,
                              const CipherOptions& options = {});
 
@@ -135,5 +163,10 @@ void DeleteFileQuietly(FileSystem& fs, const std::wstring& path);
 
 // A message for the user: what failed, the file, and why, lines joined by CR.
 std::wstring DescribeCipherFailure(const CipherFailure& failure);
+
+// Why the document was not processed, in a few words for a list of documents ("in use by
+// another program", "not a complete encrypted document"): the cause when the system named
+// one, else the failure's own text, else what failed.
+std::wstring CipherFailureReason(const CipherFailure& failure);
 
 }  // namespace kv

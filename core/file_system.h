@@ -80,8 +80,9 @@ public:
     // True for an existing file (not a folder).
     virtual bool Exists(const std::wstring& path) = 0;
     virtual FsStatus Size(const std::wstring& path, std::uint64_t* size) = 0;
-    // Moves the file to the Recycle Bin, from where the user can restore it, when its
-    // volume has one (*recycled true). Where there is none, nothing is changed.
+    // Moves the file to the Recycle Bin, from where the user can restore it (*recycled
+    // true). Where it cannot go there, nothing is changed, *recycled is false and the
+    // status's text says why; the file is never deleted for good.
     virtual FsStatus Recycle(const std::wstring& path, bool* recycled) = 0;
     // The names (without folder) of the files in `folder` whose names start with `prefix`.
     virtual std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) = 0;

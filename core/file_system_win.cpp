@@ -4,8 +4,10 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <cwchar>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -86,6 +88,32 @@ bool MarkForDeletion(HANDLE handle, bool remove) {
     FILE_DISPOSITION_INFO disposition{};
     disposition.DeleteFile = remove ? TRUE : FALSE;
     return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
+// How a working file is marked for deletion from its creation up to the moment it is kept.
+// Windows 10 (1809) and later can lift the mark that CreateFile's FILE_FLAG_DELETE_ON_CLOSE
+// sets (FileDispositionInfoEx with FILE_DISPOSITION_FLAG_ON_CLOSE): that mark exists from
+// the file's first moment. Older systems and Wine cannot lift it; there the file is
+// created unmarked and marked by its disposition in the very next call, which leaves one
+// system call during which a kill leaves an empty file (the next run in that folder
+// removes it).
+enum class MarkKind { kUnknown, kCreateFlag, kDisposition };
+std::atomic<MarkKind> g_markKind{MarkKind::kUnknown};
+
+constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+constexpr DWORD kDispositionDelete = 0x1;      // FILE_DISPOSITION_FLAG_DELETE
+constexpr DWORD kDispositionOnClose = 0x8;     // FILE_DISPOSITION_FLAG_ON_CLOSE
+
+bool SetDeleteOnClose(HANDLE handle, bool remove) {
+    struct {
+        DWORD Flags;
+    } info{kDispositionOnClose | (remove ? kDispositionDelete : 0)};
+    return ::SetFileInformationByHandle(handle, kFileDispositionInfoEx, &info, sizeof info) != FALSE;
+}
+
+// Sets or lifts the mark the way the file got it.
+bool Mark(HANDLE handle, MarkKind kind, bool remove) {
+    return kind == MarkKind::kCreateFlag ? SetDeleteOnClose(handle, remove) : MarkForDeletion(handle, remove);
 }
 
 // The longest name one folder entry may have on the volume of `path`.
@@ -173,8 +201,8 @@ private:
 
 class Win32File final : public FileHandle {
 public:
-    Win32File(HANDLE handle, bool durable, bool temporary = false)
-        : handle_(handle), durable_(durable), temporary_(temporary), flusher_(handle) {}
+    Win32File(HANDLE handle, bool durable, MarkKind mark = MarkKind::kUnknown)
+        : handle_(handle), durable_(durable), temporary_(mark != MarkKind::kUnknown), mark_(mark), flusher_(handle) {}
     // A working file not kept is still marked for deletion: closing it removes it.
     ~Win32File() override {
         flusher_.Stop();
@@ -205,10 +233,49 @@ public:
     FsStatus PutInPlace(const std::wstring& target) override { return Rename(target, true); }
     FsStatus PutInPlaceIfFree(const std::wstring& target) override { return Rename(target, false); }
 
+    // Where the name is free the file is renamed still marked, and the mark lifted once it
+    // has the name: a program killed at any moment before leaves no working file (the
+    // system removes it, under either name), and the document it was made from is still
+    // there. Over an existing file (the user store's rewrite) the mark goes first, as a
+    // file marked for deletion must not take the place of one that is to stay.
     FsStatus Rename(const std::wstring& target, bool replace) {
         if (!temporary_) return FromWin32(ERROR_INVALID_FUNCTION);
         flusher_.Stop();
-        if (!MarkForDeletion(handle_, false)) return LastError();
+        if (replace) {
+            if (!Mark(handle_, mark_, false)) return LastError();
+            const DWORD err = RenameTo(target, true);
+            if (err != ERROR_SUCCESS) {
+                Mark(handle_, mark_, true);  // still ours to remove
+                return FromWin32(err);
+            }
+        } else {
+            DWORD err = RenameTo(target, false);
+            if (err != ERROR_SUCCESS && err != ERROR_ALREADY_EXISTS && err != ERROR_FILE_EXISTS &&
+                mark_ == MarkKind::kDisposition) {
+                // A file system that will not rename a file with a deletion pending: the
+                // mark is lifted for the rename alone.
+                if (!MarkForDeletion(handle_, false)) return LastError();
+                err = RenameTo(target, false);
+                if (err != ERROR_SUCCESS) {
+                    MarkForDeletion(handle_, true);
+                    return FromWin32(err);
+                }
+            } else if (err != ERROR_SUCCESS) {
+                return FromWin32(err);
+            } else if (!Mark(handle_, mark_, false)) {
+                // Renamed but still marked: closing removes it under its new name, and the
+                // document it was made from stays as it was.
+                return LastError();
+            }
+        }
+        // No second flush: the content was flushed before, and the file system records the
+        // new name in its journal before the removal of the source that follows it.
+        temporary_ = false;
+        return {};
+    }
+
+    // Renames the open file; the system's error code, ERROR_SUCCESS when renamed.
+    DWORD RenameTo(const std::wstring& target, bool replace) {
         const std::wstring name = NtPath(target);
         std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + name.size() * sizeof(wchar_t));
         auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
@@ -216,16 +283,9 @@ public:
         rename->RootDirectory = nullptr;
         rename->FileNameLength = DWORD(name.size() * sizeof(wchar_t));
         std::copy(name.begin(), name.end(), rename->FileName);
-        if (!::SetFileInformationByHandle(handle_, FileRenameInfo, rename, DWORD(buffer.size()))) {
-            DWORD err = ::GetLastError();
-            if (err == ERROR_SUCCESS) err = ERROR_WRITE_FAULT;
-            MarkForDeletion(handle_, true);  // still ours to remove
-            return FromWin32(err);
-        }
-        // No second flush: the content was flushed before, and the file system records the
-        // new name in its journal before the removal of the source that follows it.
-        temporary_ = false;
-        return {};
+        if (::SetFileInformationByHandle(handle_, FileRenameInfo, rename, DWORD(buffer.size()))) return ERROR_SUCCESS;
+        const DWORD err = ::GetLastError();
+        return err == ERROR_SUCCESS ? ERROR_WRITE_FAULT : err;
     }
     Win32File(const Win32File&) = delete;
     Win32File& operator=(const Win32File&) = delete;
@@ -276,6 +336,7 @@ private:
     HANDLE handle_;
     bool durable_;
     bool temporary_;
+    MarkKind mark_;
     BackgroundFlusher flusher_;
 };
 
@@ -286,21 +347,7 @@ public:
     FsStatus Open(const std::wstring& path, OpenMode mode, std::unique_ptr<FileHandle>* file) override {
         const std::wstring p = Win32Path(path);
         HANDLE h;
-        if (mode == OpenMode::kCreateTemporary) {
-            // Marked for deletion from the first moment: if the program dies while the file
-            // is written, the system removes it. PutInPlace lifts the mark.
-            h = CreateFileW(p.c_str(), GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, CREATE_NEW,
-                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-            if (h == INVALID_HANDLE_VALUE) return LastError();
-            if (!MarkForDeletion(h, true)) {
-                const FsStatus status = LastError();
-                CloseHandle(h);
-                DeleteFileW(p.c_str());
-                return status;
-            }
-            *file = std::make_unique<Win32File>(h, durable_, true);
-            return {};
-        }
+        if (mode == OpenMode::kCreateTemporary) return CreateTemporary(p, file);
         if (mode == OpenMode::kCreateNew) {
             h = CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -341,13 +388,34 @@ public:
 
     FsStatus Recycle(const std::wstring& path, bool* recycled) override {
         *recycled = false;
+        auto refused = [](const wchar_t* why) { return FsStatus{FsErrorKind::kOther, why}; };
         // The shell's delete takes short paths only; local fixed disks have a Recycle Bin,
-        // removable and network drives none (there the file is replaced as it always was).
+        // removable and network drives none.
         const std::wstring full = FullPath(Win32Path(path));
-        if (full.size() >= MAX_PATH || full.rfind(L"\\\\?\\", 0) == 0) return {};
+        if (full.size() >= MAX_PATH || full.rfind(L"\\\\?\\", 0) == 0)
+            return refused(L"Its path is too long for the Recycle Bin.");
         std::wstring root(MAX_PATH + 1, L'\0');
-        if (!::GetVolumePathNameW(full.c_str(), root.data(), DWORD(root.size()))) return {};
-        if (::GetDriveTypeW(root.c_str()) != DRIVE_FIXED) return {};
+        if (!::GetVolumePathNameW(full.c_str(), root.data(), DWORD(root.size())))
+            return refused(L"Its drive has no Recycle Bin.");
+        if (::GetDriveTypeW(root.c_str()) != DRIVE_FIXED)
+            return refused(L"Its drive has no Recycle Bin (a removable or network drive).");
+        // Where the Recycle Bin cannot take a file (none on the drive, turned off, full, the
+        // file too large for it) the shell deletes it for good without a word. A second name
+        // for the same file, made first, keeps it: a file that went to the Recycle Bin still
+        // has both names, one deleted for good is left with this one and gets its own back.
+        // A program killed meanwhile leaves that name ("~kvkeep" and hex digits): never a
+        // working file, never removed by Korvane, as it may be the file's only name.
+        std::wstring keeper;
+        for (int attempt = 0;; ++attempt) {
+            const std::uint64_t mixed = (std::uint64_t(::GetTickCount64()) << 20) ^ ::GetCurrentProcessId() ^
+                                        (std::uint64_t(attempt) * 0x9E3779B97F4A7C15ull);
+            wchar_t name[32] = {};
+            swprintf(name, 32, L"~kvkeep%08x.tmp", unsigned(mixed ^ (mixed >> 32)));
+            keeper = full.substr(0, full.find_last_of(L'\\') + 1) + name;
+            if (::CreateHardLinkW(keeper.c_str(), full.c_str(), nullptr)) break;
+            if (::GetLastError() != ERROR_ALREADY_EXISTS || attempt == 16)
+                return refused(L"Korvane cannot make sure it could be restored from the Recycle Bin on this drive.");
+        }
         std::wstring from = full;
         from.push_back(L'\0');  // the list ends with an empty name
         const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -357,9 +425,25 @@ public:
         op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI | FOF_NOCONFIRMMKDIR;
         const int result = ::SHFileOperationW(&op);
         if (SUCCEEDED(com)) ::CoUninitialize();
-        if (result != 0 || op.fAnyOperationsAborted) return FromWin32(ERROR_ACCESS_DENIED);
-        *recycled = !Exists(path);
-        return {};
+        DWORD links = 0;
+        {
+            const HANDLE h = CreateFileW(keeper.c_str(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                         0, nullptr);
+            BY_HANDLE_FILE_INFORMATION info{};
+            if (h != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(h, &info)) links = info.nNumberOfLinks;
+            if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        }
+        if (!Exists(path) && links >= 2) {
+            ::DeleteFileW(keeper.c_str());
+            *recycled = true;
+            return {};
+        }
+        // Not in the Recycle Bin: the file keeps (or gets back) its name.
+        if (Exists(path)) ::DeleteFileW(keeper.c_str());
+        else ::MoveFileExW(keeper.c_str(), full.c_str(), 0);
+        if (result != 0 || op.fAnyOperationsAborted) return refused(L"The Recycle Bin could not take it.");
+        return refused(L"The Recycle Bin is missing, turned off or full.");
     }
 
     std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {
@@ -394,6 +478,38 @@ public:
     }
 
 private:
+    // A working file, marked for deletion from its first moment where the system allows it
+    // (see MarkKind): if the program dies while the file is written, the system removes it.
+    // PutInPlace lifts the mark.
+    FsStatus CreateTemporary(const std::wstring& p, std::unique_ptr<FileHandle>* file) {
+        constexpr DWORD kAccess = GENERIC_WRITE | DELETE | FILE_READ_ATTRIBUTES;
+        constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
+        MarkKind kind = g_markKind.load();
+        if (kind != MarkKind::kDisposition) {
+            HANDLE h = CreateFileW(p.c_str(), kAccess, 0, nullptr, CREATE_NEW, kFlags | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+            if (h == INVALID_HANDLE_VALUE) return LastError();
+            // The first working file tells whether this system can lift that mark again:
+            // one that can also sets it through the same call.
+            if (kind == MarkKind::kCreateFlag || SetDeleteOnClose(h, true)) {
+                g_markKind = MarkKind::kCreateFlag;
+                *file = std::make_unique<Win32File>(h, durable_, MarkKind::kCreateFlag);
+                return {};
+            }
+            g_markKind = MarkKind::kDisposition;
+            CloseHandle(h);  // removes it
+        }
+        HANDLE h = CreateFileW(p.c_str(), kAccess, 0, nullptr, CREATE_NEW, kFlags, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return LastError();
+        if (!MarkForDeletion(h, true)) {
+            const FsStatus status = LastError();
+            CloseHandle(h);
+            DeleteFileW(p.c_str());
+            return status;
+        }
+        *file = std::make_unique<Win32File>(h, durable_, MarkKind::kDisposition);
+        return {};
+    }
+
     bool durable_;
 };
 

@@ -7,4 +7,9 @@ Navigation& Navigate() {
     return ways;
 }
 
+bool AdministratorStillAllowed() {
+    const auto& allowed = Navigate().AdministratorAllowed;
+    return !allowed || allowed();
+}
+
 }  // namespace kv

@@ -254,7 +254,7 @@ public:
     // No Recycle Bin here.
     FsStatus Recycle(const std::wstring&, bool* recycled) override {
         *recycled = false;
-        return {};
+        return {FsErrorKind::kOther, L"There is no Recycle Bin here."};
     }
 
     std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {

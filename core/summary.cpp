@@ -26,4 +26,18 @@ std::wstring ViewDecryptedQuestion(std::wstring_view summary) {
     return text;
 }
 
+std::wstring RunCancelledLine(std::size_t notProcessed) {
+    std::wstring line = L"The run was cancelled: ";
+    line += std::to_wstring(notProcessed);
+    line += notProcessed == 1 ? L" document was not processed." : L" documents were not processed.";
+    return line;
+}
+
+std::wstring NotProcessedLine(std::wstring_view path, std::wstring_view reason) {
+    std::wstring line(path);
+    line += L" - ";
+    line += reason;
+    return line;
+}
+
 }  // namespace kv

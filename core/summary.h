@@ -16,4 +16,11 @@ std::wstring BuildSummary(std::size_t encrypted, std::size_t decrypted);
 // the offer to view the document.
 std::wstring ViewDecryptedQuestion(std::wstring_view summary);
 
+// The line that follows the summary of a cancelled run: that it was cancelled and how many
+// documents were left unprocessed.
+std::wstring RunCancelledLine(std::size_t notProcessed);
+
+// One line of the list of documents a run did not process: the path and why.
+std::wstring NotProcessedLine(std::wstring_view path, std::wstring_view reason);
+
 }  // namespace kv

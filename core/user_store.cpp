@@ -1,5 +1,7 @@
 #include "core/user_store.h"
 
+#include <algorithm>
+
 #include "core/text.h"
 #include "core/transform.h"
 
@@ -109,6 +111,21 @@ std::vector<UserRecord> ParseUsersText(std::wstring_view text) {
         start = end + 1;
     }
     return users;
+}
+
+bool MostlyGarbage(std::wstring_view text) {
+    // Counted in characters, line ends included with the line they end.
+    std::size_t records = 0;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find_first_of(L"\r\n", start);
+        if (end == std::wstring_view::npos) end = text.size();
+        const bool record = ParseUserLine(text.substr(start, end - start)).has_value();
+        if (end < text.size() && text[end] == L'\r' && end + 1 < text.size() && text[end + 1] == L'\n') ++end;
+        if (record) records += std::min(end + 1, text.size()) - start;
+        start = end + 1;
+    }
+    return records * 2 < text.size();
 }
 
 std::vector<std::uint8_t> EncodeUsersBytes(const std::vector<std::uint8_t>& plain) {

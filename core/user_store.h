@@ -53,6 +53,12 @@ std::wstring FormatUsersText(const std::vector<UserRecord>& users);
 // Every record line of a plain text, in order; other lines are skipped.
 std::vector<UserRecord> ParseUsersText(std::wstring_view text);
 
+// A store most of whose text is not account lines (lines with at least three "|") is
+// damaged, not a store with a few odd lines: random bytes hold an account line now and
+// then, and must not be read as accounts. Such a store, like one with no account at all,
+// is refused. An empty text is not mostly garbage (it holds no account either).
+bool MostlyGarbage(std::wstring_view text);
+
 // The on-disk encoding of the plain bytes and its inverse.
 std::vector<std::uint8_t> EncodeUsersBytes(const std::vector<std::uint8_t>& plain);
 std::vector<std::uint8_t> DecodeUsersBytes(const std::vector<std::uint8_t>& stored);

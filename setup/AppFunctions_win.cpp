@@ -18,6 +18,7 @@
 #include "win/handle.h"
 #include "win/process.h"
 #include "win/real_paths.h"
+#include "win/shell.h"
 #include "win/text.h"
 
 namespace kv::setup {
@@ -133,22 +134,15 @@ void DeleteFileQuietly(const std::wstring& path) { ::DeleteFileW(win::LongPath(p
 bool MakeShortcut(const std::wstring& linkPath, const std::wstring& description, const std::wstring& targetPath,
                   int windowStyle, const std::wstring& iconLocation, const std::wstring& workingDirectory) {
     const std::wstring file = ShortcutFileName(linkPath);
-    IShellLinkW* rawLink = nullptr;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                  reinterpret_cast<void**>(&rawLink))) ||
-        !rawLink)
-        return false;
-    const win::ComPtr<IShellLinkW> link(rawLink);
-    link.get()->SetDescription(description.c_str());
-    link.get()->SetIconLocation(iconLocation.c_str(), 0);
-    link.get()->SetPath(targetPath.c_str());
-    link.get()->SetShowCmd(windowStyle);
-    link.get()->SetWorkingDirectory(workingDirectory.c_str());
-    IPersistFile* rawPersist = nullptr;
-    if (FAILED(link.get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&rawPersist))) || !rawPersist)
-        return false;
-    const win::ComPtr<IPersistFile> persist(rawPersist);
-    return SUCCEEDED(persist.get()->Save(file.c_str(), TRUE));
+    const win::ShellLink shortcut = win::NewShellLink();
+    if (!shortcut) return false;
+    IShellLinkW* link = shortcut.link.get();
+    link->SetDescription(description.c_str());
+    link->SetIconLocation(iconLocation.c_str(), 0);
+    link->SetPath(targetPath.c_str());
+    link->SetShowCmd(windowStyle);
+    link->SetWorkingDirectory(workingDirectory.c_str());
+    return SUCCEEDED(shortcut.file.get()->Save(file.c_str(), TRUE));
 }
 
 bool TestInstallRights() {

@@ -55,12 +55,7 @@ void frmEasyDrop::CreateControls() {
 
 void frmEasyDrop::Form_Load() {
     // Every error of the load is ignored: what cannot be set leaves the window usable.
-    win::IgnoreErrors([&] {
-        const bool admin = CurrentUserRecord().IsAdmin;
-        SetMenuVisible(L"mnuUsers", admin);
-        SetMenuVisible(L"mnuUser", !admin);
-        SetMenuVisible(L"mnuViewLogFile", admin);
-    });
+    win::IgnoreErrors([&] { ShowAdministrationMenus(*this); });
     // Every error of the load is ignored: what cannot be set leaves the window usable.
     win::IgnoreErrors([&] {
         const std::wstring& name = CurrentUserRecord().UserName;
@@ -89,6 +84,11 @@ void frmEasyDrop::Form_Load() {
                                                Twips(::GetSystemMetrics(SM_CYSCREEN)), monitors);
         Move(at.x, at.y);
     });
+}
+
+LRESULT frmEasyDrop::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (OpensMenuBar(msg, wp)) ShowAdministrationMenus(*this);
+    return Form::OnMessage(msg, wp, lp);
 }
 
 void frmEasyDrop::Form_Activate() {

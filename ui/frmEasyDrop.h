@@ -28,6 +28,7 @@ protected:
     win::FormDesign Design() const override;
     void CreateControls() override;
     void Form_Load() override;
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     void Form_Activate() override;
     bool Form_QueryUnload(int unloadMode) override;
     void Form_Unload() override;

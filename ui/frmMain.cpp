@@ -67,11 +67,25 @@ void frmMain::CreateControls() {
     });
 }
 
-void frmMain::Form_Load() {
+void ShowAdministrationMenus(win::Form& form) {
+    if (Navigate().RefreshCurrentUser) Navigate().RefreshCurrentUser();
     const bool admin = CurrentUserRecord().IsAdmin;
-    SetMenuVisible(L"mnuUsers", admin);
-    SetMenuVisible(L"mnuUser", !admin);
-    SetMenuVisible(L"mnuViewLogFile", admin);
+    form.SetMenuVisible(L"mnuUsers", admin);
+    form.SetMenuVisible(L"mnuUser", !admin);
+    form.SetMenuVisible(L"mnuViewLogFile", admin);
+}
+
+bool OpensMenuBar(UINT msg, WPARAM wp) {
+    // Every way into the menu bar passes here before the menu is tracked, so the bar may
+    // still be rebuilt; once it is open (WM_INITMENU and after) it must not be.
+    return msg == WM_SYSCOMMAND && ((wp & 0xFFF0) == SC_MOUSEMENU || (wp & 0xFFF0) == SC_KEYMENU);
+}
+
+void frmMain::Form_Load() { ShowAdministrationMenus(*this); }
+
+LRESULT frmMain::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (OpensMenuBar(msg, wp)) ShowAdministrationMenus(*this);
+    return Form::OnMessage(msg, wp, lp);
 }
 
 void frmMain::Form_Unload() { drop_.Revoke(); }

@@ -37,11 +37,18 @@ protected:
     win::FormDesign Design() const override;
     void CreateControls() override;
     void Form_Load() override;
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp) override;
     void Form_Unload() override;
 
 private:
     win::DropRegistration drop_;
 };
+
+// "Users...", "User" and "View Log File" of a working window's menu shown by the logged-in
+// user's record as it stands in the user store now (another copy of the program may have
+// changed it). OpensMenuBar: whether a message opens the menu bar, by mouse or key.
+void ShowAdministrationMenus(win::Form& form);
+bool OpensMenuBar(UINT msg, WPARAM wp);
 
 // The green of the drop areas.
 inline constexpr COLORREF kDropAreaGreen = RGB(128, 255, 128);

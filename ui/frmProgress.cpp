@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "win/app.h"
 
@@ -19,12 +20,38 @@ constexpr std::uint64_t kRefreshEveryMs = 30;
 
 const win::FontDesc kBold{L"MS Sans Serif", 8.25, true};
 
+// The Cancel button sits centred below the bars, where the window used to end; the window
+// grows by the button and a margin as wide as the one above it.
+constexpr int kClientWidth = 7290;
+constexpr int kBarsHeight = 1980;  // the window's height without the button
+constexpr int kButtonWidth = 1215;
+constexpr int kButtonHeight = 375;
+constexpr int kButtonMargin = 165;
+constexpr int ButtonGrowth() { return kButtonHeight + kButtonMargin; }
+
+// Esc in any window of the program while a progress window is loaded. Seen in the program's
+// own loops (a hook of the thread's messages would cost Wine a server call at every message).
+bool EscFilter(frmProgress& target, const MSG& msg) {
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_ESCAPE || (msg.lParam & (1 << 30)) != 0) return false;
+    HWND root = msg.hwnd ? ::GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    wchar_t kind[16] = {};
+    if (root) ::GetClassNameW(root, kind, 16);
+    // One of the program's windows; a modal one opened meanwhile (the about box) keeps its
+    // Esc, as message boxes do.
+    const auto* form = std::wstring_view(kind) == L"KorvaneForm"
+                           ? reinterpret_cast<const win::Form*>(::GetWindowLongPtrW(root, GWLP_USERDATA))
+                           : nullptr;
+    if (!form || form->IsModal()) return false;
+    win::IgnoreErrors([&] { target.cmdCancel_Click(); });
+    return true;
+}
+
 }  // namespace
 
 win::FormDesign frmProgress::Design() const {
     win::FormDesign design;
-    design.clientWidth = 7290;
-    design.clientHeight = 1980;
+    design.clientWidth = kClientWidth;
+    design.clientHeight = kBarsHeight + ButtonGrowth();
     design.border = win::BorderStyle::None;
     design.centered = true;
     design.backColor = kBlue;
@@ -45,6 +72,11 @@ void frmProgress::CreateControls() {
     picTopMinor.Create(picTopMaster.Inside(), {0, kFillTop, 0, kFillHeight}, kGreen);
     picBottomMaster.Create(form, {240, 1440, 6735, 375}, kBlue);
     picBottomMinor.Create(picBottomMaster.Inside(), {0, kFillTop, 0, kFillHeight}, kGreen);
+
+    cmdCancel.Create(form, L"Cancel", {(kClientWidth - kButtonWidth) / 2, kBarsHeight, kButtonWidth, kButtonHeight},
+                     kBold);
+    cmdCancel.SetCancel();
+    cmdCancel.Click = [this] { cmdCancel_Click(); };
 }
 
 void frmProgress::Form_Load() {
@@ -52,6 +84,18 @@ void frmProgress::Form_Load() {
     n_ = 0;
     path_.clear();
     held_ = false;
+    cancel_ = false;
+    win::SetMessageFilter([this](const MSG& msg) { return EscFilter(*this, msg); });
+}
+
+void frmProgress::Form_Unload() {
+    win::SetMessageFilter(nullptr);
+}
+
+void frmProgress::cmdCancel_Click() {
+    if (cancel_.exchange(true)) return;
+    // Taken once: the button says so until the run has stopped.
+    cmdCancel.SetEnabled(false);
 }
 
 int frmProgress::FillWidth(int frameWidth, double value, double total) {
@@ -74,7 +118,12 @@ void frmProgress::MaxFiles(std::int32_t n) {
             bottom.top = top.top;
             picBottomMaster.Move(bottom);
             picTopMaster.SetVisible(false);
-            SetHeight(bottom.top + bottom.height + 200);
+            // The one-bar window, grown by the button as the two-bar one is.
+            const int barsHeight = bottom.top + bottom.height + 200;
+            win::Rect button = cmdCancel.Position();
+            button.top = barsHeight;
+            cmdCancel.Move(button);
+            SetHeight(barsHeight + ButtonGrowth());
         }
     });
 }

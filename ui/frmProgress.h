@@ -2,6 +2,7 @@
 // for the run as a whole and one for the current document.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -15,6 +16,7 @@ class frmProgress : public win::Form {
 public:
     win::Label Label1, lblCurrent, lblFile;
     win::PictureBox picTopMaster, picTopMinor, picBottomMaster, picBottomMinor;
+    win::CommandButton cmdCancel;
 
     // The number of files of the run; set right after loading, before showing.
     void MaxFiles(std::int32_t n);
@@ -25,6 +27,13 @@ public:
     void FileProgress(std::int32_t m_Percent);
     // `times` consecutive reports of the same value, as the cipher batches them.
     void FileProgress(std::int32_t m_Percent, std::uint64_t times);
+
+    // Cancel (the button, or Esc while any window of the program has the focus) asks the
+    // run to stop; the run reads the request between documents, the cipher inside a large
+    // one.
+    void cmdCancel_Click();
+    bool CancelRequested() const { return cancel_.load(); }
+    const std::atomic<bool>& CancelFlag() const { return cancel_; }
 
     // What the window has been told, for the run's callers and tests.
     std::int32_t FileCount() const { return n_; }
@@ -42,6 +51,7 @@ protected:
     win::FormDesign Design() const override;
     void CreateControls() override;
     void Form_Load() override;
+    void Form_Unload() override;
 
 private:
     // Fill width for value/total of the frame's width, kept within a sane range.
@@ -62,6 +72,7 @@ private:
     std::uint64_t lastRefresh_ = 0;  // tick count of the last repaint
     std::uint64_t refreshes_ = 0;
     bool held_ = false;  // a document not yet shown by the controls
+    std::atomic<bool> cancel_{false};
 };
 
 }  // namespace kv

@@ -8,6 +8,7 @@
 #include "core/ActionLog.h"
 #include "core/DataLock.h"
 #include "core/Globals.h"
+#include "core/Navigation.h"
 #include "core/action_log.h"
 #include "ui/log_text.h"
 #include "win/app.h"
@@ -143,7 +144,14 @@ void frmViewLogFile::LoadLog() {
         TruncateLogFile();
 }
 
+bool frmViewLogFile::StillAdministrator() {
+    if (AdministratorStillAllowed()) return true;
+    Unload();
+    return false;
+}
+
 void frmViewLogFile::TruncateLogFile() {
+    if (!StillAdministrator()) return;
     if (!LogExists()) return NoLogFileFound();
     std::string raw;
     if (auto error = ReadLog(raw)) return void(win::MsgBox(Lines(kLogNotTruncated, error->Describe())));
@@ -165,11 +173,13 @@ void frmViewLogFile::TruncateLogFile() {
 }
 
 void frmViewLogFile::mnuTruncate_Click() {
+    if (!StillAdministrator()) return;
     if (win::MsgBox(std::wstring(kLogTruncateConfirm), win::MsgButtons::YesNo) == win::MsgResult::Yes)
         TruncateLogFile();
 }
 
 void frmViewLogFile::mnuPrint_Click() {
+    if (!StillAdministrator()) return;
     // Errors ignored, as the log viewer asks of its load, printing and resizing.
     win::IgnoreErrors([&] {
         const std::unique_ptr<win::Printer> printer = win::OpenDefaultPrinter(std::wstring(kLogPrintTitle));
@@ -222,6 +232,7 @@ void ShowLogViewer() {
             ::SetForegroundWindow(open->hwnd());  // already up (opened again while loading)
             return;
         }
+        if (!AdministratorStillAllowed()) return;
         win::TheForm<frmViewLogFile>().ShowModal();
     } catch (...) {
         win::ReportFailure(L"View Log File");

@@ -36,6 +36,9 @@ protected:
 
 private:
     void NoLogFileFound();
+    // The logged-in user is still an administrator (read afresh); when not, the user has
+    // been told why and the window closes.
+    bool StillAdministrator();
 };
 
 // Keeps the 300 newest entries of the log at `logPath`: reads it and puts the kept lines

@@ -206,14 +206,6 @@ bool EntryOfFolder(const std::wstring& folder) {
     return SameText(NormalPath(install::TrimBlanks(buffer)), NormalPath(folder));
 }
 
-bool HoldsNothing(const std::wstring& folder) {
-    bool any = false;
-    win::ForEachEntry(folder, [&](const std::wstring&, const WIN32_FIND_DATAW&) {
-        any = true;
-        return false;
-    });
-    return !any;
-}
 
 // The waiting quiet instance, once its copy has ended: what the copy's exit code says counts
 // only when the installation is really gone (its folder and its entry); a copy killed on the
@@ -224,7 +216,7 @@ int Outcome(const std::optional<DWORD>& code, const std::wstring& moved) {
     const std::wstring own = folder + L"\\" + win::AppTitle() + L".exe";
     const bool entry = EntryOfFolder(folder);
     // Cut short between the entry and the folder, the last step: nothing is left to keep.
-    if (FolderExists(folder) && !entry && HoldsNothing(folder)) ::RemoveDirectoryW(win::LongPath(folder).c_str());
+    if (FolderExists(folder) && !entry && win::HoldsNothing(folder)) ::RemoveDirectoryW(win::LongPath(folder).c_str());
     const bool gone = !FolderExists(folder) && !entry;
     if (gone) return code && *code == static_cast<DWORD>(kExitFailed) ? kExitFailed : kExitSuccess;
     if (!moved.empty() && FolderExists(folder) && !win::FileExists(own) &&

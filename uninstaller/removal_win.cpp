@@ -21,6 +21,7 @@
 #include "win/form.h"
 #include "win/handle.h"
 #include "win/real_paths.h"
+#include "win/shell.h"
 #include "win/text.h"
 
 namespace kv::uninstall {
@@ -57,19 +58,11 @@ bool IsUninstallShortcut(const std::wstring& path) {
 // whose target lies in the installation being removed, or no longer exists. A file that
 // is no shortcut, or one leading to another installation, is not.
 bool ShortcutOfThisInstallation(const std::wstring& path) {
-    IShellLinkW* rawLink = nullptr;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                  reinterpret_cast<void**>(&rawLink))) ||
-        !rawLink)
-        return false;
-    const win::ComPtr<IShellLinkW> link(rawLink);
-    IPersistFile* rawPersist = nullptr;
-    if (FAILED(link.get()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&rawPersist))) || !rawPersist)
-        return false;
-    const win::ComPtr<IPersistFile> persist(rawPersist);
-    if (FAILED(persist.get()->Load(path.c_str(), STGM_READ))) return false;
+    const win::ShellLink shortcut = win::NewShellLink();
+    if (!shortcut || FAILED(shortcut.file.get()->Load(path.c_str(), STGM_READ))) return false;
+    IShellLinkW* link = shortcut.link.get();
     std::wstring target(32768, L'\0');
-    if (link.get()->GetPath(target.data(), static_cast<int>(target.size()), nullptr, 0) != S_OK) return false;
+    if (link->GetPath(target.data(), static_cast<int>(target.size()), nullptr, 0) != S_OK) return false;
     target.resize(std::wcslen(target.c_str()));
     if (target.empty()) return false;
     if (Attributes(target) == INVALID_FILE_ATTRIBUTES) return true;  // led to what was removed
@@ -104,15 +97,6 @@ void DeleteGuarded(const std::wstring& path, const std::function<bool(const std:
     Record(path, win::DeleteEntry(path, may));
 }
 
-// A folder holds nothing (a "Thumbs.db" is first deleted by IsFolderEmpty).
-bool HoldsNothing(const std::wstring& folder) {
-    bool any = false;
-    win::ForEachEntry(folder, [&](const std::wstring&, const WIN32_FIND_DATAW&) {
-        any = true;
-        return false;
-    });
-    return !any;
-}
 std::wstring EntryName() {
     const Host& h = TheHost();
     const wchar_t* root = h.entryRoot == HKEY_LOCAL_MACHINE  ? L"HKEY_LOCAL_MACHINE\\"
@@ -228,7 +212,7 @@ bool IsFolderEmpty(const std::wstring& path) {
     std::wstring real;
     if (MayRemoveFolder(path, real))
         DeleteFileWith(path + L"\\Thumbs.db", [&](const std::wstring& r) { return IsInside(r, real); });
-    return HoldsNothing(path);
+    return win::HoldsNothing(path);
 }
 
 void RemoveInstallFolder(const std::wstring& headerLine) {
@@ -270,7 +254,7 @@ Plan PlanRemoval(std::vector<std::wstring>& lines) {
         const std::wstring folder = install::TrimBlanks(install::HeaderFolder(line));
         std::optional<std::wstring> reason = InstallFolderRefusal(folder);
         if (!reason && FolderExists(folder) && !win::FileExists(install::InstallLogPath(folder)) &&
-            !HoldsNothing(folder))
+            !win::HoldsNothing(folder))
             reason = L"it does not hold " + std::wstring(install::kInstallLogName);
         if (reason) {
             m.ExitCode = kExitFailed;
@@ -366,7 +350,7 @@ std::vector<Remaining> WhatRemains(const std::vector<std::wstring>& folderList, 
             add(folder, L"left in place: it lies outside the installation");
         else if (refused)
             add(folder, L"left in place: a folder of Windows is never removed");
-        else if (std::wstring real; MayRemoveFolder(folder, real) && HoldsNothing(folder))
+        else if (std::wstring real; MayRemoveFolder(folder, real) && win::HoldsNothing(folder))
             add(folder, L"the empty folder could not be removed");
         // A folder that still holds the user's own files is kept on purpose.
     }

@@ -40,6 +40,20 @@ SaveOutcome SaveUsers();
 // show them (their next save finds the change and reloads).
 void TakeCurrentUserFromStore();
 
+// The logged-in user's record read afresh from KVU.txt, whatever its size and time say,
+// before an action that needs a right which another copy of Korvane (or this one) may have
+// taken away since. Only that record changes, as with TakeCurrentUserFromStore; a store
+// that is not there leaves memory as it is. Nothing is written.
+//
+// AdministratorRightHeld: true when the account still exists and is an administrator's;
+// otherwise the user is told why (the account was deleted, or is no longer an
+// administrator, or the store could not be read) and the action must not go on.
+bool AdministratorRightHeld();
+// OwnAccountHeld: as above for the own-account window: the account still exists.
+bool OwnAccountHeld();
+// Only the fresh record, without a word (for the menus, as they open).
+void RefreshCurrentUser();
+
 // The encoding pass over a whole file and its inverse (crash-safe rewrites).
 bool EncodeUsersFile(const std::wstring& path);
 bool DecodeUsersFile(const std::wstring& path);

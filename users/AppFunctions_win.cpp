@@ -161,6 +161,13 @@ bool LoadUserFile() {
                            L"with the default administrator.");
         return false;
     }
+    const auto plain = DecodeUsersBytes(state.bytes);
+    if (MostlyGarbage(win::FromAnsi(std::string(plain.begin(), plain.end())))) {
+        ReportStoreProblem(L"The user file is damaged (most of it is not account lines):",
+                           L"Korvane cannot start. Restore the file from a backup, or remove it to start afresh "
+                           L"with the default administrator.");
+        return false;
+    }
     Users = std::move(loaded);
     Looked(state);
     g_known = std::move(state);
@@ -184,6 +191,65 @@ void TakeCurrentUserFromStore() {
     }
     current = stored[static_cast<size_t>(index)];
 }
+
+namespace {
+
+enum class Standing { kHeld, kDeleted, kNotAdministrator, kUnreadable };
+
+Standing TakeCurrentUserAfresh() {
+    const std::wstring& path = Globals::UsersFilePath;
+    StoreState now;
+    if (StampOf(path, &now)) {
+        if (win::ReadWholeFile(path, now.bytes)) return Standing::kUnreadable;
+        const std::vector<UserRecord> stored = LiveRecords(now.bytes);
+        UserRecord& current = Globals::CurrentUserRecord();
+        // A store without a single account gives nothing to go by (it is refused at the
+        // next start); a deleted account stays deleted.
+        if (!stored.empty() && !current.UserName.empty()) {
+            const int index = FindUserIndex(stored, current.UserName);
+            current = index < 0 ? UserRecord{} : stored[static_cast<size_t>(index)];
+        }
+        Looked(now);
+    }
+    const UserRecord& current = Globals::CurrentUserRecord();
+    if (current.UserName.empty()) return Standing::kDeleted;
+    return current.IsAdmin ? Standing::kHeld : Standing::kNotAdministrator;
+}
+
+void TellRefused(Standing standing) {
+    std::wstring text;
+    switch (standing) {
+        case Standing::kHeld: return;
+        case Standing::kDeleted:
+            text = L"Your account has been deleted from the user list since you logged in.";
+            break;
+        case Standing::kNotAdministrator:
+            text = L"Your account is no longer an administrator: the right was taken away since you logged in.";
+            break;
+        case Standing::kUnreadable:
+            text = std::wstring(L"The user file could not be read, so your rights cannot be confirmed.") + CR +
+                   Globals::UsersFilePath;
+            break;
+    }
+    win::MsgBox(text + CR + L"This was not done.", win::MsgButtons::OK, win::MsgIcon::Exclamation);
+}
+
+}  // namespace
+
+bool AdministratorRightHeld() {
+    const Standing standing = TakeCurrentUserAfresh();
+    TellRefused(standing);
+    return standing == Standing::kHeld;
+}
+
+bool OwnAccountHeld() {
+    const Standing standing = TakeCurrentUserAfresh();
+    if (standing == Standing::kHeld || standing == Standing::kNotAdministrator) return true;
+    TellRefused(standing);
+    return false;
+}
+
+void RefreshCurrentUser() { TakeCurrentUserAfresh(); }
 
 SaveOutcome SaveUsers() {
     const std::wstring& path = Globals::UsersFilePath;

@@ -110,9 +110,21 @@ void frmControl::ShowSettings(const UserSettings& s) {
     ShowDefaultSelection(txtDefaultSelection, s.DefaultSelection);
 }
 
+bool frmControl::StillAdministrator() {
+    if (AppFunctions::AdministratorRightHeld()) return true;
+    Unload();
+    return false;
+}
+
+void frmControl::Reloaded() {
+    LoadUsers();
+    StillAdministrator();
+}
+
 void frmControl::cmdSave_Click() {
     txtPassword.SetText(TrimBlanks(txtPassword.Text()));
     if (!HasSelection()) return;
+    if (!StillAdministrator()) return;
     if (!PasswordStorable(txtPassword)) return;
 
     if (!CheckToBool(chkIsAdmin.Value()) && !AppFunctions::OtherAdminExists(txtUser.Text())) {
@@ -126,7 +138,7 @@ void frmControl::cmdSave_Click() {
     switch (SaveSettings(Users[static_cast<size_t>(SelectedUser)], ReadSettings(), Rights::Store)) {
         case AppFunctions::SaveOutcome::Saved: break;
         case AppFunctions::SaveOutcome::NotSaved: return;  // told; memory is what the file still holds
-        case AppFunctions::SaveOutcome::Reloaded: return LoadUsers();
+        case AppFunctions::SaveOutcome::Reloaded: return Reloaded();
     }
     win::MsgBox(kSavedMessage);
 }
@@ -134,6 +146,7 @@ void frmControl::cmdSave_Click() {
 void frmControl::cmdCancel_Click() { Unload(); }
 
 void frmControl::mnuAddNew_Click() {
+    if (!StillAdministrator()) return;
     for (;;) {
         const std::wstring answer =
             TrimBlanks(win::InputBox(L"Enter New User Name.", L"Add New User", L"User Name"));
@@ -152,7 +165,7 @@ void frmControl::mnuAddNew_Click() {
         switch (AppFunctions::SaveUsers()) {
             case AppFunctions::SaveOutcome::Saved: break;
             case AppFunctions::SaveOutcome::NotSaved: Users.pop_back(); return;
-            case AppFunctions::SaveOutcome::Reloaded: return LoadUsers();
+            case AppFunctions::SaveOutcome::Reloaded: return Reloaded();
         }
         txtUser.AddItem(answer);
         SelectListItem(txtUser, answer);
@@ -162,6 +175,7 @@ void frmControl::mnuAddNew_Click() {
 
 void frmControl::mnuDelete_Click() {
     if (!HasSelection()) return;
+    if (!StillAdministrator()) return;
     const std::wstring name = txtUser.Text();
     if (!AppFunctions::OtherAdminExists(name)) {
         win::MsgBox(OnlyAdministratorMessage());
@@ -175,7 +189,7 @@ void frmControl::mnuDelete_Click() {
     switch (AppFunctions::SaveUsers()) {
         case AppFunctions::SaveOutcome::Saved: break;
         case AppFunctions::SaveOutcome::NotSaved: Users[index].UserName = stored; return;
-        case AppFunctions::SaveOutcome::Reloaded: return LoadUsers();
+        case AppFunctions::SaveOutcome::Reloaded: return Reloaded();
     }
     win::MsgBox(DeletedMessage(name));
     LoadUsers();

@@ -42,6 +42,12 @@ private:
     UserSettings ReadSettings() const;
     void ShowSettings(const UserSettings& settings);
     bool HasSelection() const;
+    // The logged-in user is still an administrator (read afresh); when not, the user has
+    // been told why and the window closes.
+    bool StillAdministrator();
+    // After a save found the store changed by another copy: the accounts shown again, and
+    // the window closed when that change took this user's right away.
+    void Reloaded();
 };
 
 }  // namespace kv

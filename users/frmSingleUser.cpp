@@ -73,6 +73,8 @@ UserSettings frmSingleUser::ReadSettings() const {
 }
 
 void frmSingleUser::cmdSave_Click() {
+    // An account deleted since the log-in, here or in another copy, has nothing to save.
+    if (!AppFunctions::OwnAccountHeld()) return Unload();
     if (!PasswordStorable(txtPassword)) return;
     if (!PasswordConfirmedIfChanged(txtPassword.Text(), CurrentUserRecord().Password)) return;
 

@@ -78,7 +78,12 @@ void PostToProgram(std::function<void()> task) {
     if (g_programWindow) ::PostMessageW(g_programWindow, kRunPosted, 0, 0);
 }
 
+std::function<bool(const MSG&)> g_messageFilter;
+
+void SetMessageFilter(std::function<bool(const MSG&)> filter) { g_messageFilter = std::move(filter); }
+
 void DispatchProgramMessage(MSG& msg) {
+    if (g_messageFilter && g_messageFilter(msg)) return;
     struct Depth {
         Depth() { ++g_dispatchDepth; }
         ~Depth() { --g_dispatchDepth; }

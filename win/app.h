@@ -24,6 +24,11 @@ int RunMessageLoop();
 // Esc through the dialog manager of its top-level window).
 void DispatchProgramMessage(MSG& msg);
 
+// A filter that sees each message the program's loops dispatch before anything else does;
+// true takes the message. One at a time; an empty one removes it. Message boxes run loops of
+// their own and never reach it.
+void SetMessageFilter(std::function<bool(const MSG&)> filter);
+
 // Processes every message pending now, as the program's loops do. A request to quit is
 // taken out and not processed: false, with its code, so that the caller can finish and then
 // leave it for the outer loop (PostQuitMessage).

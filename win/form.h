@@ -84,6 +84,7 @@ public:
     // result set by EndModal, IDCANCEL when the form was closed otherwise.
     int ShowModal(Form* owner = nullptr);
     void EndModal(int result);  // sets the result and unloads
+    bool IsModal() const { return modal_ != nullptr; }
     void Hide();
     void Unload();  // as the program's Unload statement (mode vbFormCode)
     bool Visible() const;

@@ -103,6 +103,15 @@ bool IsLink(const std::wstring& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+bool HoldsNothing(const std::wstring& folder) {
+    bool any = false;
+    ForEachEntry(folder, [&](const std::wstring&, const WIN32_FIND_DATAW&) {
+        any = true;
+        return false;
+    });
+    return !any;
+}
+
 void ForEachEntry(const std::wstring& folder,
                   const std::function<bool(const std::wstring& path, const WIN32_FIND_DATAW& data)>& fn) {
     WIN32_FIND_DATAW data{};

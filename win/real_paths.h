@@ -53,6 +53,9 @@ using FindHandle = unique_handle<FindHandleTraits>;
 void ForEachEntry(const std::wstring& folder,
                   const std::function<bool(const std::wstring& path, const WIN32_FIND_DATAW& data)>& fn);
 
+// The folder holds no entry at all (true also when it cannot be read as a folder).
+bool HoldsNothing(const std::wstring& folder);
+
 // The error DeleteEntry reports when the entry's real place is one it may not delete.
 inline constexpr DWORD kErrorOutsidePermitted = 0x20000001;  // bit 29: an application's own code
 

@@ -297,7 +297,10 @@ int main() {
     const std::wstring installKey = upper(install);
     for (const auto& [path, stamp] : before) {
         const bool inInstall = path == installKey || path.rfind(installKey + L"\\", 0) == 0;
-        if (expectedGone.count(path) || inInstall) continue;
+        // The copy's own files in the temporary folder are the uninstaller's to replace and
+        // remove (an earlier removal that was stopped may have left them).
+        const bool own = path == upper(copy) || path == upper(copyLog) || path == upper(batch);
+        if (expectedGone.count(path) || inInstall || own) continue;
         auto it = after.find(path);
         if (it == after.end()) Fail(L"removed but not listed: " + path);
         if (it->second != stamp && stamp != L"<dir>") Fail(L"changed: " + path);

@@ -220,17 +220,24 @@ TEST_F(FileCipherTest, EmptyAndShortFiles) {
     EXPECT_EQ(Get("abc.binlocked"), (Bytes{0x01, 0x00, 0x00}));
 }
 
-TEST_F(FileCipherTest, ReplacesAnExistingFileOfTheNewName) {
-    Put("x.doc", {0x41, 0xFF});
-    Put("x.doclocked", Bytes(5000, 0x77));
-    ASSERT_TRUE(kv::EncryptDocument(*fs_, WPath("x.doc"), nullptr, options_).ok());
-    EXPECT_EQ(Names(), std::set<std::string>{"x.doclocked"});
-    EXPECT_EQ(Get("x.doclocked"), (Bytes{0x42, 0x00, 0x01, 0x00, 0x00}));
-
-    Put("x.doc", Bytes(5000, 0x77));
-    ASSERT_TRUE(kv::DecryptDocument(*fs_, WPath("x.doclocked"), nullptr, options_).ok());
-    EXPECT_EQ(Names(), std::set<std::string>{"x.doc"});
-    EXPECT_EQ(Get("x.doc"), (Bytes{0x41, 0xFF}));
+TEST_F(FileCipherTest, AFileOfTheNewNameThatCannotBeRecycledIsNeverReplaced) {
+    // No Recycle Bin here: the older file stays, the document is not processed.
+    for (const bool decrypt : {false, true}) {
+        const std::string from = decrypt ? "x.doclocked" : "x.doc", to = decrypt ? "x.doc" : "x.doclocked";
+        Put(from, decrypt ? Bytes{0x42, 0x00, 0x01, 0x00, 0x00} : Bytes{0x41, 0xFF});
+        Put(to, Bytes(5000, 0x77));
+        const std::wstring path = WPath(from);
+        const auto r = decrypt ? kv::DecryptDocument(*fs_, path, nullptr, options_)
+                               : kv::EncryptDocument(*fs_, path, nullptr, options_);
+        ASSERT_FALSE(r.ok());
+        EXPECT_EQ(r.failure->step, kv::CipherStep::kNameTaken);
+        EXPECT_EQ(r.failure->path, WPath(to));
+        EXPECT_NE(kv::DescribeCipherFailure(*r.failure).find(L"There is no Recycle Bin here."), std::wstring::npos);
+        EXPECT_EQ(Names(), (std::set<std::string>{"x.doc", "x.doclocked"}));
+        EXPECT_EQ(Get(to), Bytes(5000, 0x77));
+        fs::remove(Path(from));
+        fs::remove(Path(to));
+    }
 }
 
 TEST_F(FileCipherTest, NamesWithAnyCharacters) {
@@ -324,7 +331,10 @@ TEST_F(FileCipherTest, FailureAtAnyStepLeavesTheSourceAndNoTemporaryFile) {
             const Bytes content = encrypt ? CarryRich(100, rng) : kv::AddWordsForward(CarryRich(97, rng), 1);
             const Bytes older = CarryRich(50, rng);
             Put(source, content);
-            Put(target, older);
+            // An older file of the new name, which cannot go to a Recycle Bin here, stops the
+            // document before the move: the move itself is tried onto a free name.
+            const bool withOlder = c.op != Op::kReplace;
+            if (withOlder) Put(target, older);
             FaultyFileSystem faulty(*fs_, c.op, c.nth, c.kind, 100);
             RecordingSink sink;
             auto r = encrypt ? kv::EncryptDocument(faulty, WPath(source), &sink, options_)
@@ -333,9 +343,9 @@ TEST_F(FileCipherTest, FailureAtAnyStepLeavesTheSourceAndNoTemporaryFile) {
             ASSERT_FALSE(r.ok());
             EXPECT_EQ(r.failure->step, c.step);
             EXPECT_EQ(r.failure->status.kind, c.kind);
-            EXPECT_EQ(Names(), (std::set<std::string>{source, target}));
+            EXPECT_EQ(Names(), (withOlder ? std::set<std::string>{source, target} : std::set<std::string>{source}));
             EXPECT_EQ(Get(source), content);
-            EXPECT_EQ(Get(target), older);
+            if (withOlder) EXPECT_EQ(Get(target), older);
             if (c.op == Op::kOpenDocument) EXPECT_TRUE(sink.values.empty());
             fs::remove(Path(target));
         }

@@ -97,6 +97,31 @@ TEST(UserStoreLines, WholeTextSkipsDeletedRecordsAndOddLines) {
     EXPECT_TRUE(kv::ParseUsersText(L"").empty());
 }
 
+TEST(UserStoreLines, AStoreMostlyOfGarbageIsDamagedWhateverItsSize) {
+    std::mt19937 rng(26);
+    auto random = [&](size_t n) {
+        std::wstring text(n, L'\0');
+        for (auto& c : text) c = static_cast<wchar_t>(rng() & 0xFF);
+        return text;
+    };
+    std::vector<UserRecord> users{kv::DefaultAdministrator()};
+    for (int i = 0; i < 19; ++i) users.push_back(kv::NewUserRecord(L"user" + std::to_wstring(i)));
+    const std::wstring store = kv::FormatUsersText(users);  // 20 accounts, about 700 characters
+    const struct {
+        std::wstring text;
+        bool damaged;
+    } cases[] = {
+        {random(1 << 10), true},   {random(64 << 10), true},       {random(1 << 20), true},
+        {random(8 << 20), true},   {store, false},                 {L"", false},
+        {store + L"a stray note\r\n" + random(200), false},    {store + random(2 * store.size()), true},
+        {random(store.size() / 2) + L"\r\n" + store, false}, {random(store.size() + 100) + L"\r\n" + store, true},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(kv::MostlyGarbage(cases[i].text), cases[i].damaged) << "case " << i << ", " << cases[i].text.size();
+    // What random bytes look like when read line by line: accounts, now and then.
+    EXPECT_FALSE(kv::ParseUsersText(cases[3].text).empty());
+}
+
 TEST(UserStoreLookups, NamesCompareWithoutCaseAndDeletedRecordsDoNotCount) {
     std::vector<UserRecord> users{kv::DefaultAdministrator(), kv::NewUserRecord(L"Bob")};
     users[1].Password = L"Secret";

@@ -41,6 +41,7 @@ struct ForwardingFileHandle : kv::FileHandle {
     kv::FsStatus GetStamp(kv::FileStamp* stamp) override { return inner->GetStamp(stamp); }
     kv::FsStatus SetStamp(const kv::FileStamp& stamp) override { return inner->SetStamp(stamp); }
     kv::FsStatus PutInPlace(const std::wstring& target) override { return inner->PutInPlace(target); }
+    kv::FsStatus PutInPlaceIfFree(const std::wstring& target) override { return inner->PutInPlaceIfFree(target); }
     std::unique_ptr<kv::FileHandle> inner;
 };
 

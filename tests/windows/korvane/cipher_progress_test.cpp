@@ -16,6 +16,7 @@
 #include "core/Globals.h"
 #include "ui/OpenDocument.h"
 #include "ui/frmDecrypted.h"
+#include "ui/frmNotProcessed.h"
 #include "ui/frmProgress.h"
 #include "win/app.h"
 #include "win/form.h"
@@ -99,15 +100,22 @@ TEST_F(CipherTest, ARunOfOneDocumentShowsOneBarInAShorterWindow) {
     EXPECT_EQ(::GetWindowLongPtrW(form.hwnd(), GWL_STYLE) & WS_CAPTION, 0);
     EXPECT_FALSE(form.picTopMaster.Visible());
     EXPECT_TRUE(form.picBottomMaster.Visible());
-    // The one bar takes the place of the top one, below the path line, and the window ends
-    // a little below it: shorter than a window with two bars, no empty band left.
+    // The one bar takes the place of the top one, below the path line; the Cancel button
+    // follows it closely and the window ends a little below that: shorter than a window with
+    // two bars, no empty band left.
     RECT bottom = ScreenRect(form.picBottomMaster.hwnd());
     ::MapWindowPoints(nullptr, form.hwnd(), reinterpret_cast<POINT*>(&bottom), 2);
+    RECT button = ScreenRect(form.cmdCancel.hwnd());
+    ::MapWindowPoints(nullptr, form.hwnd(), reinterpret_cast<POINT*>(&button), 2);
     RECT client{};
     ::GetClientRect(form.hwnd(), &client);
     EXPECT_TRUE(LaidOutWhole(form.hwnd()));
-    EXPECT_GT(client.bottom - bottom.bottom, 0);
-    EXPECT_LT(client.bottom - bottom.bottom, bottom.bottom - bottom.top);
+    EXPECT_EQ(WindowText(form.cmdCancel.hwnd()), L"Cancel");
+    EXPECT_EQ(WindowClass(form.cmdCancel.hwnd()), L"Button");
+    EXPECT_GT(button.top - bottom.bottom, 0);
+    EXPECT_LT(button.top - bottom.bottom, bottom.bottom - bottom.top);
+    EXPECT_GT(client.bottom - button.bottom, 0);
+    EXPECT_LT(client.bottom - button.bottom, bottom.bottom - bottom.top);
     RECT pathLine = ScreenRect(form.lblFile.hwnd());
     ::MapWindowPoints(nullptr, form.hwnd(), reinterpret_cast<POINT*>(&pathLine), 2);
     EXPECT_LT(pathLine.top, bottom.top);
@@ -129,6 +137,30 @@ TEST_F(CipherTest, ARunOfOneDocumentShowsOneBarInAShorterWindow) {
     HoldForScreenshot(L"progress-one");
 }
 
+TEST_F(CipherTest, ARunOfManyFailuresListsThemWholeInOneScrollingWindow) {
+    std::vector<std::wstring> lines;
+    for (int i = 0; i < 300; ++i)
+        lines.push_back(L"C:\\Documents and Settings\\Projects\\quarterly report " + std::to_wstring(i) +
+                        L".doc - in use by another program");
+    auto& list = kv::win::TheForm<kv::frmNotProcessed>();
+    list.SetLines(lines);
+    list.Show();
+    Pump();
+    EXPECT_TRUE(LaidOutWhole(list.hwnd()));
+    EXPECT_EQ(list.lblHeader.Text(), L"The following 300 documents were not processed:");
+    HWND box = list.txtList.hwnd();
+    EXPECT_EQ(::SendMessageW(box, EM_GETLINECOUNT, 0, 0), 300);
+    EXPECT_NE(::GetWindowLongPtrW(box, GWL_STYLE) & WS_VSCROLL, 0);
+    EXPECT_NE(::GetWindowLongPtrW(box, GWL_STYLE) & ES_READONLY, 0);
+    // A line the user selects is there to copy, as shown.
+    ::SendMessageW(box, EM_SETSEL, 0, -1);
+    DWORD from = 0, to = 0;
+    ::SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    EXPECT_GT(to, 300u * 60u);
+    HoldForScreenshot(L"not-processed");
+    list.Unload();
+}
+
 TEST_F(CipherTest, ARunOfThreeFillsTheRunBarByDocumentsStarted) {
     frmProgress& form = OpenProgress(3);
     EXPECT_EQ(form.lblCurrent.Text(), L"Current File (1 of 3)");
@@ -136,6 +168,7 @@ TEST_F(CipherTest, ARunOfThreeFillsTheRunBarByDocumentsStarted) {
     // Both bars whole in the window, the run's above the document's.
     EXPECT_TRUE(LaidOutWhole(form.hwnd()));
     EXPECT_LE(ScreenRect(form.picTopMaster.hwnd()).bottom, ScreenRect(form.picBottomMaster.hwnd()).top);
+    EXPECT_LT(ScreenRect(form.picBottomMaster.hwnd()).bottom, ScreenRect(form.cmdCancel.hwnd()).top);
     EXPECT_EQ(WidthPx(form.picTopMinor), 0);  // empty until the first document starts
     EXPECT_EQ(WidthPx(form.picBottomMinor), 0);
 

@@ -87,6 +87,12 @@ std::vector<std::uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end
 
 class LogViewer : public KorvaneTest {
 protected:
+    // The viewer is for administrators: one is logged in.
+    void SetUp() override {
+        KorvaneTest::SetUp();
+        G::Users = {kv::DefaultAdministrator()};
+        G::CurrentUser = 0;
+    }
     void WriteLog(const std::string& content) { WriteBytes(G::LogFilePath, Bytes(content)); }
     std::string LogOnDisk() {
         const auto bytes = ReadBytes(G::LogFilePath);

@@ -17,6 +17,8 @@
 #include "core/action_log.h"
 #include "ui/OpenDocument.h"
 #include "ui/frmDecrypted.h"
+#include "ui/frmMain.h"
+#include "ui/frmNotProcessed.h"
 #include "ui/frmProgress.h"
 #include "win/app.h"
 #include "win/form.h"
@@ -162,21 +164,6 @@ TEST_F(PipelineTest, FoldersVanishedAndEmptyPathsAreSkippedButCountInTheTotal) {
     ExpectRunClosed();
 }
 
-TEST_F(PipelineTest, RefusedDocumentsAreNeitherLoggedNorCounted) {
-    G::Users[0].AllowEncrypt = false;
-    G::Users[0].AllowDecrypt = false;
-    const std::wstring plain = Plain(L"a.txt"), locked = Locked(L"b.txtlocked");
-    dialogs.ExpectMessage(L"Error Processing File: \r" + plain + L"\rYou do not have permission to encrypt files.");
-    dialogs.ExpectMessage(L"Error Processing File: \r" + locked + L"\rYou do not have permission to decrypt files.");
-    dialogs.ExpectMessage(L"0 files precessed.");
-    Drop(MakeFileDrop({plain, locked}));
-    EXPECT_TRUE(Exists(plain));
-    EXPECT_TRUE(Exists(locked));
-    EXPECT_FALSE(Exists(G::LogFilePath));
-    EXPECT_EQ(G::DecryptedFiles, std::vector<std::wstring>{L""});
-    ExpectRunClosed();
-}
-
 TEST_F(PipelineTest, EveryAfterDecryptChoiceWithOneAndWithSeveralDocuments) {
     struct Case {
         std::int32_t afterDecrypt;
@@ -311,24 +298,166 @@ TEST_F(PipelineTest, ADropDuringARunIsQueuedAndRunsWholeAfterIt) {
     ExpectRunClosed();
 }
 
-TEST_F(PipelineTest, AFailingDocumentIsReportedAndTheRunGoesOn) {
-    const std::wstring a = Plain(L"a.txt"), b = Plain(L"b.txt"), c = Plain(L"c.txt");
-    HANDLE other = ::CreateFileW(b.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(other, INVALID_HANDLE_VALUE);
-    dialogs.ExpectMessageStartingWith(L"Error Processing File: \rThe file could not be opened.\r" + b +
-                                      L"\rThe file is open in another program.");
-    dialogs.ExpectMessage(L"2 files encrypted.");
-    Drop(MakeFileDrop({a, b, c}));
-    ::CloseHandle(other);
+// Runs stopped by the user and runs with many failures: what the user is shown, in order, and
+// what the files and the log say afterwards.
+struct RunScenario {
+    const char* name;
+    int plain = 0, locked = 0;  // documents, interleaved in the drop when both are given
+    int held = 0;               // the first plain ones, held open by another program
+    std::size_t large = 0;      // bytes of one large plain document instead
+    bool noEncrypt = false, noDecrypt = false, deleted = false;
+    int cancelAt = 0;    // Cancel while the n-th document is being opened (0: no Cancel)
+    bool byEsc = false;  // Esc in the main window instead of the button
+    // What the user sees: the reasons of the error boxes in order, the summary, the list.
+    std::vector<std::wstring> boxes;
+    std::wstring summary;
+    int listed = 0;
+    std::wstring listReason;
+    int transformed = 0;  // encrypted plus decrypted; so many log entries
+};
 
-    EXPECT_TRUE(Exists(a + L"locked"));
-    EXPECT_EQ(ReadBytes(b), (Bytes{'h', 'i'}));
-    EXPECT_TRUE(Exists(c + L"locked"));
-    EXPECT_EQ(FilesIn(folder.Path()).size(), 4u);  // two encrypted, b, and the log
-    const auto log = Log();
-    ASSERT_EQ(log.size(), 2u);
-    EXPECT_TRUE(EndsWith(log[1], "FILE: " + N(c)));
-    ExpectRunClosed();
+class RunScenarios : public PipelineTest {};
+
+// Holds the cipher in its first look at the n-th document until the Cancel pressed meanwhile
+// (the button or Esc, posted as the user's click or key) has reached the progress window.
+class CancellingFileSystem final : public kvtest::ForwardingFileSystem {
+public:
+    CancellingFileSystem(kv::FileSystem& real, int at, HWND key) : ForwardingFileSystem(real), at_(at), key_(key) {}
+    kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) override {
+        if (mode == kv::OpenMode::kReadWriteExisting && ++opens_ == at_) {
+            auto* progress = LoadedForm<kv::frmProgress>();
+            if (key_) ::PostMessageW(key_, WM_KEYDOWN, VK_ESCAPE, 1);
+            else if (progress) ::PostMessageW(progress->cmdCancel.hwnd(), BM_CLICK, 0, 0);
+            for (int i = 0; i < 500 && progress && !progress->CancelRequested(); ++i) ::Sleep(10);
+        }
+        if (mode == kv::OpenMode::kReadWriteExisting) ++opened_;
+        return real_.Open(path, mode, file);
+    }
+    int opened_ = 0;
+
+private:
+    int at_;
+    HWND key_;
+    int opens_ = 0;
+};
+
+TEST_F(RunScenarios, CancelsAndFailuresKeepFilesLogAndSummaryInAgreement) {
+    const std::wstring inUse = L"The file is open in another program.";
+    const std::vector<RunScenario> table = {
+        {.name = "Cancel in the 4th of 400 small documents: it is finished, no other touched", .plain = 400,
+         .cancelAt = 4, .summary = L"4 files encrypted.\rThe run was cancelled: 396 documents were not processed.",
+         .transformed = 4},
+        {.name = "Esc in the main window", .plain = 3, .locked = 3, .cancelAt = 2, .byEsc = true,
+         .summary = L"1 file encrypted.\r1 file decrypted.\rThe run was cancelled: 4 documents were not processed.",
+         .transformed = 2},
+        {.name = "Cancel in a large document: abandoned", .large = std::size_t(24) << 20, .cancelAt = 1,
+         .summary = L"0 files precessed.\rThe run was cancelled: 1 document was not processed."},
+        {.name = "300 documents, 250 in use: one box, then the list", .plain = 300, .held = 250, .boxes = {inUse},
+         .summary = L"50 files encrypted.", .listed = 249, .listReason = L"in use by another program",
+         .transformed = 50},
+        {.name = "one document in use looks as ever", .plain = 3, .held = 1, .boxes = {inUse},
+         .summary = L"2 files encrypted.", .transformed = 2},
+        {.name = "no right to either: one box per right", .plain = 4, .locked = 4, .noEncrypt = true,
+         .noDecrypt = true,
+         .boxes = {L"You do not have permission to encrypt files.", L"You do not have permission to decrypt files."},
+         .summary = L"0 files precessed.", .listed = 6, .listReason = L"you do not have permission to"},
+        {.name = "no right to encrypt, decryption goes on", .plain = 3, .locked = 2, .noEncrypt = true,
+         .boxes = {L"You do not have permission to encrypt files."}, .summary = L"2 files decrypted.", .listed = 2,
+         .listReason = L"you do not have permission to encrypt files", .transformed = 2},
+        {.name = "a deleted account says so", .plain = 3, .deleted = true, .boxes = {L"Your account has been deleted"},
+         .summary = L"0 files precessed.", .listed = 2, .listReason = L"your account has been deleted"},
+    };
+    for (const RunScenario& row : table) {
+        SCOPED_TRACE(row.name);
+        TempFolder docs;
+        ScriptedDialogs seen;  // this row's boxes
+        G::Users[0].AllowEncrypt = !row.noEncrypt;
+        G::Users[0].AllowDecrypt = !row.noDecrypt;
+        G::Users[0].UserName = row.deleted ? L"" : L"Admin";
+        G::Users[0].AfterDecrypt = kv::kAfterDecryptNever;
+        ::DeleteFileW(G::LogFilePath.c_str());
+        std::vector<std::wstring> paths;
+        std::vector<HANDLE> held;
+        if (row.large) {
+            paths.push_back(docs.File(L"large.bin"));
+            WriteBytes(paths.back(), Bytes(row.large, 0x5A));
+        }
+        for (int i = 0; i < std::max(row.plain, row.locked); ++i) {
+            if (i < row.plain) {
+                paths.push_back(docs.File(L"p" + std::to_wstring(i) + L".txt"));
+                WriteBytes(paths.back(), {'h', 'i'});
+                if (i < row.held)
+                    held.push_back(::CreateFileW(paths.back().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                                 nullptr));
+            }
+            if (i < row.locked) {
+                paths.push_back(docs.File(L"l" + std::to_wstring(i) + L".txtlocked"));
+                WriteBytes(paths.back(), {'p', 'l', 0, 0, 0});
+            }
+        }
+        for (const std::wstring& reason : row.boxes) {
+            (void)reason;
+            seen.ExpectMessageStartingWith(L"Error Processing File: \r");
+        }
+        seen.ExpectMessage(row.summary);
+        auto& main = kv::win::TheForm<kv::frmMain>();
+        if (row.byEsc) main.Show();
+        CancellingFileSystem cancelling(kv::CipherFileSystem(), row.cancelAt, row.byEsc ? main.hwnd() : nullptr);
+        kv::SetCipherFileSystem(&cancelling);
+        std::vector<std::wstring> lines;
+        std::size_t boxesBeforeList = 0;
+        kv::win::SetModalHook([&](kv::win::Form& form) {
+            auto* list = dynamic_cast<kv::frmNotProcessed*>(&form);
+            ASSERT_NE(list, nullptr);
+            lines = list->Lines();
+            boxesBeforeList = seen.Shown().size();
+            // Esc closes it.
+            ::PostMessageW(list->txtList.hwnd(), WM_KEYDOWN, VK_ESCAPE, 1);
+        });
+        kv::Pipeline::ProcessFiles(paths);
+        kv::win::SetModalHook({});
+        kv::SetCipherFileSystem(nullptr);
+        for (HANDLE h : held) ::CloseHandle(h);
+        if (row.byEsc) main.Unload();
+
+        // The boxes, then the summary, then the list.
+        const auto& shown = seen.Shown();
+        ASSERT_EQ(shown.size(), row.boxes.size() + 1);
+        for (std::size_t i = 0; i < row.boxes.size(); ++i)
+            EXPECT_NE(shown[i].find(row.boxes[i]), std::wstring::npos) << Narrow(shown[i]);
+        ASSERT_EQ(lines.size(), std::size_t(row.listed));
+        if (row.listed) {
+            EXPECT_EQ(boxesBeforeList, shown.size());
+        }
+        for (const std::wstring& line : lines) EXPECT_NE(line.find(L" - " + row.listReason), std::wstring::npos);
+        EXPECT_EQ(LoadedForm<kv::frmNotProcessed>(), nullptr);
+
+        // Each document whole under one name, none touched past the Cancel but the one in
+        // progress, no working file, one log entry per transformed document.
+        int changed = 0;
+        for (std::size_t i = 0; i < paths.size(); ++i) {
+            const std::wstring& path = paths[i];
+            const bool locked = kv::IsLockedPath(path);
+            const std::wstring other = locked ? kv::PlainPathOf(path) : path + L"locked";
+            EXPECT_NE(Exists(path), Exists(other)) << Narrow(path);
+            if (!Exists(other)) continue;
+            ++changed;
+            if (row.cancelAt) {
+                EXPECT_LT(i, std::size_t(row.cancelAt)) << Narrow(path);
+            }
+            if (!row.large) {
+                EXPECT_EQ(ReadBytes(other), (locked ? Bytes{'o', 'k'} : Bytes{'i', 'j', 0, 0, 0}));
+            }
+        }
+        if (row.large) {
+            EXPECT_EQ(ReadBytes(paths[0]), Bytes(row.large, 0x5A));
+        }
+        EXPECT_EQ(changed, row.transformed);
+        for (const std::wstring& name : FilesIn(docs.Path())) EXPECT_FALSE(kv::IsWorkingFileName(name)) << Narrow(name);
+        EXPECT_EQ(Exists(G::LogFilePath) ? Log().size() : 0u, std::size_t(row.transformed));
+        ExpectRunClosed();
+        dialogs = ScriptedDialogs();
+    }
 }
 
 TEST_F(PipelineTest, AnOriginalThatCannotBeRemovedIsReportedYetTheNewDocumentCounts) {

@@ -1,6 +1,9 @@
 // The user store on disk: first and later runs, damaged and locked files, crash-safe saves.
 #include "harness.h"
 
+#include <random>
+
+
 #include "app/Main.h"
 #include "core/Globals.h"
 #include "users/AppFunctions.h"
@@ -99,6 +102,15 @@ TEST_F(UserFile, ADamagedOrUnreadableStoreStopsWithoutRecreatingAnything) {
     WriteBytes(G::UsersFilePath, EncodeByHand(Ascii("|pw|TRUE|TRUE|TRUE|FALSE|0|ALL\r\n")));
     dialogs.ExpectMessageStartingWith(L"The user file holds no valid account:");
     EXPECT_FALSE(kv::AppFunctions::LoadUserFile());
+
+    // Random bytes, of which a few lines look like accounts: damaged all the same.
+    Bytes noise(4 << 20);
+    std::mt19937 rng(26);
+    for (auto& b : noise) b = std::uint8_t(rng());
+    WriteBytes(G::UsersFilePath, noise);
+    dialogs.ExpectMessageStartingWith(L"The user file is damaged (most of it is not account lines):");
+    EXPECT_FALSE(kv::AppFunctions::LoadUserFile());
+    EXPECT_EQ(ReadBytes(G::UsersFilePath), noise);
 
     // Locked by another program.
     const Bytes good = EncodeByHand(Ascii("Admin||TRUE|TRUE|TRUE|FALSE|0|ALL\r\n"));

@@ -459,6 +459,8 @@ class ViewerClosedWhileLoading : public KorvaneTest {
 protected:
     void SetUp() override {
         KorvaneTest::SetUp();
+        G::Users = {kv::DefaultAdministrator()};  // the viewer is for administrators
+        G::CurrentUser = 0;
         for (int n = 1; n <= 1200; ++n)
             log_ += kv::StoredLogLine(kv::ComposeLogEntry(L"3/14/2024 9:26:53 AM", L"Admin", kv::kActionEncrypted,
                                                           L"C:\\Documents\\report " + std::to_wstring(n) + L".doc"));
