@@ -557,7 +557,7 @@ std::wstring CipherFailureReason(const CipherFailure& failure) {
         bare.path.clear();
         bare.status = {};
         why = DescribeCipherFailure(bare);
-        why = why.substr(0, why.find(L'\r'));
+        why.resize(std::min(why.size(), why.find(L'\r')));
     }
     if (why.empty()) why = L"it could not be processed";
     // System texts end in a full stop and a line end, and may hold several lines: a list
