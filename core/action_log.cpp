@@ -107,7 +107,8 @@ std::string EncodeLogLine(std::wstring_view entry) {
         if constexpr (sizeof(wchar_t) == 2) {
             c = std::uint16_t(entry[i]);
         } else {
-            c = std::uint32_t(entry[i]);
+            // A negative wchar_t lands above 0x10FFFF and is replaced below.
+            c = std::uint32_t(entry[i]);  // NOLINT(bugprone-signed-char-misuse)
         }
         if (c < 0x80) {
             if (IsEscapedControl(c)) {

@@ -201,7 +201,7 @@ private:
     FsStatus WriteInPieces(const std::uint8_t* data, std::size_t size) {
         for (std::size_t at = 0; at < size;) {
             const std::size_t piece = std::min(write_size_, size - at);
-            const FsStatus status = out_.Write(data + at, piece);
+            FsStatus status = out_.Write(data + at, piece);
             if (!status.ok()) return status;
             at += piece;
         }
@@ -553,7 +553,7 @@ std::wstring CipherFailureReason(const CipherFailure& failure) {
         bare.path.clear();
         bare.status = {};
         why = DescribeCipherFailure(bare);
-        why = why.substr(0, why.find(L'\r'));
+        why.resize(std::min(why.size(), why.find(L'\r')));
     }
     if (why.empty()) why = L"it could not be processed";
     // System texts end in a full stop and a line end, and may hold several lines: a list

@@ -22,7 +22,8 @@ std::string ToUtf8(const std::wstring& wide) {
     std::string out;
     out.reserve(wide.size());
     for (wchar_t wc : wide) {
-        auto c = static_cast<std::uint32_t>(wc);
+        // A negative wchar_t lands above 0x10FFFF and is replaced.
+        auto c = static_cast<std::uint32_t>(wc);  // NOLINT(bugprone-signed-char-misuse)
         if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
         if (c < 0x80) {
             out += char(c);

@@ -16,6 +16,7 @@ namespace kv {
 struct WordStepTables {
     // One 256-entry row per 3-bit state: low byte = output byte, high byte =
     // the next state.
+    // NOLINTNEXTLINE(bugprone-implicit-widening-of-multiplication-result): a constant cannot overflow
     std::array<std::uint16_t, 8 * 256> step;
     // What 16 equal trigger bytes in a row become from each state (long runs of
     // 0xFF or 0x00 would otherwise go through `step` one byte at a time).

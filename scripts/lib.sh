@@ -4,7 +4,7 @@
 KV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 KV_BUILD=${KV_BUILD:-$KV_ROOT/build}
 KV_PACKAGES="mingw-w64 wine wine64 xvfb openbox cmake ninja-build googletest libgtest-dev
-  libbenchmark-dev clang libclang-rt-14-dev imagemagick x11-utils zip"
+  libbenchmark-dev clang libclang-rt-14-dev imagemagick x11-utils zip cppcheck clang-tidy"
 
 kv_install_packages() {
   local missing=()
@@ -27,7 +27,8 @@ kv_build_windows() {
 }
 
 kv_build_native() {
-  CC=clang CXX=clang++ cmake -S "$KV_ROOT" -B "$KV_BUILD/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  CC=clang CXX=clang++ cmake -S "$KV_ROOT" -B "$KV_BUILD/native" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
   cmake --build "$KV_BUILD/native" "$@"
 }
 

@@ -72,7 +72,7 @@ public:
     // Notifications reflected by the parent window (form or container control), found by
     // this control's window handle.
     virtual void OnCommand(WORD code);
-    virtual bool OnNotify(const NMHDR& header, LRESULT& result) { return false; }
+    virtual bool OnNotify(const NMHDR& /*header*/, LRESULT& /*result*/) { return false; }
     virtual HBRUSH ColorFor(HDC dc, UINT message);
 
     // The control object of a window handle; nullptr for a window that is none of ours.

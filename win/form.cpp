@@ -107,6 +107,8 @@ void Form::Load(Form* owner) {
     }
     HWND ownerHwnd = owner ? owner->hwnd() : pendingOwner_;
     if (!ownerHwnd && !design.showInTaskbar) ownerHwnd = ActiveProgramWindow();
+    // The window procedure keeps the handle in hwnd_ at WM_NCCREATE.
+    // cppcheck-suppress ignoredReturnValue
     ::CreateWindowExW(ex, kFormClass, design.caption.c_str(), style, x, y, w, h, ownerHwnd, nullptr, Instance(),
                       this);
     if (!hwnd_) throw SystemError(L"CreateWindowEx", ::GetLastError());

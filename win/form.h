@@ -143,7 +143,7 @@ protected:
     virtual void Form_Load() {}
     virtual void Form_Activate() {}
     virtual void Form_Resize() {}
-    virtual bool Form_QueryUnload(int unloadMode) { return false; }  // true cancels the unload
+    virtual bool Form_QueryUnload(int /*unloadMode*/) { return false; }  // true cancels the unload
     virtual void Form_Unload() {}
     virtual LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
 
