@@ -5,15 +5,15 @@
 #include <string>
 #include <string_view>
 
+#include "win/text_rules.h"
+
 namespace kv {
 
-// Leading and trailing blanks (spaces only, as the classic Trim) removed.
-std::wstring TrimBlanks(std::wstring_view text);
+using win::SameName;
+using win::TrimBlanks;
 
-// Upper case for comparisons: ASCII and the Latin-1 letters.
-wchar_t UpperChar(wchar_t c);
+// The text in upper case (ASCII and the Latin-1 letters), as stored words are compared.
 std::wstring UpperCase(std::wstring_view text);
-bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
 
 // True when the text ends in exactly these characters (case-sensitive).
 bool EndsWith(std::wstring_view text, std::wstring_view suffix);

@@ -146,13 +146,13 @@ std::wstring GetUserPassword(const std::vector<UserRecord>& users, std::wstring_
 int FindUserIndex(const std::vector<UserRecord>& users, std::wstring_view name) {
     if (name.empty()) return -1;
     for (size_t i = 0; i < users.size(); ++i)
-        if (EqualsNoCase(users[i].UserName, name)) return static_cast<int>(i);
+        if (SameName(users[i].UserName, name)) return static_cast<int>(i);
     return -1;
 }
 
 bool OtherAdminExists(const std::vector<UserRecord>& users, std::wstring_view name) {
     for (const auto& u : users)
-        if (!u.UserName.empty() && !EqualsNoCase(u.UserName, name) && u.IsAdmin) return true;
+        if (!u.UserName.empty() && !SameName(u.UserName, name) && u.IsAdmin) return true;
     return false;
 }
 

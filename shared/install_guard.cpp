@@ -46,11 +46,11 @@ std::optional<std::wstring> RefusalReason(std::wstring_view installFolder, const
     if (n.empty()) return L"it is not a full folder path";
     if (IsRoot(n)) return L"it is a whole drive";
     for (const auto& p : ProtectedFolders(folders)) {
-        if (SameText(n, p.path)) return L"it is " + std::wstring(p.name);
+        if (SameName(n, p.path)) return L"it is " + std::wstring(p.name);
         if (IsInside(p.path, n)) return L"it holds " + std::wstring(p.name);
     }
     const std::wstring users = NormalPath(folders.usersRoot);
-    if (!users.empty() && SameText(Parent(n), users)) return L"it is a user profile";
+    if (!users.empty() && SameName(Parent(n), users)) return L"it is a user profile";
     return std::nullopt;
 }
 

@@ -45,20 +45,20 @@ std::vector<std::wstring> CarriedOverItems(const std::vector<std::wstring>& earl
     // The earlier log must be this installation's: its header names the same folder.
     bool same = false;
     for (const auto& line : earlierLog)
-        if (ClassifyLine(line) == LineKind::Header) same = SameText(NormalPath(TrimBlanks(HeaderFolder(line))), folder);
+        if (ClassifyLine(line) == LineKind::Header) same = SameName(NormalPath(TrimBlanks(HeaderFolder(line))), folder);
     if (!same) return {};
     std::vector<std::wstring> menus;
     for (const auto& m : startMenus)
         if (const std::wstring n = NormalPath(m); !n.empty()) menus.push_back(n + L"\\Korvane");
     auto inMenu = [&](const std::wstring& n, bool orSame) {
         for (const auto& m : menus)
-            if ((orSame && SameText(n, m)) || IsInside(n, m)) return true;
+            if ((orSame && SameName(n, m)) || IsInside(n, m)) return true;
         return false;
     };
     auto onDesktop = [&](const std::wstring& n) {
         const size_t cut = n.rfind(L'\\');
         for (const auto& d : desktops)
-            if (cut != std::wstring::npos && !NormalPath(d).empty() && SameText(n.substr(0, cut), NormalPath(d)))
+            if (cut != std::wstring::npos && !NormalPath(d).empty() && SameName(n.substr(0, cut), NormalPath(d)))
                 return true;
         return false;
     };
@@ -66,7 +66,7 @@ std::vector<std::wstring> CarriedOverItems(const std::vector<std::wstring>& earl
     auto listed = [&](const std::wstring& line) {
         auto in = [&](const std::vector<std::wstring>& list) {
             for (const auto& item : list)
-                if (SameText(NormalPath(item), NormalPath(line))) return true;
+                if (SameName(NormalPath(item), NormalPath(line))) return true;
             return false;
         };
         return in(items) || in(carried);
@@ -78,7 +78,7 @@ std::vector<std::wstring> CarriedOverItems(const std::vector<std::wstring>& earl
         if (n.empty()) continue;
         bool belongs = false;
         if (kind == LineKind::Folder)
-            belongs = SameText(n, folder) || IsInside(n, folder) || IsInside(folder, n) || inMenu(n, true);
+            belongs = SameName(n, folder) || IsInside(n, folder) || IsInside(folder, n) || inMenu(n, true);
         else
             belongs = HasShortcutMark(n) && (inMenu(n, false) || onDesktop(n));
         if (belongs && !listed(line) && exists(line)) carried.push_back(line);

@@ -1,6 +1,5 @@
 #include "shared/path_rules.h"
 
-#include <cwctype>
 #include <vector>
 
 namespace kv::install {
@@ -36,24 +35,10 @@ std::vector<std::wstring_view> PathParts(std::wstring_view text) {
     return parts;
 }
 
-std::wstring TrimBlanks(std::wstring_view text) {
-    const size_t first = text.find_first_not_of(L' ');
-    if (first == std::wstring_view::npos) return {};
-    return std::wstring(text.substr(first, text.find_last_not_of(L' ') - first + 1));
-}
-
 std::wstring WithoutTrailingBackslash(std::wstring_view path) {
     if (!path.empty() && path.back() == L'\\') path.remove_suffix(1);
     return std::wstring(path);
 }
-
-std::wstring Upper(std::wstring_view text) {
-    std::wstring out(text);
-    for (auto& c : out) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
-    return out;
-}
-
-bool SameText(std::wstring_view a, std::wstring_view b) { return a.size() == b.size() && Upper(a) == Upper(b); }
 
 std::wstring NormalPath(std::wstring_view path) {
     std::wstring p(path);
@@ -82,7 +67,7 @@ std::wstring NormalPath(std::wstring_view path) {
 
 bool IsInside(std::wstring_view path, std::wstring_view folder) {
     if (path.empty() || folder.empty() || path.size() <= folder.size() + 1) return false;
-    return path[folder.size()] == L'\\' && SameText(path.substr(0, folder.size()), folder);
+    return path[folder.size()] == L'\\' && SameName(path.substr(0, folder.size()), folder);
 }
 
 }  // namespace kv::install

@@ -8,11 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "win/text_rules.h"
+
 namespace kv::install {
 
-// Upper-case form for comparisons (the usual case mapping of letters, any language).
-std::wstring Upper(std::wstring_view text);
-bool SameText(std::wstring_view a, std::wstring_view b);
+using win::SameName;
+using win::StartsWithName;
+using win::TrimBlanks;
 
 // The path in the form the rules compare: "/" read as "\", runs of "\" made one (except a
 // leading "\\" of a network path), no trailing "\". Empty when the path is not a full path
@@ -21,8 +23,6 @@ bool SameText(std::wstring_view a, std::wstring_view b);
 // its drive: such a path is never touched.
 std::wstring NormalPath(std::wstring_view path);
 
-// The text without blanks at either end.
-std::wstring TrimBlanks(std::wstring_view text);
 // The path without one trailing backslash.
 std::wstring WithoutTrailingBackslash(std::wstring_view path);
 

@@ -191,7 +191,7 @@ void EndProgram() {
 }
 
 bool IsFormLoaded(const std::wstring& name) {
-    return SameText(name, L"frmMain") && win::LoadedForm<frmMain>() != nullptr;
+    return SameName(name, L"frmMain") && win::LoadedForm<frmMain>() != nullptr;
 }
 
 namespace {
@@ -203,7 +203,7 @@ bool EntryOfFolder(const std::wstring& folder) {
     if (::RegGetValueW(TheHost().entryRoot, TheHost().entryKey.c_str(), L"InstallLocation", RRF_RT_REG_SZ, nullptr,
                        buffer, &size) != ERROR_SUCCESS)
         return false;
-    return SameText(NormalPath(install::TrimBlanks(buffer)), NormalPath(folder));
+    return SameName(NormalPath(install::TrimBlanks(buffer)), NormalPath(folder));
 }
 
 

@@ -43,7 +43,7 @@ std::optional<std::wstring> InstallFolderRefusal(const std::wstring& folder) {
 // The real place of `real` is the installation folder or inside it.
 bool InInstallation(const std::wstring& real) {
     for (const auto& folder : Module().RealInstallFolders)
-        if (SameText(real, folder) || IsInside(real, folder)) return true;
+        if (SameName(real, folder) || IsInside(real, folder)) return true;
     return false;
 }
 
@@ -51,7 +51,7 @@ bool InInstallation(const std::wstring& real) {
 // then it is one of the ways to finish the removal.
 bool IsUninstallShortcut(const std::wstring& path) {
     const size_t cut = path.find_last_of(L'\\');
-    return SameText(cut == std::wstring::npos ? path : path.substr(cut + 1), L"Uninstall Korvane.lnk");
+    return SameName(cut == std::wstring::npos ? path : path.substr(cut + 1), L"Uninstall Korvane.lnk");
 }
 
 // A listed shortcut outside the installation is this installation's: a real shell link
@@ -127,7 +127,7 @@ bool EntryIsOurs() {
     const std::wstring real = win::RealPath(location);
     if (real.empty()) return false;
     for (const auto& folder : Module().RealInstallFolders)
-        if (SameText(install::WithoutTrailingBackslash(real), folder)) return true;
+        if (SameName(install::WithoutTrailingBackslash(real), folder)) return true;
     return false;
 }
 
@@ -143,8 +143,8 @@ bool RemoveProgramsEntry() {
 // is gone, so that an interrupted removal can be finished from the folder, its shortcut or
 // its entry.
 bool KeptToTheEnd(const std::wstring& folder, const std::wstring& path) {
-    return SameText(path, install::InstallLogPath(folder)) ||
-           SameText(path, folder + L"\\" + win::AppTitle() + L".exe");
+    return SameName(path, install::InstallLogPath(folder)) ||
+           SameName(path, folder + L"\\" + win::AppTitle() + L".exe");
 }
 
 // Everything left below a folder, links not entered: up to `limit` paths.
@@ -167,7 +167,7 @@ bool MayDeleteFile(const std::wstring& real) {
     const auto& m = Module();
     if (InInstallation(real)) return true;
     if (MayDeleteListedFile(real, {}, m.RealFolders)) return true;
-    return !m.LogPath.empty() && SameText(real, win::RealLocation(m.LogPath));
+    return !m.LogPath.empty() && SameName(real, win::RealLocation(m.LogPath));
 }
 
 // A listed folder may go: it is not itself a link, and where it really lies it is one of the
@@ -175,7 +175,7 @@ bool MayDeleteFile(const std::wstring& real) {
 bool MayRemoveFolder(const std::wstring& folder, std::wstring& real) {
     const auto& m = Module();
     real = win::RealPath(folder);
-    if (real.empty() || !SameText(real, win::RealLocation(folder))) return false;
+    if (real.empty() || !SameName(real, win::RealLocation(folder))) return false;
     return MayRemoveListedFolder(folder, m.InstallFolders, m.Folders) &&
            MayRemoveListedFolder(real, m.RealInstallFolders, m.RealFolders);
 }
@@ -200,7 +200,7 @@ void DeleteFolderForced(const std::wstring& path) {
     Pause(100);
     Deleting(path);
     for (const auto& failure : win::DeleteTree(path, [&](const std::wstring& r) {
-             return SameText(r, real) || IsInside(r, real);
+             return SameName(r, real) || IsInside(r, real);
          }))
         Record(failure.path, failure.error);
     DoEvents(6);
@@ -316,11 +316,11 @@ bool BelongsToInstallation(const std::wstring& folder) {
     if (n.empty()) return false;
     for (const auto& install : m.InstallFolders) {
         const std::wstring f = NormalPath(install);
-        if (!f.empty() && (SameText(n, f) || IsInside(n, f) || IsInside(f, n))) return true;
+        if (!f.empty() && (SameName(n, f) || IsInside(n, f) || IsInside(f, n))) return true;
     }
     for (const auto* programs : {&m.Folders.programs, &m.Folders.commonPrograms}) {
         const std::wstring p = NormalPath(*programs);
-        if (!p.empty() && (SameText(n, p + L"\\Korvane") || IsInside(n, p + L"\\Korvane"))) return true;
+        if (!p.empty() && (SameName(n, p + L"\\Korvane") || IsInside(n, p + L"\\Korvane"))) return true;
     }
     return false;
 }
@@ -330,7 +330,7 @@ std::vector<Remaining> WhatRemains(const std::vector<std::wstring>& folderList, 
     const auto& m = Module();
     std::vector<Remaining> remaining;
     auto add = [&](const std::wstring& path, const std::wstring& why) {
-        if (std::none_of(remaining.begin(), remaining.end(), [&](const Remaining& r) { return SameText(r.path, path); }))
+        if (std::none_of(remaining.begin(), remaining.end(), [&](const Remaining& r) { return SameName(r.path, path); }))
             remaining.push_back({path, why});
     };
     for (const auto& failure : m.Failures)

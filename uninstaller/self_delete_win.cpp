@@ -55,7 +55,7 @@ std::wstring FirstInstanceToDelete(const std::wstring& named) {
     if (cut == std::wstring::npos) return {};
     if (!IsMovedFirstInstanceName(named.substr(cut + 1), ProgramNameOfUninstaller())) return {};
     const std::wstring folder = win::RealPath(named.substr(0, cut)), temp = win::RealPath(m.TempFolder);
-    if (folder.empty() || !SameText(folder, temp)) return {};
+    if (folder.empty() || !SameName(folder, temp)) return {};
     return named;
 }
 

@@ -29,7 +29,7 @@ bool MayDeleteListedFile(std::wstring_view file, const std::vector<std::wstring>
         const std::wstring f = NormalPath(folder);
         if (!f.empty() && IsInside(n, f)) return true;
     }
-    if (n.size() < 4 || !SameText(std::wstring_view(n).substr(n.size() - 4), L".lnk")) return false;
+    if (n.size() < 4 || !SameName(std::wstring_view(n).substr(n.size() - 4), L".lnk")) return false;
     for (const auto* place : {&folders.desktop, &folders.commonDesktop, &folders.programs, &folders.commonPrograms}) {
         const std::wstring f = NormalPath(*place);
         if (!f.empty() && IsInside(n, f)) return true;
@@ -45,17 +45,17 @@ bool MayRemoveListedFolder(std::wstring_view folder, const std::vector<std::wstr
         const std::wstring f = NormalPath(install);
         if (f.empty()) continue;
         // The installation folder, a folder inside it, or a level Setup created above it.
-        if (SameText(n, f) || IsInside(n, f) || IsInside(f, n)) return true;
+        if (SameName(n, f) || IsInside(n, f) || IsInside(f, n)) return true;
     }
     for (const auto* programs : {&folders.programs, &folders.commonPrograms}) {
         const std::wstring p = NormalPath(*programs);
-        if (!p.empty() && (SameText(n, p + L"\\Korvane") || IsInside(n, p + L"\\Korvane"))) return true;
+        if (!p.empty() && (SameName(n, p + L"\\Korvane") || IsInside(n, p + L"\\Korvane"))) return true;
     }
     return false;
 }
 
 bool IsTempCopy(std::wstring_view ownFolder, std::wstring_view tempFolder) {
-    return Upper(ownFolder) == Upper(tempFolder);
+    return SameName(ownFolder, tempFolder);
 }
 
 std::wstring ChooseTempFolder(std::wstring_view reported, bool reportedExists, std::wstring_view ownFolder) {
@@ -85,11 +85,11 @@ std::wstring MovedFirstInstanceName(std::wstring_view exeName, unsigned long pro
 }
 
 bool IsMovedFirstInstanceName(std::wstring_view fileName, std::wstring_view exeName) {
-    const std::wstring prefix = Upper(std::wstring(exeName) + L"-"), name = Upper(fileName);
-    if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0) return false;
-    if (name.compare(name.size() - 4, 4, L".EXE") != 0) return false;
-    const std::wstring digits = name.substr(prefix.size(), name.size() - prefix.size() - 4);
-    return digits.find_first_not_of(L"0123456789") == std::wstring::npos;
+    const std::wstring prefix = std::wstring(exeName) + L"-";
+    if (fileName.size() <= prefix.size() + 4 || !StartsWithName(fileName, prefix)) return false;
+    if (!SameName(fileName.substr(fileName.size() - 4), L".exe")) return false;
+    const std::wstring_view digits = fileName.substr(prefix.size(), fileName.size() - prefix.size() - 4);
+    return digits.find_first_not_of(L"0123456789") == std::wstring_view::npos;
 }
 
 Switches ParseSwitches(const std::vector<std::wstring>& args) {

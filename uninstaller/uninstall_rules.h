@@ -23,8 +23,8 @@ using install::SpecialFolders;
 
 using install::IsInside;
 using install::NormalPath;
-using install::SameText;
-using install::Upper;
+using install::SameName;
+using install::StartsWithName;
 
 // Whether a file listed in the log may be deleted: it lies inside one of the installation
 // folders, or it is a shortcut (".lnk") inside one of the four desktop and Start Menu

@@ -8,7 +8,7 @@ namespace kv::AppFunctions {
 bool SelectListItem(win::ComboBox& list, const std::wstring& text) {
     const int count = list.ListCount();
     for (int i = 0; i < count; ++i) {
-        if (EqualsNoCase(list.List(i), text)) {
+        if (SameName(list.List(i), text)) {
             list.SetListIndex(i);
             return true;
         }

@@ -47,7 +47,7 @@ void frmConfirmPassword::Password(const std::wstring& value) {
 
 void frmConfirmPassword::cmdOK_Click() {
     // The confirmation is trimmed like every typed password before it is compared.
-    if (EqualsNoCase(txtPassword.Text(), TrimBlanks(txtConfirm.Text()))) {
+    if (SameName(txtPassword.Text(), TrimBlanks(txtConfirm.Text()))) {
         Globals::PasswordConfirmed = true;
         Unload();
         return;

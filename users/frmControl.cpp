@@ -156,7 +156,7 @@ void frmControl::mnuAddNew_Click() {
             continue;  // asked again
         }
         for (const auto& user : Users) {
-            if (EqualsNoCase(user.UserName, answer)) {
+            if (SameName(user.UserName, answer)) {
                 win::MsgBox(DuplicateUserMessage(user.UserName));
                 return;
             }

@@ -58,7 +58,7 @@ void frmLogIn::cmdLogIn_Click() {
         win::MsgBox(L"Invalid User");
         return;
     }
-    if (EqualsNoCase(AppFunctions::GetUserPassword(name), txtPassword.Text())) {
+    if (SameName(AppFunctions::GetUserPassword(name), txtPassword.Text())) {
         AppFunctions::FindUser(name);
         if (ShowMain) {
             Navigate().ShowWorkingWindow();

@@ -64,7 +64,7 @@ void StoreSettings(UserRecord& user, const UserSettings& s, Rights rights) {
 }
 
 bool NeedsConfirmation(std::wstring_view newPassword, std::wstring_view storedPassword) {
-    return !newPassword.empty() && !EqualsNoCase(newPassword, storedPassword);
+    return !newPassword.empty() && !SameName(newPassword, storedPassword);
 }
 
 std::optional<std::wstring> StoreRefusal(StoreField field, std::wstring_view text, bool fitsCodePage) {

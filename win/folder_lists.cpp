@@ -6,6 +6,7 @@
 #include <cwctype>
 
 #include "win/files.h"
+#include "win/text_rules.h"
 
 namespace kv::win {
 
@@ -167,7 +168,7 @@ bool DirListBox::SetPath(const std::wstring& folder) {
     if (wanted.empty() || !IsFolder(wanted)) return false;
     while (wanted.size() > 3 && wanted.back() == L'\\') wanted.pop_back();
     if (wanted.size() >= 2 && wanted[1] == L':') wanted[0] = static_cast<wchar_t>(std::towupper(wanted[0]));
-    const bool changed = ::CompareStringOrdinal(wanted.c_str(), -1, path_.c_str(), -1, TRUE) != CSTR_EQUAL;
+    const bool changed = !SameName(wanted, path_);
     Fill(wanted);
     if (changed && Change) {
         auto handler = Change;

@@ -165,8 +165,8 @@ TEST(TextRules, TrimAndCaseInsensitiveComparison) {
     EXPECT_EQ(kv::TrimBlanks(L"  pass word  "), L"pass word");
     EXPECT_EQ(kv::TrimBlanks(L"\tx "), L"\tx");  // only blanks are trimmed
     EXPECT_EQ(kv::TrimBlanks(L"   "), L"");
-    EXPECT_TRUE(kv::EqualsNoCase(L"M\u00fcller", L"M\u00dcLLER"));
-    EXPECT_FALSE(kv::EqualsNoCase(L"abc", L"abd"));
+    EXPECT_TRUE(kv::SameName(L"M\u00fcller", L"M\u00dcLLER"));
+    EXPECT_FALSE(kv::SameName(L"abc", L"abd"));
     EXPECT_TRUE(kv::EndsWith(L"x.doclocked", L"locked"));
     EXPECT_FALSE(kv::EndsWith(L"x.docLOCKED", L"locked"));
 }

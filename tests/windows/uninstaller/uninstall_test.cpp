@@ -8,6 +8,7 @@
 #include "uninstaller/frmMain.h"
 #include "win/app.h"
 #include "win/form.h"
+#include "win/text.h"
 
 namespace kvtest {
 namespace {
@@ -92,7 +93,7 @@ TEST_F(Uninstall, CopyRecognisesItselfWhateverTheCaseAndWaitsForTheUser) {
     StartProgram();
     wchar_t cwd[MAX_PATH + 1] = {};
     ::GetCurrentDirectoryW(MAX_PATH, cwd);
-    EXPECT_EQ(Upper(cwd), Upper(temp));
+    EXPECT_TRUE(SameName(cwd, temp)) << kv::win::ToAnsi(cwd);
     auto* form = LoadedForm<frmMain>();
     ASSERT_NE(form, nullptr);
     EXPECT_EQ(form->Caption(), L"Uninstall...");
@@ -109,6 +110,26 @@ TEST_F(Uninstall, CopyRecognisesItselfWhateverTheCaseAndWaitsForTheUser) {
     const int sw = ::GetSystemMetrics(SM_CXSCREEN), sh = ::GetSystemMetrics(SM_CYSCREEN);
     EXPECT_NEAR(r.left + (r.right - r.left) / 2, sw / 2, 2);
     EXPECT_NEAR(r.top, sh / 5, 2);
+}
+
+// Folders and program files are the same whatever the case of their letters, in any script,
+// as the file system takes them; no letter is ever expanded into two.
+TEST(PathRules, NamesCompareAsTheFileSystemComparesThem) {
+    const struct {
+        std::wstring a, b;
+        bool same;
+    } cases[] = {
+        {L"C:\\Users\\J\u00fcrgen\\Temp", L"c:\\USERS\\J\u00dcRGEN\\TEMP", true},
+        {L"C:\\\u03a3\u03bf\u03c6\u03b9\u03b1", L"C:\\\u03c3\u039f\u03a6\u0399\u0391", true},
+        {L"C:\\\u0416\u0451\u043b\u0442\u044b\u0439", L"C:\\\u0436\u0401\u041b\u0422\u042b\u0419", true},
+        {L"C:\\Stra\u00dfe", L"C:\\STRASSE", false},
+        {L"C:\\Temp", L"C:\\Tamp", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsTempCopy(c.a, c.b), c.same) << kv::win::ToAnsi(c.a);
+        EXPECT_EQ(kv::install::IsInside(c.a + L"\\KorvaneUninstaller.exe", c.b), c.same) << kv::win::ToAnsi(c.a);
+        EXPECT_EQ(IsMovedFirstInstanceName(c.a + L"-12.EXE", c.b), c.same) << kv::win::ToAnsi(c.a);
+    }
 }
 
 TEST_F(Uninstall, ContinueDoesNothingWhileDisabled) {
