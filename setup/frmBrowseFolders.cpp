@@ -7,13 +7,8 @@
 namespace kv::setup {
 
 win::FormDesign frmBrowseFolders::Design() const {
-    return {
-        .caption = L"Locate Folder",
-        .clientWidth = 4680,
-        .clientHeight = 4560,
-        .border = win::BorderStyle::FixedToolWindow,
-        .showInTaskbar = false,
-    };
+    return {.caption = L"Locate Folder", .clientWidth = 4680, .clientHeight = 4560,
+            .border = win::BorderStyle::FixedToolWindow, .showInTaskbar = false};
 }
 
 void frmBrowseFolders::CreateControls() {

@@ -33,15 +33,8 @@ std::wstring AgreementText() {
 }  // namespace
 
 win::FormDesign frmLicense::Design() const {
-    return {
-        .caption = L"End-User License",
-        .clientWidth = 9600,
-        .clientHeight = 7200,
-        .border = win::BorderStyle::Sizable,
-        .centered = false,
-        .minButton = true,
-        .maxButton = true,
-    };
+    return {.caption = L"End-User License", .clientWidth = 9600, .clientHeight = 7200,
+            .border = win::BorderStyle::Sizable, .centered = false, .minButton = true, .maxButton = true};
 }
 
 void frmLicense::CreateControls() {

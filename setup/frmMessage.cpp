@@ -5,13 +5,8 @@
 namespace kv::setup {
 
 win::FormDesign frmMessage::Design() const {
-    return {
-        .caption = L"Complete...",
-        .clientWidth = 6000,
-        .clientHeight = 1440,
-        .border = win::BorderStyle::FixedDialog,
-        .showInTaskbar = false,
-    };
+    return {.caption = L"Complete...", .clientWidth = 6000, .clientHeight = 1440,
+            .border = win::BorderStyle::FixedDialog, .showInTaskbar = false};
 }
 
 void frmMessage::CreateControls() {

@@ -147,14 +147,8 @@ std::wstring ProgramHardVersion() {
 }
 
 win::FormDesign frmAbout::Design() const {
-    return {
-        .caption = L"About...",
-        .clientWidth = 6360,
-        .clientHeight = 4440,
-        .border = win::BorderStyle::FixedDialog,
-        .backColor = kBackColor,
-        .showInTaskbar = false,
-    };
+    return {.caption = L"About...", .clientWidth = 6360, .clientHeight = 4440, .border = win::BorderStyle::FixedDialog,
+            .backColor = kBackColor, .showInTaskbar = false};
 }
 
 void frmAbout::CreateControls() {

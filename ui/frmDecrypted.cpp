@@ -17,13 +17,8 @@ const win::FontDesc kBold{L"MS Sans Serif", 8.25, true};
 }  // namespace
 
 win::FormDesign frmDecrypted::Design() const {
-    return {
-        .caption = L"Decrypted Files",
-        .clientWidth = 5745,
-        .clientHeight = 4365,
-        .border = win::BorderStyle::FixedSingle,
-        .centered = true,
-    };
+    return {.caption = L"Decrypted Files", .clientWidth = 5745, .clientHeight = 4365,
+            .border = win::BorderStyle::FixedSingle, .centered = true};
 }
 
 void frmDecrypted::CreateControls() {

@@ -22,13 +22,8 @@ const wchar_t kSection[] = L"EasyDrop";
 }  // namespace
 
 win::FormDesign frmEasyDrop::Design() const {
-    return {
-        .caption = L"Korvane",
-        .clientWidth = 1320,
-        .clientHeight = 1035,
-        .border = win::BorderStyle::FixedToolWindow,
-        .centered = false,
-    };
+    return {.caption = L"Korvane", .clientWidth = 1320, .clientHeight = 1035,
+            .border = win::BorderStyle::FixedToolWindow, .centered = false};
 }
 
 void frmEasyDrop::CreateControls() {

@@ -17,13 +17,8 @@ void WrappingTextBox::CreateWrapping(const win::Container& where, const win::Rec
 }
 
 win::FormDesign frmHelp::Design() const {
-    return {
-        .caption = L"Help",
-        .clientWidth = 7200,
-        .clientHeight = 7200,
-        .border = win::BorderStyle::Sizable,
-        .centered = false,
-    };
+    return {.caption = L"Help", .clientWidth = 7200, .clientHeight = 7200, .border = win::BorderStyle::Sizable,
+            .centered = false};
 }
 
 void frmHelp::CreateControls() {

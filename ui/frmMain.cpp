@@ -19,13 +19,8 @@ const win::FontDesc kBold{L"MS Sans Serif", 8.25, true};
 }
 
 win::FormDesign frmMain::Design() const {
-    return {
-        .caption = L"Korvane",
-        .clientWidth = 5265,
-        .clientHeight = 3480,
-        .border = win::BorderStyle::FixedSingle,
-        .minButton = true,
-    };
+    return {.caption = L"Korvane", .clientWidth = 5265, .clientHeight = 3480, .border = win::BorderStyle::FixedSingle,
+            .minButton = true};
 }
 
 void frmMain::CreateControls() {

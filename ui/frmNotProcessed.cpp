@@ -17,13 +17,9 @@ constexpr int kButtonTop = kListTop + kListHeight + 180;
 }  // namespace
 
 win::FormDesign frmNotProcessed::Design() const {
-    return {
-        .caption = L"Documents Not Processed",
-        .clientWidth = kClientWidth,
-        .clientHeight = kButtonTop + kButtonHeight + 240,
-        .border = win::BorderStyle::FixedSingle,
-        .centered = true,
-    };
+    return {.caption = L"Documents Not Processed", .clientWidth = kClientWidth,
+            .clientHeight = kButtonTop + kButtonHeight + 240, .border = win::BorderStyle::FixedSingle,
+            .centered = true};
 }
 
 void frmNotProcessed::CreateControls() {

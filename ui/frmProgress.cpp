@@ -49,14 +49,8 @@ bool EscFilter(frmProgress& target, const MSG& msg) {
 }  // namespace
 
 win::FormDesign frmProgress::Design() const {
-    return {
-        .clientWidth = kClientWidth,
-        .clientHeight = kBarsHeight + ButtonGrowth(),
-        .border = win::BorderStyle::None,
-        .centered = true,
-        .backColor = kBlue,
-        .showInTaskbar = false,
-    };
+    return {.clientWidth = kClientWidth, .clientHeight = kBarsHeight + ButtonGrowth(), .border = win::BorderStyle::None,
+            .centered = true, .backColor = kBlue, .showInTaskbar = false};
 }
 
 void frmProgress::CreateControls() {

@@ -78,13 +78,8 @@ std::wstring GeneralDateNow() {
 }
 
 win::FormDesign frmViewLogFile::Design() const {
-    return {
-        .caption = L"Log File",
-        .clientWidth = 9600,
-        .clientHeight = 6000,
-        .border = win::BorderStyle::Sizable,
-        .centered = false,
-    };
+    return {.caption = L"Log File", .clientWidth = 9600, .clientHeight = 6000, .border = win::BorderStyle::Sizable,
+            .centered = false};
 }
 
 void frmViewLogFile::CreateControls() {

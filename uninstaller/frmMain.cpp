@@ -27,13 +27,8 @@ void PaintImage(HDC dc, const RECT& r) {
 }  // namespace
 
 win::FormDesign frmMain::Design() const {
-    return {
-        .caption = L"Uninstall...",
-        .clientWidth = 5415,
-        .clientHeight = 2070,
-        .border = win::BorderStyle::FixedDialog,
-        .centered = true,
-    };
+    return {.caption = L"Uninstall...", .clientWidth = 5415, .clientHeight = 2070,
+            .border = win::BorderStyle::FixedDialog, .centered = true};
 }
 
 void frmMain::CreateControls() {

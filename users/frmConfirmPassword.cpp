@@ -12,13 +12,8 @@ const win::FontDesc kBold{L"MS Sans Serif", 8.25, true};
 }
 
 win::FormDesign frmConfirmPassword::Design() const {
-    return {
-        .caption = L"Confirm Password",
-        .clientWidth = 4560,
-        .clientHeight = 1860,
-        .border = win::BorderStyle::FixedDialog,
-        .showInTaskbar = false,
-    };
+    return {.caption = L"Confirm Password", .clientWidth = 4560, .clientHeight = 1860,
+            .border = win::BorderStyle::FixedDialog, .showInTaskbar = false};
 }
 
 void frmConfirmPassword::CreateControls() {

@@ -17,13 +17,8 @@ const win::FontDesc kBold{L"MS Sans Serif", 8.25, true};
 }
 
 win::FormDesign frmControl::Design() const {
-    return {
-        .caption = L"Korvane",
-        .clientWidth = 5400,
-        .clientHeight = 4200,
-        .border = win::BorderStyle::FixedSingle,
-        .minButton = true,
-    };
+    return {.caption = L"Korvane", .clientWidth = 5400, .clientHeight = 4200, .border = win::BorderStyle::FixedSingle,
+            .minButton = true};
 }
 
 void frmControl::CreateControls() {

@@ -12,13 +12,8 @@ namespace kv {
 using namespace Globals;
 
 win::FormDesign frmLogIn::Design() const {
-    return {
-        .caption = L"Log-In",
-        .clientWidth = 4680,
-        .clientHeight = 3000,
-        .border = win::BorderStyle::FixedSingle,
-        .minButton = true,
-    };
+    return {.caption = L"Log-In", .clientWidth = 4680, .clientHeight = 3000, .border = win::BorderStyle::FixedSingle,
+            .minButton = true};
 }
 
 void frmLogIn::CreateControls() {

@@ -17,13 +17,8 @@ const win::FontDesc kBold{L"MS Sans Serif", 8.25, true};
 }
 
 win::FormDesign frmSingleUser::Design() const {
-    return {
-        .caption = L"User Settings",
-        .clientWidth = 5400,
-        .clientHeight = 3240,
-        .border = win::BorderStyle::FixedSingle,
-        .minButton = true,
-    };
+    return {.caption = L"User Settings", .clientWidth = 5400, .clientHeight = 3240,
+            .border = win::BorderStyle::FixedSingle, .minButton = true};
 }
 
 void frmSingleUser::CreateControls() {
