@@ -12,6 +12,18 @@
 
 namespace kv {
 
+// The controls both windows end with, the first row at `top` (twips): "View Decrypted Files"
+// and its list, "Default Selection" and its list, then Save and Cancel; the lists filled.
+struct PreferenceRows {
+    win::Label& afterDecryptLabel;
+    win::ComboBox& afterDecrypt;
+    win::Label& selectionLabel;
+    win::ComboBox& selection;
+    win::CommandButton& save;
+    win::CommandButton& cancel;
+};
+void CreatePreferenceRows(const win::Container& form, int top, const PreferenceRows& rows);
+
 // The "Default Selection" label and list show only when the after-decrypt choice asks.
 void ShowDefaultSelectionWhenAsked(const win::ComboBox& afterDecrypt, win::Label& label, win::ComboBox& selection);
 

@@ -9,6 +9,18 @@
 
 namespace kv {
 
+void CreatePreferenceRows(const win::Container& form, int top, const PreferenceRows& rows) {
+    const win::FontDesc bold{L"MS Sans Serif", 8.25, true};
+    rows.afterDecryptLabel.Create(form, L"View Decrypted Files", {240, top + 60, 1935, 255}, bold);
+    rows.afterDecrypt.Create(form, {2280, top, 2880, 315});
+    rows.selectionLabel.Create(form, L"Default Selection", {240, top + 480, 1935, 255}, bold);
+    rows.selection.Create(form, {2280, top + 420, 2880, 315});
+    rows.save.Create(form, L"Save", {2760, top + 960, 1140, 375}, bold);
+    rows.cancel.Create(form, L"Cancel", {4020, top + 960, 1140, 375}, bold);
+    FillList(rows.afterDecrypt, AfterDecryptChoices());
+    FillList(rows.selection, DefaultSelectionChoices());
+}
+
 void ShowDefaultSelectionWhenAsked(const win::ComboBox& afterDecrypt, win::Label& label, win::ComboBox& selection) {
     const bool show = ShowsDefaultSelection(afterDecrypt.Text());
     label.SetVisible(show);

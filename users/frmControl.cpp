@@ -38,15 +38,8 @@ void frmControl::CreateControls() {
     chkDecrypt.Create(form, L"Allow User To Decrypt Files", {240, 1590, 4920, 255}, kBold);
     chkIsAdmin.Create(form, L"Is Administrator", {240, 1920, 4920, 255}, kBold);
     chkStartEasyDrop.Create(form, L"Start In Easy-Drop Mode", {240, 2250, 4920, 255}, kBold);
-    Label3.Create(form, L"View Decrypted Files", {240, 2760, 1935, 255}, kBold);
-    txtAfterDecrypt.Create(form, {2280, 2700, 2880, 315});
-    lblDefaultSelection.Create(form, L"Default Selection", {240, 3180, 1935, 255}, kBold);
-    txtDefaultSelection.Create(form, {2280, 3120, 2880, 315});
-    cmdSave.Create(form, L"Save", {2760, 3660, 1140, 375}, kBold);
-    cmdCancel.Create(form, L"Cancel", {4020, 3660, 1140, 375}, kBold);
-
-    FillList(txtAfterDecrypt, AfterDecryptChoices());
-    FillList(txtDefaultSelection, DefaultSelectionChoices());
+    CreatePreferenceRows(form, 2700,
+                         {Label3, txtAfterDecrypt, lblDefaultSelection, txtDefaultSelection, cmdSave, cmdCancel});
 
     txtUser.Click = [this] { txtUser_Click(); };
     txtAfterDecrypt.Click = [this] { txtAfterDecrypt_Click(); };

@@ -28,15 +28,8 @@ void frmSingleUser::CreateControls() {
     Label2.Create(form, L"Password", {240, 780, 1935, 255}, kBold);
     txtPassword.Create(form, L"", {2280, 720, 2880, 315}, {.password = true});
     chkStartEasyDrop.Create(form, L"Start In Easy-Drop Mode", {240, 1260, 4920, 255}, kBold);
-    Label3.Create(form, L"View Decrypted Files", {240, 1800, 1935, 255}, kBold);
-    txtAfterDecrypt.Create(form, {2280, 1740, 2880, 315});
-    lblDefaultSelection.Create(form, L"Default Selection", {240, 2220, 1935, 255}, kBold);
-    txtDefaultSelection.Create(form, {2280, 2160, 2880, 315});
-    cmdSave.Create(form, L"Save", {2760, 2700, 1140, 375}, kBold);
-    cmdCancel.Create(form, L"Cancel", {4020, 2700, 1140, 375}, kBold);
-
-    FillList(txtAfterDecrypt, AfterDecryptChoices());
-    FillList(txtDefaultSelection, DefaultSelectionChoices());
+    CreatePreferenceRows(form, 1740,
+                         {Label3, txtAfterDecrypt, lblDefaultSelection, txtDefaultSelection, cmdSave, cmdCancel});
 
     txtAfterDecrypt.Click = [this] { txtAfterDecrypt_Click(); };
     cmdSave.Click = [this] { cmdSave_Click(); };
