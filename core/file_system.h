@@ -9,26 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "win/file_status.h"
+
 namespace kv {
 
-// Why an operation failed, in the terms a user is told.
-enum class FsErrorKind {
-    kNone,
-    kNotFound,          // the file or its folder is gone
-    kAccessDenied,      // read-only file or folder, or no rights
-    kSharingViolation,  // open in another program
-    kDiskFull,
-    kAlreadyExists,
-    kNameTooLong,       // a name longer than the file system allows
-    kOther,
-};
-
-struct FsStatus {
-    FsErrorKind kind = FsErrorKind::kNone;
-    std::wstring text;  // the system's own wording, empty on success
-
-    bool ok() const { return kind == FsErrorKind::kNone; }
-};
+using win::FsErrorKind;
+using win::FsStatus;
 
 // What a document keeps when it is rewritten: its attributes (hidden, system,
 // archive; never read-only) and the time it was last written, in the platform's

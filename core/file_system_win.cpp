@@ -40,42 +40,7 @@ std::wstring NtPath(const std::wstring& path) {
     return L"\\??\\" + full;
 }
 
-FsStatus FromWin32(DWORD err) {
-    FsStatus s;
-    switch (err) {
-        case ERROR_FILE_NOT_FOUND:
-        case ERROR_PATH_NOT_FOUND:
-        case ERROR_INVALID_NAME:
-        case ERROR_BAD_NETPATH: s.kind = FsErrorKind::kNotFound; break;
-        case ERROR_ACCESS_DENIED:
-        case ERROR_WRITE_PROTECT: s.kind = FsErrorKind::kAccessDenied; break;
-        case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION:
-        case ERROR_USER_MAPPED_FILE: s.kind = FsErrorKind::kSharingViolation; break;
-        case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL: s.kind = FsErrorKind::kDiskFull; break;
-        case ERROR_FILE_EXISTS:
-        case ERROR_ALREADY_EXISTS: s.kind = FsErrorKind::kAlreadyExists; break;
-        case ERROR_FILENAME_EXCED_RANGE:
-        case ERROR_BUFFER_OVERFLOW: s.kind = FsErrorKind::kNameTooLong; break;
-        default: s.kind = FsErrorKind::kOther; break;
-    }
-    wchar_t* text = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, err, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    if (n != 0 && text != nullptr) {
-        s.text.assign(text, n);
-        while (!s.text.empty() && (s.text.back() == L'\r' || s.text.back() == L'\n' || s.text.back() == L' '))
-            s.text.pop_back();
-    } else {
-        s.text = L"System error " + std::to_wstring(err);
-    }
-    if (text != nullptr) LocalFree(text);
-    return s;
-}
-
-FsStatus LastError() { return FromWin32(GetLastError()); }
+FsStatus LastError() { return win::StatusOf(GetLastError()); }
 
 // ReadFile and WriteFile take 32-bit counts.
 constexpr DWORD kMaxIo = DWORD(1) << 30;
@@ -235,14 +200,14 @@ public:
     // there. Over an existing file (the user store's rewrite) the mark goes first, as a
     // file marked for deletion must not take the place of one that is to stay.
     FsStatus Rename(const std::wstring& target, bool replace) {
-        if (!temporary_) return FromWin32(ERROR_INVALID_FUNCTION);
+        if (!temporary_) return win::StatusOf(ERROR_INVALID_FUNCTION);
         flusher_.Stop();
         if (replace) {
             if (!Mark(handle_, mark_, false)) return LastError();
             const DWORD err = RenameTo(target, true);
             if (err != ERROR_SUCCESS) {
                 Mark(handle_, mark_, true);  // still ours to remove
-                return FromWin32(err);
+                return win::StatusOf(err);
             }
         } else {
             DWORD err = RenameTo(target, false);
@@ -254,10 +219,10 @@ public:
                 err = RenameTo(target, false);
                 if (err != ERROR_SUCCESS) {
                     MarkForDeletion(handle_, true);
-                    return FromWin32(err);
+                    return win::StatusOf(err);
                 }
             } else if (err != ERROR_SUCCESS) {
-                return FromWin32(err);
+                return win::StatusOf(err);
             } else if (!Mark(handle_, mark_, false)) {
                 // Renamed but still marked: closing removes it under its new name, and the
                 // document it was made from stays as it was.
@@ -315,7 +280,7 @@ public:
             const DWORD want = DWORD(size - done < kMaxIo ? size - done : kMaxIo);
             DWORD n = 0;
             if (!WriteFile(handle_, data + done, want, &n, nullptr)) return LastError();
-            if (n == 0) return FromWin32(ERROR_DISK_FULL);
+            if (n == 0) return win::StatusOf(ERROR_DISK_FULL);
             done += n;
         }
         if (durable_ && temporary_) flusher_.Written(size);
@@ -462,7 +427,7 @@ public:
         // Every file system documents live on takes 255; only a longer name needs the
         // volume asked (which may be slow, on a network).
         if (path.size() >= 32000 || (length > 255 && length > MaxNameLength(path.substr(0, start))))
-            return FromWin32(ERROR_FILENAME_EXCED_RANGE);
+            return win::StatusOf(ERROR_FILENAME_EXCED_RANGE);
         return {};
     }
 

@@ -61,6 +61,7 @@ FsStatus FromErrno(int err) {
         case EEXIST: s.kind = FsErrorKind::kAlreadyExists; break;
         default: s.kind = FsErrorKind::kOther; break;
     }
+    s.code = static_cast<std::uint32_t>(err);
     const char* text = std::strerror(err);  // plain ASCII in the C and English locales
     s.text.assign(text, text + std::strlen(text));
     return s;

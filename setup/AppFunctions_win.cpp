@@ -173,7 +173,7 @@ bool WriteInstallLog() {
     // A reinstall keeps what the earlier log listed and this run found already there (the
     // folders an earlier Setup created, its shortcuts), so one uninstall still takes it all.
     std::vector<std::uint8_t> earlier;
-    if (!win::ReadWholeFile(path, earlier)) {
+    if (win::ReadWholeFile(path, earlier).ok()) {
         const auto lines = install::SplitLogLines(
             win::FromAnsi(std::string_view(reinterpret_cast<const char*>(earlier.data()), earlier.size())));
         const auto& f = m.Folders;
@@ -186,7 +186,7 @@ bool WriteInstallLog() {
     for (const auto& line : install::InstallLogLines(m.InstallPath, m.InstalledItems)) text += win::ToAnsi(line) + "\r\n";
     // Through a working file and one replace: a full disk or a power cut leaves the earlier
     // log as it was, never none.
-    return !win::WriteFileAtomically(path, std::vector<std::uint8_t>(text.begin(), text.end()));
+    return win::WriteFileAtomically(path, std::vector<std::uint8_t>(text.begin(), text.end())).ok();
 }
 
 bool EnsureScriptingRuntime() {

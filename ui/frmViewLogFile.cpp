@@ -36,11 +36,11 @@ bool LogExists() {
     return Globals::FileSystem ? Globals::FileSystem->FileExists(path) : win::FileExists(path);
 }
 
-std::optional<win::FileError> ReadLog(std::string& raw) {
+win::FsStatus ReadLog(std::string& raw) {
     std::vector<std::uint8_t> bytes;
-    if (auto error = win::ReadWholeFile(Globals::LogFilePath, bytes)) return error;
+    if (const win::FsStatus error = win::ReadWholeFile(Globals::LogFilePath, bytes); !error.ok()) return error;
     raw.assign(bytes.begin(), bytes.end());
-    return std::nullopt;
+    return {};
 }
 
 }  // namespace
@@ -48,19 +48,18 @@ std::optional<win::FileError> ReadLog(std::string& raw) {
 std::optional<std::wstring> KeepNewestLogEntries(const std::wstring& logPath, bool* truncated) {
     *truncated = false;
     const DataFileLock lock(logPath, kLogLockPatienceMs);
-    if (!lock.Acquired()) return win::FileError{ERROR_LOCK_VIOLATION, logPath + L" is in use"}.Describe();
+    if (!lock.Acquired()) return win::StatusOf(ERROR_LOCK_VIOLATION, logPath + L" is in use").text;
     std::vector<std::uint8_t> bytes;
-    if (auto error = win::ReadWholeFile(logPath, bytes)) return error->Describe();
+    if (const win::FsStatus error = win::ReadWholeFile(logPath, bytes); !error.ok()) return error.text;
     const std::optional<std::string> kept = TruncatedLogContent(std::string_view(
         reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     if (!kept) return std::nullopt;
     bytes.assign(kept->begin(), kept->end());
     const std::wstring temp = LogTempPath(logPath);
-    if (auto error = win::WriteFileAtomically(logPath, bytes, temp)) {
+    if (const win::FsStatus error = win::WriteFileAtomically(logPath, bytes, temp); !error.ok()) {
         // Name the file that failed: the temporary one while it is written, else the log.
-        const bool replacing = error->what == L"could not be replaced";
-        error->what = (replacing ? logPath : temp) + L" " + error->what;
-        return error->Describe();
+        const bool replacing = error.text.rfind(L"could not be replaced", 0) == 0;
+        return (replacing ? logPath : temp) + L" " + error.text;
     }
     *truncated = true;
     return std::nullopt;
@@ -123,8 +122,8 @@ void frmViewLogFile::NoLogFileFound() {
 void frmViewLogFile::LoadLog() {
     if (!LogExists()) return NoLogFileFound();
     std::string raw;
-    if (auto error = ReadLog(raw)) {
-        win::MsgBox(Lines(kLogNotRead, error->Describe()));
+    if (const win::FsStatus error = ReadLog(raw); !error.ok()) {
+        win::MsgBox(Lines(kLogNotRead, error.text));
         txtLog.SetText(std::wstring(kLogNotRead));
         return;
     }
@@ -149,7 +148,7 @@ void frmViewLogFile::TruncateLogFile() {
     if (!StillAdministrator()) return;
     if (!LogExists()) return NoLogFileFound();
     std::string raw;
-    if (auto error = ReadLog(raw)) return void(win::MsgBox(Lines(kLogNotTruncated, error->Describe())));
+    if (const win::FsStatus error = ReadLog(raw); !error.ok()) return void(win::MsgBox(Lines(kLogNotTruncated, error.text)));
     const std::size_t count = SplitLogLines(raw).size();
     win::DoEvents(7);
     if (count <= kLogKeptEntries) return void(win::MsgBox(std::wstring(kNoTruncationNecessary)));

@@ -168,7 +168,7 @@ void WriteRunLog(const std::wstring& text) {
     if (lock) ::WaitForSingleObject(lock, 10000);
     std::vector<std::uint8_t> bytes;
     // A log that is there but cannot be read is left as it is, never replaced by one line.
-    if (!win::FileExists(file) || !win::ReadWholeFile(file, bytes)) {
+    if (!win::FileExists(file) || win::ReadWholeFile(file, bytes).ok()) {
         bytes.insert(bytes.end(), added.begin(), added.end());
         win::WriteFileAtomically(file, bytes);  // an unwritable log does not stop the removal
     }

@@ -237,7 +237,7 @@ enum class Plan { Refused, AlreadyGone, Go };
 Plan PlanRemoval(std::vector<std::wstring>& lines) {
     auto& m = Module();
     std::vector<std::uint8_t> bytes;
-    if (win::ReadWholeFile(m.LogPath, bytes)) {
+    if (!win::ReadWholeFile(m.LogPath, bytes).ok()) {
         m.ExitCode = kExitFailed;
         win::MsgBox(NoInstallLogMessage(m.LogPath));
         EndProgram();

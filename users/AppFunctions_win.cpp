@@ -26,7 +26,7 @@ void ReportStoreProblem(const std::wstring& what, const std::wstring& detail) {
 
 // Words for a failure to read or write the store; the system has none for a file over
 // the size limit.
-std::wstring StoreErrorText(const win::FileError& error) {
+std::wstring StoreErrorText(const win::FsStatus& error) {
     if (error.code == ERROR_FILE_TOO_LARGE)
         return L"The file is too large to be a user file (larger than 1 GiB).";
     return win::SystemErrorText(error.code);
@@ -103,9 +103,9 @@ void TakeStoredAccounts(const StoreState& now) {
 // complete, flushed, then given the store's name. On failure the store is untouched, no
 // working file is left, and the system's words are returned.
 std::optional<std::wstring> WriteStore(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
-    const auto error = win::WriteFileAtomically(path, bytes, path + L".kvtmp");
-    if (!error) return std::nullopt;
-    const std::wstring text = win::SystemErrorText(error->code);
+    const win::FsStatus error = win::WriteFileAtomically(path, bytes, path + L".kvtmp");
+    if (error.ok()) return std::nullopt;
+    const std::wstring text = win::SystemErrorText(error.code);
     return text.empty() ? std::wstring(L"The file could not be written.") : text;
 }
 
@@ -148,8 +148,8 @@ bool LoadUserFile() {
 
     StoreState state;
     StampOf(path, &state);
-    if (auto error = win::ReadWholeFile(path, state.bytes)) {
-        ReportStoreProblem(L"The user file could not be read:", StoreErrorText(*error));
+    if (const win::FsStatus error = win::ReadWholeFile(path, state.bytes); !error.ok()) {
+        ReportStoreProblem(L"The user file could not be read:", StoreErrorText(error));
         return false;
     }
     std::vector<UserRecord> loaded = LiveRecords(state.bytes);
@@ -179,7 +179,7 @@ void TakeCurrentUserFromStore() {
     StoreState now;
     // A store that is not there (or not readable) gives nothing to go by: memory stays.
     if (!StampOf(path, &now) || SameStamp(now, g_looked)) return;
-    if (win::ReadWholeFile(path, now.bytes)) return;
+    if (!win::ReadWholeFile(path, now.bytes).ok()) return;
     Looked(now);
     UserRecord& current = Globals::CurrentUserRecord();
     if (current.UserName.empty()) return;
@@ -200,7 +200,7 @@ Standing TakeCurrentUserAfresh() {
     const std::wstring& path = Globals::UsersFilePath;
     StoreState now;
     if (StampOf(path, &now)) {
-        if (win::ReadWholeFile(path, now.bytes)) return Standing::kUnreadable;
+        if (!win::ReadWholeFile(path, now.bytes).ok()) return Standing::kUnreadable;
         const std::vector<UserRecord> stored = LiveRecords(now.bytes);
         UserRecord& current = Globals::CurrentUserRecord();
         // A store without a single account gives nothing to go by (it is refused at the
@@ -266,9 +266,9 @@ SaveOutcome SaveUsers() {
         if (g_known.path == path) {
             StoreState now;
             if (StampOf(path, &now)) {
-                if (auto error = win::ReadWholeFile(path, now.bytes)) {
+                if (const win::FsStatus error = win::ReadWholeFile(path, now.bytes); !error.ok()) {
                     ReportStoreProblem(L"The user file could not be saved; nothing was changed:",
-                                       StoreErrorText(*error));
+                                       StoreErrorText(error));
                     return SaveOutcome::NotSaved;
                 }
             }
@@ -296,13 +296,13 @@ bool SaveUserFile() { return SaveUsers() == SaveOutcome::Saved; }
 
 bool EncodeUsersFile(const std::wstring& path) {
     std::vector<std::uint8_t> bytes;
-    if (win::ReadWholeFile(path, bytes)) return false;
+    if (!win::ReadWholeFile(path, bytes).ok()) return false;
     return !WriteStore(path, EncodeUsersBytes(bytes));
 }
 
 bool DecodeUsersFile(const std::wstring& path) {
     std::vector<std::uint8_t> bytes;
-    if (win::ReadWholeFile(path, bytes)) return false;
+    if (!win::ReadWholeFile(path, bytes).ok()) return false;
     return !WriteStore(path, DecodeUsersBytes(bytes));
 }
 

@@ -7,10 +7,30 @@
 
 namespace kv::win {
 
-std::wstring FileError::Describe() const {
-    // The system has no words of its own for this one.
-    if (code == ERROR_FILE_TOO_LARGE) return what + L": the file is larger than 1 GiB.";
-    return what + L": " + SystemErrorText(code);
+FsStatus StatusOf(DWORD code, const std::wstring& what) {
+    FsStatus s{FsErrorKind::kOther, {}, code};
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_NETPATH: s.kind = FsErrorKind::kNotFound; break;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT: s.kind = FsErrorKind::kAccessDenied; break;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_USER_MAPPED_FILE: s.kind = FsErrorKind::kSharingViolation; break;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL: s.kind = FsErrorKind::kDiskFull; break;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS: s.kind = FsErrorKind::kAlreadyExists; break;
+        case ERROR_FILENAME_EXCED_RANGE:
+        case ERROR_BUFFER_OVERFLOW: s.kind = FsErrorKind::kNameTooLong; break;
+        default: break;
+    }
+    // The system has no words of its own for a file over the size limit.
+    const std::wstring words = code == ERROR_FILE_TOO_LARGE ? L"the file is larger than 1 GiB." : SystemErrorText(code);
+    s.text = what.empty() ? words : what + L": " + words;
+    return s;
 }
 
 std::wstring LongPath(const std::wstring& path) {
@@ -29,25 +49,25 @@ bool FileExists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::optional<FileError> ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes) {
+FsStatus ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes) {
     FileHandle file(::CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) return FileError{::GetLastError(), L"could not be opened"};
+    if (!file) return StatusOf(::GetLastError(), L"could not be opened");
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(file.get(), &size)) return FileError{::GetLastError(), L"could not be read"};
-    if (size.QuadPart > (1LL << 30)) return FileError{ERROR_FILE_TOO_LARGE, L"is too large"};
+    if (!::GetFileSizeEx(file.get(), &size)) return StatusOf(::GetLastError(), L"could not be read");
+    if (size.QuadPart > (1LL << 30)) return StatusOf(ERROR_FILE_TOO_LARGE, L"is too large");
     bytes.assign(static_cast<size_t>(size.QuadPart), 0);
     size_t done = 0;
     while (done < bytes.size()) {
         DWORD got = 0;
         const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
         if (!::ReadFile(file.get(), bytes.data() + done, want, &got, nullptr))
-            return FileError{::GetLastError(), L"could not be read"};
+            return StatusOf(::GetLastError(), L"could not be read");
         if (got == 0) break;
         done += got;
     }
     bytes.resize(done);
-    return std::nullopt;
+    return {};
 }
 
 namespace {
@@ -105,18 +125,18 @@ HANDLE CreateWorkingFile(const std::wstring& temp) {
 
 }  // namespace
 
-std::optional<FileError> WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_t>& bytes,
-                                             const std::wstring& tempPath) {
+FsStatus WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_t>& bytes,
+                             const std::wstring& tempPath) {
     const std::wstring temp = LongPath(tempPath.empty() ? path + L".kvtmp" : tempPath);
     FileHandle file(CreateWorkingFile(temp));
-    if (!file) return FileError{::GetLastError(), L"could not be written"};
+    if (!file) return StatusOf(::GetLastError(), L"could not be written");
     // Marked from the first moment: whatever happens before the replace, the working file
     // does not outlive this handle.
     if (!MarkForDeletion(file.get(), true)) {
         const DWORD error = ::GetLastError();
         file.reset();
         ::DeleteFileW(temp.c_str());
-        return FileError{error, L"could not be written"};
+        return StatusOf(error, L"could not be written");
     }
     size_t done = 0;
     while (done < bytes.size()) {
@@ -124,19 +144,19 @@ std::optional<FileError> WriteFileAtomically(const std::wstring& path, const std
         const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
         if (!::WriteFile(file.get(), bytes.data() + done, want, &put, nullptr) || put == 0) {
             const DWORD error = ::GetLastError();
-            return FileError{error ? error : ERROR_WRITE_FAULT, L"could not be written"};
+            return StatusOf(error ? error : ERROR_WRITE_FAULT, L"could not be written");
         }
         done += put;
     }
-    if (!::FlushFileBuffers(file.get())) return FileError{::GetLastError(), L"could not be written"};
-    if (!MarkForDeletion(file.get(), false)) return FileError{::GetLastError(), L"could not be written"};
+    if (!::FlushFileBuffers(file.get())) return StatusOf(::GetLastError(), L"could not be written");
+    if (!MarkForDeletion(file.get(), false)) return StatusOf(::GetLastError(), L"could not be written");
     if (!RenameOpenFile(file.get(), path)) {
         DWORD error = ::GetLastError();
         if (error == ERROR_SUCCESS) error = ERROR_WRITE_FAULT;
         MarkForDeletion(file.get(), true);  // still ours to remove
-        return FileError{error, L"could not be replaced"};
+        return StatusOf(error, L"could not be replaced");
     }
-    return std::nullopt;
+    return {};
 }
 
 std::wstring ProgramPath() {

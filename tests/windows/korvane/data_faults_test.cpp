@@ -473,7 +473,8 @@ TEST_F(DataFaults, AFileOfTheNewNameGoesToTheRecycleBinOrIsNeverReplaced) {
 // The store on disk, as another copy of the program saves it.
 void SaveAsAnotherCopy(const std::vector<kv::UserRecord>& users) {
     const std::string text = kv::win::ToAnsi(kv::FormatUsersText(users));
-    ASSERT_FALSE(kv::win::WriteFileAtomically(G::UsersFilePath, kv::EncodeUsersBytes(Bytes(text.begin(), text.end()))));
+    ASSERT_TRUE(
+        kv::win::WriteFileAtomically(G::UsersFilePath, kv::EncodeUsersBytes(Bytes(text.begin(), text.end()))).ok());
 }
 
 std::wstring StoredUsers() {
@@ -974,7 +975,7 @@ TEST_F(DataFaults, TheDataFilesWorkInAFolderPastTheOldPathLimit) {
     EXPECT_FALSE(kv::KeepNewestLogEntries(G::LogFilePath, &truncated));
     EXPECT_TRUE(truncated);
     std::vector<std::uint8_t> bytes;
-    ASSERT_FALSE(kv::win::ReadWholeFile(G::LogFilePath, bytes));
+    ASSERT_TRUE(kv::win::ReadWholeFile(G::LogFilePath, bytes).ok());
     EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 300);
     EXPECT_FALSE(kv::win::FileExists(deep + L"\\KVLTEMP.txt"));
     EXPECT_TRUE(dialogs.AllConsumed());
