@@ -51,7 +51,6 @@ void frmEasyDrop::CreateControls() {
 void frmEasyDrop::Form_Load() {
     // Every error of the load is ignored: what cannot be set leaves the window usable.
     win::IgnoreErrors([&] { ShowAdministrationMenus(*this); });
-    // Every error of the load is ignored: what cannot be set leaves the window usable.
     win::IgnoreErrors([&] {
         const std::wstring& name = CurrentUserRecord().UserName;
         const std::wstring x = win::GetSetting(kApplication, kSection, EasyDropKeyX(name), L"100");
@@ -99,7 +98,6 @@ void frmEasyDrop::Form_Unload() {
     drop_.Revoke();
     // A position that cannot be written must not keep the window open.
     const std::wstring& name = CurrentUserRecord().UserName;
-    // Every error of the load is ignored: what cannot be set leaves the window usable.
     win::IgnoreErrors([&] {
         win::SaveSetting(kApplication, kSection, EasyDropKeyX(name), std::to_wstring(Left()));
         win::SaveSetting(kApplication, kSection, EasyDropKeyY(name), std::to_wstring(Top()));
