@@ -13,8 +13,6 @@
 
 namespace kvtest {
 
-void SaveScreenForReview(const std::wstring& name);  // log_viewer_test.cpp
-
 namespace {
 
 using kv::frmAbout;
