@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "ui/help_topics.h"
 #include "win/app.h"
 #include "win/handle.h"
 #include "win/system_library.h"
@@ -160,17 +161,17 @@ void frmAbout::CreateControls() {
     Image1.Create(form, {240, 240, 1560, 1560}, kBackColor);
     Image1.Paint = [](HDC dc, const RECT& r) { PaintPicture(dc, r); };
 
-    Label1.Create(form, L"Oranvel Software", {2040, 240, 4080, 480}, title);
-    Label2.Create(form, L"Program Title:", {2040, 900, 1800, 300}, caption);
+    Label1.Create(form, std::wstring(kAboutWords.maker), {2040, 240, 4080, 480}, title);
+    Label2.Create(form, std::wstring(kAboutWords.titleCaption), {2040, 900, 1800, 300}, caption);
     lblAppName.Create(form, L"SampleApp", {3900, 900, 2220, 300}, value);
-    Label3.Create(form, L"Virtual Version:", {2040, 1260, 1800, 300}, caption);
+    Label3.Create(form, std::wstring(kAboutWords.virtualCaption), {2040, 1260, 1800, 300}, caption);
     lblVirtualVersion.Create(form, L"", {3900, 1260, 2220, 300}, value);
-    Label5.Create(form, L"Hard Version:", {2040, 1620, 1800, 300}, caption);
+    Label5.Create(form, std::wstring(kAboutWords.hardCaption), {2040, 1620, 1800, 300}, caption);
     lblHardVersion.Create(form, L"", {3900, 1620, 2220, 300}, value);
 
-    Label7.Create(form, L"Oranvel Website:", {240, 2100, 4000, 300}, caption);
+    Label7.Create(form, std::wstring(kAboutWords.websiteCaption), {240, 2100, 4000, 300}, caption);
     lblWebsite.Create(form, kWebsiteShown, {480, 2400, 2600, 300}, value);
-    Label9.Create(form, L"Questions, Comments, Tech Support:", {240, 2820, 4000, 300}, caption);
+    Label9.Create(form, std::wstring(kAboutWords.supportCaption), {240, 2820, 4000, 300}, caption);
     lblEmail.Create(form, kSupportEmail, {480, 3120, 2600, 300}, value);
 
     cmdClose.Create(form, L"Close", {4905, 3780, 1215, 420}, {}, true);
@@ -192,9 +193,9 @@ void frmAbout::CreateControls() {
 void frmAbout::Form_Load() {
     // Every handler of the about box ignores errors.
     win::IgnoreErrors([&] {
-        SetCaption(L"About " + std::wstring(L"Korvane") + L"...");
-        lblAppName.SetText(L"Korvane");
-        lblVirtualVersion.SetText(L"1.0");
+        SetCaption(L"About " + std::wstring(kAboutWords.title) + L"...");
+        lblAppName.SetText(std::wstring(kAboutWords.title));
+        lblVirtualVersion.SetText(std::wstring(kAboutWords.virtualVersion));
         lblHardVersion.SetText(ProgramHardVersion());
         NormalLinkColor = lblWebsite.ForeColor();
     });

@@ -18,6 +18,7 @@
 
 #include "core/file_cipher.h"
 #include "core/file_system.h"
+#include "tests/support/forwarding_file_system.h"
 
 namespace {
 
@@ -59,31 +60,31 @@ Timings g_timings;
         return r_;                             \
     }()
 
-class TimedFile final : public kv::FileHandle {
+class TimedFile final : public kvtest::ForwardingFileHandle {
 public:
-    explicit TimedFile(std::unique_ptr<kv::FileHandle> inner) : inner_(std::move(inner)) {}
-    kv::FsStatus Size(std::uint64_t* size) override { return TIMED("Size", inner_->Size(size)); }
+    using ForwardingFileHandle::ForwardingFileHandle;
+    kv::FsStatus Size(std::uint64_t* size) override { return TIMED("Size", inner->Size(size)); }
     kv::FsStatus Read(std::uint8_t* d, std::size_t n, std::size_t* got) override {
-        return TIMED("Read", inner_->Read(d, n, got));
+        return TIMED("Read", inner->Read(d, n, got));
     }
-    kv::FsStatus Write(const std::uint8_t* d, std::size_t n) override { return TIMED("Write", inner_->Write(d, n)); }
-    kv::FsStatus Flush() override { return TIMED("Flush", inner_->Flush()); }
-    kv::FsStatus GetStamp(kv::FileStamp* s) override { return TIMED("GetStamp", inner_->GetStamp(s)); }
-    kv::FsStatus SetStamp(const kv::FileStamp& s) override { return TIMED("SetStamp", inner_->SetStamp(s)); }
-    kv::FsStatus PutInPlace(const std::wstring& t) override { return TIMED("PutInPlace", inner_->PutInPlace(t)); }
+    kv::FsStatus Write(const std::uint8_t* d, std::size_t n) override { return TIMED("Write", inner->Write(d, n)); }
+    kv::FsStatus Flush() override { return TIMED("Flush", inner->Flush()); }
+    kv::FsStatus GetStamp(kv::FileStamp* s) override { return TIMED("GetStamp", inner->GetStamp(s)); }
+    kv::FsStatus SetStamp(const kv::FileStamp& s) override { return TIMED("SetStamp", inner->SetStamp(s)); }
+    kv::FsStatus PutInPlace(const std::wstring& t) override { return TIMED("PutInPlace", inner->PutInPlace(t)); }
+    kv::FsStatus PutInPlaceIfFree(const std::wstring& t) override {
+        return TIMED("PutInPlaceIfFree", inner->PutInPlaceIfFree(t));
+    }
     ~TimedFile() override {
         const auto t0 = Clock::now();
-        inner_.reset();
+        inner.reset();
         g_timings.Add("Close", t0);
     }
-
-private:
-    std::unique_ptr<kv::FileHandle> inner_;
 };
 
-class TimedFs final : public kv::FileSystem {
+class TimedFs final : public kvtest::ForwardingFileSystem {
 public:
-    explicit TimedFs(kv::FileSystem& real) : real_(real) {}
+    using ForwardingFileSystem::ForwardingFileSystem;
     kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) override {
         kv::FsStatus s = TIMED("Open", real_.Open(path, mode, file));
         if (s.ok()) *file = std::make_unique<TimedFile>(std::move(*file));
@@ -97,9 +98,6 @@ public:
         return TIMED("FilesStartingWith", real_.FilesStartingWith(f, p));
     }
     kv::FsStatus CheckName(const std::wstring& p) override { return TIMED("CheckName", real_.CheckName(p)); }
-
-private:
-    kv::FileSystem& real_;
 };
 
 struct CountingSink final : kv::ProgressSink {

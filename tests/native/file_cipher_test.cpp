@@ -60,76 +60,7 @@ Bytes CarryRich(std::size_t n, std::mt19937_64& rng) {
 
 std::wstring Wide(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
 
-enum class Op { kOpenDocument, kCreate, kRead, kWrite, kFlush, kReplace, kRemove };
-
-// Passes everything to the real file system except the n-th call of one
-// operation, which fails with the given kind (for `fail_count` calls in a row).
-class FaultyFileSystem final : public kv::FileSystem {
-public:
-    FaultyFileSystem(kv::FileSystem& real, Op op, int nth, kv::FsErrorKind kind, int fail_count = 1)
-        : real_(real), op_(op), nth_(nth), kind_(kind), fail_count_(fail_count) {}
-
-    int calls(Op op) const { return calls_[int(op)]; }
-
-    kv::FsStatus Call(Op op) {
-        const int n = ++calls_[int(op)];
-        if (op == op_ && n >= nth_ && n < nth_ + fail_count_) return {kind_, L"injected"};
-        return {};
-    }
-
-    kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) override {
-        auto s = Call(mode == kv::OpenMode::kReadWriteExisting ? Op::kOpenDocument : Op::kCreate);
-        if (!s.ok()) return s;
-        std::unique_ptr<kv::FileHandle> inner;
-        s = real_.Open(path, mode, &inner);
-        if (s.ok()) *file = std::make_unique<File>(*this, std::move(inner));
-        return s;
-    }
-    kv::FsStatus Remove(const std::wstring& path) override {
-        auto s = Call(Op::kRemove);
-        return s.ok() ? real_.Remove(path) : s;
-    }
-    bool Exists(const std::wstring& path) override { return real_.Exists(path); }
-    kv::FsStatus Size(const std::wstring& path, std::uint64_t* size) override { return real_.Size(path, size); }
-    kv::FsStatus Recycle(const std::wstring& path, bool* recycled) override { return real_.Recycle(path, recycled); }
-    std::vector<std::wstring> FilesStartingWith(const std::wstring& folder, const std::wstring& prefix) override {
-        return real_.FilesStartingWith(folder, prefix);
-    }
-    kv::FsStatus CheckName(const std::wstring& path) override { return real_.CheckName(path); }
-
-private:
-    struct File final : kv::FileHandle {
-        File(FaultyFileSystem& owner, std::unique_ptr<kv::FileHandle> inner) : owner(owner), inner(std::move(inner)) {}
-        kv::FsStatus Size(std::uint64_t* size) override { return inner->Size(size); }
-        kv::FsStatus Read(std::uint8_t* data, std::size_t size, std::size_t* got) override {
-            auto s = owner.Call(Op::kRead);
-            return s.ok() ? inner->Read(data, size, got) : s;
-        }
-        kv::FsStatus Write(const std::uint8_t* data, std::size_t size) override {
-            auto s = owner.Call(Op::kWrite);
-            return s.ok() ? inner->Write(data, size) : s;
-        }
-        kv::FsStatus Flush() override {
-            auto s = owner.Call(Op::kFlush);
-            return s.ok() ? inner->Flush() : s;
-        }
-        kv::FsStatus GetStamp(kv::FileStamp* stamp) override { return inner->GetStamp(stamp); }
-        kv::FsStatus SetStamp(const kv::FileStamp& stamp) override { return inner->SetStamp(stamp); }
-        kv::FsStatus PutInPlace(const std::wstring& target) override {
-            auto s = owner.Call(Op::kReplace);
-            return s.ok() ? inner->PutInPlace(target) : s;
-        }
-        FaultyFileSystem& owner;
-        std::unique_ptr<kv::FileHandle> inner;
-    };
-
-    kv::FileSystem& real_;
-    Op op_;
-    int nth_;
-    kv::FsErrorKind kind_;
-    int fail_count_;
-    int calls_[7] = {};
-};
+using kvtest::FsStep;
 
 class FileCipherTest : public kvtest::ScratchFolderTest {
 protected:
@@ -302,20 +233,20 @@ TEST(ProgressRhythm, LargeDocumentsComeInFewBatchesWithExactValues) {
 // older file of the new name), and no temporary file.
 TEST_F(FileCipherTest, FailureAtAnyStepLeavesTheSourceAndNoTemporaryFile) {
     struct Case {
-        Op op;
+        FsStep op;
         int nth;
         kv::FsErrorKind kind;
         kv::CipherStep step;
     };
     const Case cases[] = {
-        {Op::kOpenDocument, 1, kv::FsErrorKind::kSharingViolation, kv::CipherStep::kOpenDocument},
-        {Op::kOpenDocument, 1, kv::FsErrorKind::kAccessDenied, kv::CipherStep::kOpenDocument},
-        {Op::kCreate, 1, kv::FsErrorKind::kAccessDenied, kv::CipherStep::kCreateTemporary},
-        {Op::kRead, 2, kv::FsErrorKind::kOther, kv::CipherStep::kRead},
-        {Op::kWrite, 1, kv::FsErrorKind::kDiskFull, kv::CipherStep::kWrite},
-        {Op::kWrite, 3, kv::FsErrorKind::kDiskFull, kv::CipherStep::kWrite},
-        {Op::kFlush, 1, kv::FsErrorKind::kDiskFull, kv::CipherStep::kFlush},
-        {Op::kReplace, 1, kv::FsErrorKind::kAccessDenied, kv::CipherStep::kReplace},
+        {FsStep::kOpenDocument, 1, kv::FsErrorKind::kSharingViolation, kv::CipherStep::kOpenDocument},
+        {FsStep::kOpenDocument, 1, kv::FsErrorKind::kAccessDenied, kv::CipherStep::kOpenDocument},
+        {FsStep::kCreate, 1, kv::FsErrorKind::kAccessDenied, kv::CipherStep::kCreateTemporary},
+        {FsStep::kRead, 2, kv::FsErrorKind::kOther, kv::CipherStep::kRead},
+        {FsStep::kWrite, 1, kv::FsErrorKind::kDiskFull, kv::CipherStep::kWrite},
+        {FsStep::kWrite, 3, kv::FsErrorKind::kDiskFull, kv::CipherStep::kWrite},
+        {FsStep::kFlush, 1, kv::FsErrorKind::kDiskFull, kv::CipherStep::kFlush},
+        {FsStep::kPutInPlace, 1, kv::FsErrorKind::kAccessDenied, kv::CipherStep::kReplace},
     };
     options_.block_size = 16;
     std::mt19937_64 rng(9);
@@ -329,9 +260,10 @@ TEST_F(FileCipherTest, FailureAtAnyStepLeavesTheSourceAndNoTemporaryFile) {
             Put(source, content);
             // An older file of the new name, which cannot go to a Recycle Bin here, stops the
             // document before the move: the move itself is tried onto a free name.
-            const bool withOlder = c.op != Op::kReplace;
+            const bool withOlder = c.op != FsStep::kPutInPlace;
             if (withOlder) Put(target, older);
-            FaultyFileSystem faulty(*fs_, c.op, c.nth, c.kind, 100);
+            kvtest::ForwardingFileSystem faulty(*fs_);
+            faulty.FailAt(c.op, c.kind, c.nth, 100);
             RecordingSink sink;
             auto r = encrypt ? kv::EncryptDocument(faulty, WPath(source), &sink, options_)
                              : kv::DecryptDocument(faulty, WPath(source), &sink, options_);
@@ -342,7 +274,7 @@ TEST_F(FileCipherTest, FailureAtAnyStepLeavesTheSourceAndNoTemporaryFile) {
             EXPECT_EQ(Names(), (withOlder ? std::set<std::string>{source, target} : std::set<std::string>{source}));
             EXPECT_EQ(Get(source), content);
             if (withOlder) EXPECT_EQ(Get(target), older);
-            if (c.op == Op::kOpenDocument) EXPECT_TRUE(sink.values.empty());
+            if (c.op == FsStep::kOpenDocument) EXPECT_TRUE(sink.values.empty());
             fs::remove(Path(target));
         }
         fs::remove(Path(source));
@@ -354,7 +286,8 @@ TEST_F(FileCipherTest, FailureAtAnyStepLeavesTheSourceAndNoTemporaryFile) {
 TEST_F(FileCipherTest, SourceThatCannotBeRemovedIsReported) {
     const Bytes plain{0x48, 0x65, 0x6C, 0x6C, 0x6F};
     Put("h.txt", plain);
-    FaultyFileSystem faulty(*fs_, Op::kRemove, 1, kv::FsErrorKind::kAccessDenied, 100);
+    kvtest::ForwardingFileSystem faulty(*fs_);
+    faulty.FailAt(FsStep::kRemove, kv::FsErrorKind::kAccessDenied, 1, 100);
     auto r = kv::EncryptDocument(faulty, WPath("h.txt"), nullptr, options_);
     ASSERT_FALSE(r.ok());
     EXPECT_EQ(r.failure->step, kv::CipherStep::kDeleteOriginal);
@@ -367,19 +300,20 @@ TEST_F(FileCipherTest, SourceThatCannotBeRemovedIsReported) {
 TEST_F(FileCipherTest, BriefSharingViolationsAreRetried) {
     Put("av.doc", {7, 8, 9});
     // Held twice at open, twice at the move: within the retries.
-    FaultyFileSystem at_open(*fs_, Op::kOpenDocument, 1, kv::FsErrorKind::kSharingViolation, 2);
+    kvtest::ForwardingFileSystem at_open(*fs_), at_move(*fs_), held(*fs_);
+    at_open.FailAt(FsStep::kOpenDocument, kv::FsErrorKind::kSharingViolation, 1, 2);
     ASSERT_TRUE(kv::EncryptDocument(at_open, WPath("av.doc"), nullptr, options_).ok());
-    EXPECT_EQ(at_open.calls(Op::kOpenDocument), 3);
-    FaultyFileSystem at_move(*fs_, Op::kReplace, 1, kv::FsErrorKind::kSharingViolation, 2);
+    EXPECT_EQ(at_open.calls(FsStep::kOpenDocument), 3);
+    at_move.FailAt(FsStep::kPutInPlace, kv::FsErrorKind::kSharingViolation, 1, 2);
     ASSERT_TRUE(kv::DecryptDocument(at_move, WPath("av.doclocked"), nullptr, options_).ok());
     EXPECT_EQ(Get("av.doc"), (Bytes{7, 8, 9}));
 
     // Held for good: gives up after the configured retries.
     options_.sharing_retries = 3;
-    FaultyFileSystem held(*fs_, Op::kOpenDocument, 1, kv::FsErrorKind::kSharingViolation, 1000);
+    held.FailAt(FsStep::kOpenDocument, kv::FsErrorKind::kSharingViolation, 1, 1000, L"injected");
     auto r = kv::EncryptDocument(held, WPath("av.doc"), nullptr, options_);
     ASSERT_FALSE(r.ok());
-    EXPECT_EQ(held.calls(Op::kOpenDocument), 4);
+    EXPECT_EQ(held.calls(FsStep::kOpenDocument), 4);
     EXPECT_EQ(DescribeCipherFailure(*r.failure),
               L"The file could not be opened.\r" + WPath("av.doc") + L"\rThe file is open in another program.\rinjected");
     EXPECT_EQ(Names(), std::set<std::string>{"av.doc"});
@@ -387,9 +321,10 @@ TEST_F(FileCipherTest, BriefSharingViolationsAreRetried) {
 
 TEST_F(FileCipherTest, TemporaryNameAlreadyTakenTriesAnother) {
     Put("t.doc", {1});
-    FaultyFileSystem taken(*fs_, Op::kCreate, 1, kv::FsErrorKind::kAlreadyExists, 3);
+    kvtest::ForwardingFileSystem taken(*fs_);
+    taken.FailAt(FsStep::kCreate, kv::FsErrorKind::kAlreadyExists, 1, 3);
     ASSERT_TRUE(kv::EncryptDocument(taken, WPath("t.doc"), nullptr, options_).ok());
-    EXPECT_EQ(taken.calls(Op::kCreate), 4);
+    EXPECT_EQ(taken.calls(FsStep::kCreate), 4);
     EXPECT_EQ(Names(), std::set<std::string>{"t.doclocked"});
 }
 

@@ -1,6 +1,7 @@
 #include "harness.h"
 
 #include <atomic>
+#include <cstring>
 
 #include "app/Main.h"
 #include "core/Globals.h"
@@ -113,6 +114,36 @@ std::wstring WindowText(HWND hwnd) {
     wchar_t buffer[4096] = {};
     ::GetWindowTextW(hwnd, buffer, 4096);
     return buffer;
+}
+
+void SaveScreenForReview(const std::wstring& name) {
+    wchar_t folder[MAX_PATH] = {};
+    if (!::GetEnvironmentVariableW(L"KV_SHOTS", folder, MAX_PATH)) return;
+    for (int i = 0; i < 10; ++i) {
+        Pump();
+        ::Sleep(30);
+    }
+    const int w = ::GetSystemMetrics(SM_CXSCREEN), h = ::GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = ::GetDC(nullptr);
+    HDC memory = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = ::SelectObject(memory, bitmap);
+    ::BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+    ::SelectObject(memory, old);
+    BITMAPINFOHEADER info{sizeof(info), w, h, 1, 24, BI_RGB};
+    const DWORD stride = ((w * 3 + 3) / 4) * 4;
+    std::vector<std::uint8_t> pixels(stride * h);
+    ::GetDIBits(memory, bitmap, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+    BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(info) + pixels.size()), 0, 0,
+                          sizeof(BITMAPFILEHEADER) + sizeof(info)};
+    std::vector<std::uint8_t> bytes(sizeof(file) + sizeof(info) + pixels.size());
+    std::memcpy(bytes.data(), &file, sizeof(file));
+    std::memcpy(bytes.data() + sizeof(file), &info, sizeof(info));
+    std::memcpy(bytes.data() + sizeof(file) + sizeof(info), pixels.data(), pixels.size());
+    WriteBytes(std::wstring(folder) + L"\\" + name + L".bmp", bytes);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(memory);
+    ::ReleaseDC(nullptr, screen);
 }
 
 void KorvaneTest::SetUp() {

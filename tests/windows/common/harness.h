@@ -42,6 +42,9 @@ void ChooseComboItem(HWND combo, int index);      // CB_SETCURSEL + CBN_SELCHANG
 std::wstring WindowText(HWND hwnd);
 std::wstring WindowClass(HWND hwnd);
 void Pump();                                      // lets pending messages run
+// Saves the whole screen as a BMP into the folder named by KV_SHOTS, when it is set; used to
+// look at the windows under Xvfb.
+void SaveScreenForReview(const std::wstring& name);
 
 // Each test starts with no forms loaded, a fresh data folder set as the program folder,
 // an empty user store in memory and CurrentUser 0; the scripted dialogs are in place.

@@ -363,26 +363,6 @@ TEST_F(CipherTest, WithoutShowProgressEncryptionDoesNotReportButDecryptionDoes) 
     EXPECT_EQ(kv::win::LoadedFormCount(), 0);
 }
 
-// A file system that fails one kind of step, for the failures a real disk rarely shows.
-class FailingFileSystem final : public kvtest::ForwardingFileSystem {
-public:
-    explicit FailingFileSystem(kv::FileSystem& real) : ForwardingFileSystem(real) {}
-    bool failWrites = false;
-
-    kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) override {
-        kv::FsStatus s = real_.Open(path, mode, file);
-        if (s.ok() && mode != kv::OpenMode::kReadWriteExisting && failWrites)
-            *file = std::make_unique<Full>(std::move(*file));
-        return s;
-    }
-
-private:
-    struct Full final : kvtest::ForwardingFileHandle {
-        explicit Full(std::unique_ptr<kv::FileHandle> f) : ForwardingFileHandle(std::move(f)) {}
-        kv::FsStatus Write(const std::uint8_t*, std::size_t) override { return {kv::FsErrorKind::kDiskFull, L""}; }
-    };
-};
-
 TEST_F(CipherTest, InputOutputFailuresLeaveTheDocumentAndNoTemporaryFile) {
     const std::wstring doc = folder.File(L"contract.doc");
     WriteBytes(doc, Letters(100));
@@ -407,8 +387,8 @@ TEST_F(CipherTest, InputOutputFailuresLeaveTheDocumentAndNoTemporaryFile) {
 
     // The disk fills while the new file is written: the message names the document,
     // not the temporary file.
-    FailingFileSystem failing(kv::CipherFileSystem());
-    failing.failWrites = true;
+    ForwardingFileSystem failing(kv::CipherFileSystem());
+    failing.FailAt(FsStep::kWrite, kv::FsErrorKind::kDiskFull);
     kv::SetCipherFileSystem(&failing);
     run = kv::EncryptFile(doc);
     kv::SetCipherFileSystem(nullptr);

@@ -12,8 +12,6 @@
 #include <cstring>
 #include <cwchar>
 #include <functional>
-#include <map>
-#include <tuple>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,10 +29,9 @@
 #include "users/AppFunctions.h"
 #include "users/frmControl.h"
 #include "users/frmSingleUser.h"
-#include "win/app.h"
-#include "win/files.h"
 #include "ui/frmNotProcessed.h"
 #include "win/app.h"
+#include "win/files.h"
 #include "win/form.h"
 #include "win/text.h"
 #include "tests/support/forwarding_file_system.h"
@@ -47,8 +44,6 @@ using kv::win::MsgButtons;
 using kv::win::MsgResult;
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr wchar_t kChildDocument[] = L"KV_CHILD_DOCUMENT";
-
 Bytes Letters(std::size_t n) {
     Bytes out(n);
     for (std::size_t i = 0; i < n; ++i) out[i] = std::uint8_t('a' + i % 26);
@@ -60,6 +55,29 @@ Bytes Encrypted(Bytes plain) {
     for (auto& b : plain) ++b;
     plain.insert(plain.end(), {0, 0, 0});
     return plain;
+}
+
+// Starts this test program again to run only the child tests that `filter` names (disabled
+// ones included), with `var` set to `value` in its environment; no process when it cannot.
+PROCESS_INFORMATION StartChild(const wchar_t* filter, const wchar_t* var, const std::wstring& value) {
+    wchar_t exe[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(exe) + L"\" --gtest_also_run_disabled_tests --gtest_filter=" + filter;
+    ::SetEnvironmentVariableW(var, value.c_str());
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi))
+        pi = {};
+    ::SetEnvironmentVariableW(var, nullptr);
+    return pi;
+}
+
+void Kill(PROCESS_INFORMATION& child) {
+    ::TerminateProcess(child.hProcess, 9);
+    ::WaitForSingleObject(child.hProcess, 10000);
+    ::CloseHandle(child.hThread);
+    ::CloseHandle(child.hProcess);
 }
 
 class DataFaults : public KorvaneTest {
@@ -78,90 +96,8 @@ protected:
     std::vector<std::string> Log() { return CrLfLines(G::LogFilePath, /*halve=*/true); }
 };
 
-// ---- A run that dies leaves no working file; stale ones go; none is ever processed ----
-
-// Runs in a child process started by the test below: encrypts the document slowly
-// until it is killed.
-class SlowFileSystem final : public kvtest::ForwardingFileSystem {
-public:
-    SlowFileSystem(kv::FileSystem& real, std::wstring started) : ForwardingFileSystem(real), started_(std::move(started)) {}
-    kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) override {
-        kv::FsStatus s = real_.Open(path, mode, file);
-        if (s.ok() && mode != kv::OpenMode::kReadWriteExisting) *file = std::make_unique<Slow>(std::move(*file), started_);
-        return s;
-    }
-
-private:
-    struct Slow final : kvtest::ForwardingFileHandle {
-        Slow(std::unique_ptr<kv::FileHandle> f, std::wstring started) : ForwardingFileHandle(std::move(f)), started(std::move(started)) {}
-        kv::FsStatus Write(const std::uint8_t* d, std::size_t n) override {
-            kv::FsStatus s = inner->Write(d, n);
-            inner->Flush();
-            if (!started.empty()) {
-                WriteBytes(started, {'1'});  // the parent may kill us from now on
-                started.clear();
-            }
-            ::Sleep(50);
-            return s;
-        }
-        std::wstring started;
-    };
-    std::wstring started_;
-};
-
-TEST(DataFaultsChild, DISABLED_EncryptsSlowlyUntilKilled) {
-    wchar_t doc[4096] = {};
-    if (!::GetEnvironmentVariableW(kChildDocument, doc, 4096)) GTEST_SKIP() << "only run by KilledRun";
-    const std::wstring path = doc;
-    SlowFileSystem slow(kv::CipherFileSystem(), path + L".started");
-    kv::CipherOptions options;
-    options.block_size = 4096;
-    if (kv::IsLockedPath(path)) kv::DecryptDocument(slow, path, nullptr, options);
-    else kv::EncryptDocument(slow, path, nullptr, options);
-}
-
-TEST_F(DataFaults, ARunKilledWhileWritingLeavesNoWorkingFile) {
-    for (const bool decrypt : {false, true}) {
-        SCOPED_TRACE(decrypt ? "decryption" : "encryption");
-        const Bytes plain = Letters(400 * 1024);  // a hundred blocks of 4 KiB: seconds
-        const std::wstring doc = Doc(decrypt ? L"secret.doclocked" : L"secret.doc", decrypt ? Encrypted(plain) : plain);
-        const Bytes before = ReadBytes(doc);
-        const std::wstring started = doc + L".started";
-
-        wchar_t exe[MAX_PATH] = {};
-        ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-        std::wstring command = L"\"" + std::wstring(exe) +
-                               L"\" --gtest_also_run_disabled_tests --gtest_filter=DataFaultsChild.*";
-        ::SetEnvironmentVariableW(kChildDocument, doc.c_str());
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        const BOOL spawned = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                                              nullptr, nullptr, &si, &pi);
-        ::SetEnvironmentVariableW(kChildDocument, nullptr);
-        ASSERT_TRUE(spawned);
-        for (int i = 0; i < 600 && !Exists(started); ++i) ::Sleep(20);
-        const bool wasWriting = Exists(started);
-        ::Sleep(150);
-        ::TerminateProcess(pi.hProcess, 9);
-        ::WaitForSingleObject(pi.hProcess, 10000);
-        DWORD code = 0;
-        ::GetExitCodeProcess(pi.hProcess, &code);
-        ::CloseHandle(pi.hThread);
-        ::CloseHandle(pi.hProcess);
-        ASSERT_TRUE(wasWriting) << "the child never started writing";
-        EXPECT_EQ(code, 9u) << "the child finished before it was killed";
-        ::Sleep(100);
-
-        // Only the untouched document is left (and our marker): no working copy, plain or not.
-        ::DeleteFileW(started.c_str());
-        EXPECT_EQ(FilesIn(folder.Path()), std::vector<std::wstring>{decrypt ? L"secret.doclocked" : L"secret.doc"});
-        EXPECT_EQ(ReadBytes(doc), before);
-        ::DeleteFileW(doc.c_str());
-    }
-}
-
-// ---- Kill trials: a run of many documents killed at every step of a document ----
+// ---- Kill trials: a run of many documents killed at every step of a document; stale working
+// files go and are never processed ----
 
 constexpr wchar_t kChildRun[] = L"KV_CHILD_RUN";  // folder|decrypt|moment|document
 constexpr int kRunDocuments = 200;
@@ -279,8 +215,6 @@ TEST_F(DataFaults, KillTrialsLeaveNoWorkingFileAndEveryDocumentWholeAndRecorded)
     for (int k = 0; k < randomKills; ++k) trials.push_back({Moment::kNone, 300 + std::rand() % 2500});
 
     const std::wstring docs = folder.File(L"docs");
-    wchar_t exe[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
     int leftAfterKill = 0, heldWhileAlive = 0, finishedBeforeKill = 0, runs = 0;
     for (const bool decrypt : {false, true}) {
         for (const Trial& t : trials) {
@@ -293,16 +227,8 @@ TEST_F(DataFaults, KillTrialsLeaveNoWorkingFileAndEveryDocumentWholeAndRecorded)
             const std::wstring stopped = folder.File(L"stopped");
             const std::wstring job = folder.Path() + L"|" + (decrypt ? L"1" : L"0") + L"|" +
                                       std::to_wstring(int(t.moment)) + L"|" + std::to_wstring(doc);
-            std::wstring command = L"\"" + std::wstring(exe) +
-                                   L"\" --gtest_also_run_disabled_tests --gtest_filter=DataFaultsChild.DISABLED_ProcessesARunUntilKilled";
-            ::SetEnvironmentVariableW(kChildRun, job.c_str());
-            STARTUPINFOW si{};
-            si.cb = sizeof si;
-            PROCESS_INFORMATION pi{};
-            const BOOL spawned = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                                                  nullptr, nullptr, &si, &pi);
-            ::SetEnvironmentVariableW(kChildRun, nullptr);
-            ASSERT_TRUE(spawned);
+            PROCESS_INFORMATION child = StartChild(L"DataFaultsChild.*ProcessesARun*", kChildRun, job);
+            ASSERT_NE(child.hProcess, nullptr);
             if (t.moment == Moment::kNone) {
                 ::Sleep(DWORD(t.randomMs));
             } else {
@@ -317,13 +243,11 @@ TEST_F(DataFaults, KillTrialsLeaveNoWorkingFileAndEveryDocumentWholeAndRecorded)
                 }
             }
             finishedBeforeKill += Exists(stopped) && ReadBytes(stopped) == Bytes{'2'};
-            ::TerminateProcess(pi.hProcess, 9);
-            ::WaitForSingleObject(pi.hProcess, 10000);
-            ::CloseHandle(pi.hThread);
-            ::CloseHandle(pi.hProcess);
+            Kill(child);
             ::Sleep(50);
             ++runs;
-            leftAfterKill += int(WorkingFilesIn(docs));
+            const std::size_t working = WorkingFilesIn(docs), files = FilesIn(docs).size();
+            leftAfterKill += int(working);
 
             // A run that touches the folder again leaves none at all.
             const std::wstring touch = docs + L"\\touch.txt";
@@ -336,10 +260,12 @@ TEST_F(DataFaults, KillTrialsLeaveNoWorkingFileAndEveryDocumentWholeAndRecorded)
             // (and, at most, once more when killed between the entry and the removal).
             std::string logText;
             for (const std::string& line : Log()) logText += line + "\n";
+            std::size_t named = 0;  // names of documents: at the kill nothing else was beside them
             for (int i = 0; i < kRunDocuments; ++i) {
                 const std::wstring plain = RunDocument(docs, i, false), locked = RunDocument(docs, i, true);
                 const std::wstring source = decrypt ? locked : plain, target = decrypt ? plain : locked;
                 ASSERT_TRUE(Exists(plain) || Exists(locked)) << "document " << i << " lost";
+                named += Exists(plain) + Exists(locked);
                 if (Exists(plain)) EXPECT_EQ(ReadBytes(plain), RunContent(i)) << i;
                 if (Exists(locked)) EXPECT_EQ(ReadBytes(locked), Encrypted(RunContent(i))) << i;
                 const bool logged = logText.find((decrypt ? "DECRYPTED FILE: " : "ENCRYPTED FILE: ") +
@@ -347,6 +273,7 @@ TEST_F(DataFaults, KillTrialsLeaveNoWorkingFileAndEveryDocumentWholeAndRecorded)
                 if (!Exists(source)) EXPECT_TRUE(logged) << "document " << i << " changed unrecorded";
                 if (logged) EXPECT_TRUE(Exists(target)) << "document " << i << " recorded but not there";
             }
+            EXPECT_EQ(files, working + named) << "files left beside the documents";
             for (const std::wstring& name : FilesIn(docs)) ::DeleteFileW((docs + L"\\" + name).c_str());
             ::DeleteFileW(stopped.c_str());
             ::DeleteFileW(G::LogFilePath.c_str());
@@ -726,34 +653,19 @@ TEST_F(DataFaults, AStoreSaveKilledHalfwayLeavesTheStoreWholeAndNoWorkingFile) {
     const std::wstring temp = G::UsersFilePath + L".kvtmp";
     for (int trial = 0; trial < 3; ++trial) {
         SCOPED_TRACE(trial);
-        wchar_t exe[MAX_PATH] = {};
-        ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
-        std::wstring command = L"\"" + std::wstring(exe) +
-                               L"\" --gtest_also_run_disabled_tests --gtest_filter=DataFaultsChild.*Store*";
-        ::SetEnvironmentVariableW(kChildStoreFolder, folder.Path().c_str());
-        STARTUPINFOW si{};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi{};
-        const BOOL spawned = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                                              nullptr, nullptr, &si, &pi);
-        ::SetEnvironmentVariableW(kChildStoreFolder, nullptr);
-        ASSERT_TRUE(spawned);
+        PROCESS_INFORMATION child = StartChild(L"DataFaultsChild.*Store*", kChildStoreFolder, folder.Path());
+        ASSERT_NE(child.hProcess, nullptr);
         // Killed while a save is writing: its working file has content.
         bool writing = false;
         for (int i = 0; i < 200000 && !writing; ++i) {
             WIN32_FILE_ATTRIBUTE_DATA data{};
             writing = ::GetFileAttributesExW(temp.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow > 0;
         }
-        ::TerminateProcess(pi.hProcess, 9);
-        ::WaitForSingleObject(pi.hProcess, 10000);
-        ::CloseHandle(pi.hThread);
-        ::CloseHandle(pi.hProcess);
+        Kill(child);
         ASSERT_TRUE(writing) << "the child never saved";
         ::Sleep(100);
         EXPECT_FALSE(Exists(temp));
-        if (Exists(G::UsersFilePath)) {
-            EXPECT_EQ(kv::ParseUsersText(StoredUsers()).size(), 60000u);
-        }
+        if (Exists(G::UsersFilePath)) EXPECT_EQ(kv::ParseUsersText(StoredUsers()).size(), 60000u);
         ::DeleteFileW(temp.c_str());
     }
 }
@@ -802,16 +714,11 @@ TEST_F(DataFaults, EntriesAppendedWhileTheLogIsTruncatedAreNeverLost) {
 class DeletingFileSystem final : public kvtest::ForwardingFileSystem {
 public:
     explicit DeletingFileSystem(kv::FileSystem& real) : ForwardingFileSystem(real) {}
-    kv::FsStatus Open(const std::wstring& path, kv::OpenMode mode, std::unique_ptr<kv::FileHandle>* file) override {
-        return real_.Open(path, mode, file);
-    }
     kv::FsStatus Remove(const std::wstring& path) override {
         const kv::FsStatus s = real_.Remove(path);
         G::CurrentUserRecord().UserName.clear();  // the window thread waits meanwhile
         return s;
     }
-
-private:
 };
 
 TEST_F(DataFaults, ADeletedAccountKeepsNoRightsAndNothingIsLoggedWithoutAName) {
@@ -857,40 +764,6 @@ TEST_F(DataFaults, AnAccountDeletedWhileItsDocumentIsProcessedIsStillNamedInTheE
     const auto log = Log();
     ASSERT_EQ(log.size(), 1u);
     EXPECT_NE(log[0].find("   Admin   ENCRYPTED FILE: " + Narrow(doc)), std::string::npos) << log[0];
-}
-
-// ---- The entry is written before the source goes ----
-
-// Notes, when a document's source is removed, what the action log holds at that moment.
-class LogAtRemoval final : public kvtest::ForwardingFileSystem {
-public:
-    explicit LogAtRemoval(kv::FileSystem& real) : ForwardingFileSystem(real) {}
-    kv::FsStatus Remove(const std::wstring& path) override {
-        if (kv::win::FileExists(path)) logAtRemoval[path] = CrLfLines(G::LogFilePath, /*halve=*/true);
-        return real_.Remove(path);
-    }
-    std::map<std::wstring, std::vector<std::string>> logAtRemoval;
-};
-
-TEST_F(DataFaults, TheEntryIsInTheLogBeforeTheSourceIsRemoved) {
-    const std::wstring doc = Doc(L"minutes.txt", Letters(50));
-    LogAtRemoval watching(kv::CipherFileSystem());
-    kv::SetCipherFileSystem(&watching);
-    dialogs.ExpectMessage(L"1 file encrypted.");
-    kv::Pipeline::ProcessFiles({doc});
-    dialogs.ExpectMessage(L"1 file decrypted.");
-    kv::Pipeline::ProcessFiles({doc + L"locked"});
-    kv::SetCipherFileSystem(nullptr);
-    EXPECT_TRUE(dialogs.AllConsumed());
-    EXPECT_EQ(ReadBytes(doc), Letters(50));
-    for (const auto& [source, action, entries] :
-         {std::tuple{doc, "ENCRYPTED", 1u}, std::tuple{doc + L"locked", "DECRYPTED", 2u}}) {
-        SCOPED_TRACE(Narrow(source));
-        ASSERT_EQ(watching.logAtRemoval.count(source), 1u);
-        const auto& log = watching.logAtRemoval[source];
-        ASSERT_EQ(log.size(), entries);
-        EXPECT_NE(log.back().find(std::string(action) + " FILE: " + Narrow(doc)), std::string::npos) << log.back();
-    }
 }
 
 // ---- Attributes and last-write time ----

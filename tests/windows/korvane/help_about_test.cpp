@@ -8,12 +8,11 @@
 
 #include "ui/frmAbout.h"
 #include "ui/frmHelp.h"
+#include "ui/help_topics.h"
 #include "win/app.h"
 #include "win/form.h"
 
 namespace kvtest {
-
-void SaveScreenForReview(const std::wstring& name);  // log_viewer_test.cpp
 
 namespace {
 
@@ -21,82 +20,6 @@ using kv::frmAbout;
 using kv::frmHelp;
 using kv::win::LoadedForm;
 using kv::win::TheForm;
-
-// The topics and their texts, written out here piece by piece as the program must show them.
-const wchar_t* const kBreak = L"\r\n\r\n";
-const std::vector<std::pair<std::wstring, std::wstring>>& ExpectedTopics() {
-    static const std::vector<std::pair<std::wstring, std::wstring>> topics = {
-        {L"Overview",
-         std::wstring(L"Kor-Vane is a document security system that uses encryption to ") +
-             L"keep your sensitive documents secure.  Passwords are required to decrypt documents " +
-             L"and all encyption or decryption actions are recorded in a log.  Encrypted " +
-             L"files can not be opened, viewed, or printed.  Decrypting a document requires a password."},
-        {L"Encrypting and Decrypting",
-         std::wstring(L"To encrypt a file, open Kor-Vane and log in.  Then locate the file using ") +
-             L"Windows Explorer.  Drag and Drop the file onto the green box in the Kor-Vane screen.  " +
-             L"The file will be encrypted automatically." + kBreak +
-             L"Decrypting a file works the same way.  Locate the encrypted file, " +
-             L"and Drag and Drop onto the green box." + kBreak +
-             L"Kor-Vane automatically recognizes weather a file is encrypted or not.  " +
-             L"When a file that in not encrypted is dropped onto the green box, it will be encrypted.  When " +
-             L"a file that has already been encrypted is dropped onto the green box, it will be decrypted."},
-        {L"Regular Vs. Quick-Drop Mode",
-         std::wstring(L"Regular Mode -- The main screen has a built-in file locator and several buttons.  You can "
-                      L"click the Browse button ") +
-             L"to locate a file.  When you select a file, you can click the Encrypt\\Decrypt button to process the "
-             L"file you selected.  It " +
-             L"also has a green box where you can Drag and Drop files for processing.  It behaves like a regular "
-             L"window, and is best for " +
-             L"processing one file at a time." + kBreak +
-             L"Quick-Drop Mode -- The main screen is very small.  There is only a green box, " +
-             L"and an Options menu.  This window will always stay on top of other windows, making it ideal for "
-             L"processing multiple files " +
-             L"at a time, or files from multiple folders.  The window will not get 'burried' under other windows as "
-             L"you explore you computer " +
-             L"looking for files to encrypt or decrypt."},
-        {L"Configuring Users",
-         std::wstring(L"Initally, the program has one user named Admin with a blank password.  It is strongly "
-                      L"recommended that ") +
-             L"you assign a password to the Admin user, and any other Kor-Vane user you create." + kBreak +
-             L"Creating Users -- First, log into Kor-Vane as an Administrator.  Find the menu item 'Users' and click "
-             L"it.  " +
-             L"The main Users screen will open.  At the top of this screen, click the 'File' menu, and choose 'Add "
-             L"New User'.  You will be " +
-             L"prompted to enter then name for the new user.  The new user account is now ready for you to "
-             L"configure." +
-             kBreak +
-             L"Changing a Password -- From the Users screen, change the password in the password box.  Click the "
-             L"'Save' " +
-             L"button.  You will be prompted to confirm the new passord.  Once you re-type the password to confirm "
-             L"it, the password is changed." +
-             kBreak +
-             L"Is Administrator -- This option determines weather or not a user can preform administrative tasks, "
-             L"such as " +
-             L"makes changes to other user accounts, creating user accounts, and viewing the Action Log." + kBreak +
-             L"Start in Easy-Drop Mode -- If this option is checked, the Easy-Drop screen is show after logging in, "
-             L"instead of the " +
-             L"Regular Mode screen." + kBreak +
-             L"View Decrypted Files -- After files are decrypted, you can be automatically shown the files, or be "
-             L"prompted to select which files to view.  " +
-             L"If you choose to be prompted, you will also be asked to select your 'Default Selection'.  This "
-             L"feature is used when multiple files are decrypted at one time. " +
-             L"All files that were decrypted will appear in a list.  'ALL' will automatically select each file for "
-             L"viewing.  'NONE' will not select any files for viewing.  You can " +
-             L"select or unselect any files you wish, and the click 'OK'." + kBreak +
-             L"NOTE: If a user is not an Administrator, they can make changes to thier own account, but not to ohter "
-             L"user accounts."},
-        {L"The Action Log",
-         std::wstring(L"Each time a file is encrypted or decrypted, an entry is made in the Action Log.  This is ") +
-             L"a way for you to keep track of which users are decrypting and encrypting files.  To view the Action "
-             L"Log, you must log in to Kor-Vane as an " +
-             L"Administrator.  Then locate the 'View Log' menu item and click it.  The log will be displayed in a "
-             L"window.  For added security, the log is stored on the computer " +
-             L"using special encryption, and can not be viewed outside Kor-Vane, and can not be decrypted by "
-             L"Kor-Vane like other files.  You can print the Action Log by viewing the log " +
-             L"and using the 'File' then 'Print' menu item."},
-    };
-    return topics;
-}
 
 RECT WindowRect(HWND hwnd) {
     RECT r{};
@@ -117,16 +40,17 @@ TEST_F(Help, OpensAtTheTopLeftWithTheOverviewChosenAndShowsEachTopicExactly) {
     EXPECT_EQ(outer.right - outer.left, ::GetSystemMetrics(SM_CXSCREEN) / 2);
     EXPECT_EQ(outer.bottom - outer.top, ::GetSystemMetrics(SM_CYSCREEN) - form.Px(80));
 
-    const auto& topics = ExpectedTopics();
-    ASSERT_EQ(form.txtTopic.ListCount(), 5);
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(form.txtTopic.List(i), topics[i].first);
+    // The program's own topics, whose words the native tests hold.
+    const auto topics = kv::HelpTopics();
+    ASSERT_EQ(form.txtTopic.ListCount(), int(topics.size()));
+    for (int i = 0; i < int(topics.size()); ++i) EXPECT_EQ(form.txtTopic.List(i), topics[i].title);
     EXPECT_EQ(form.txtTopic.ListIndex(), 0);
-    EXPECT_EQ(form.txtHelp.Text(), topics[0].second);
+    EXPECT_EQ(form.txtHelp.Text(), topics[0].text);
     SaveScreenForReview(L"help");
 
     for (int i : {4, 1, 3, 2, 0}) {
         ChooseComboItem(form.txtTopic.hwnd(), i);
-        EXPECT_EQ(form.txtHelp.Text(), topics[i].second) << Narrow(topics[i].first);
+        EXPECT_EQ(form.txtHelp.Text(), topics[i].text) << Narrow(std::wstring(topics[i].title));
     }
     // The text box wraps (no horizontal scrolling) and is read-only.
     const LONG_PTR style = ::GetWindowLongPtrW(form.txtHelp.hwnd(), GWL_STYLE);
@@ -183,24 +107,20 @@ TEST_F(About, NamesTheProgramAndItsVersions) {
     form.Show();
     Pump();
     EXPECT_EQ(form.Caption(), L"About Korvane...");
-    const std::vector<std::pair<kv::win::Label*, std::wstring>> labels = {
-        {&form.Label1, L"Oranvel Software"},
-        {&form.Label2, L"Program Title:"},
-        {&form.lblAppName, L"Korvane"},
-        {&form.Label3, L"Virtual Version:"},
-        {&form.lblVirtualVersion, L"1.0"},
-        {&form.Label5, L"Hard Version:"},
-        {&form.lblHardVersion, L"1.0.0"},  // from this program's version resource, 1.0.0.0
-        {&form.Label7, L"Oranvel Website:"},
-        {&form.lblWebsite, L"www.korvane.example"},
-        {&form.Label9, L"Questions, Comments, Tech Support:"},
-        {&form.lblEmail, L"support@korvane.example"},
+    // The program's own words, which the native tests hold; the hard version comes from this
+    // program's version resource, 1.0.0.0.
+    const kv::AboutWords& w = kv::kAboutWords;
+    const std::vector<std::pair<kv::win::Label*, std::wstring_view>> labels = {
+        {&form.Label1, w.maker},          {&form.Label2, w.titleCaption},   {&form.lblAppName, w.title},
+        {&form.Label3, w.virtualCaption}, {&form.lblVirtualVersion, w.virtualVersion},
+        {&form.Label5, w.hardCaption},    {&form.lblHardVersion, L"1.0.0"}, {&form.Label7, w.websiteCaption},
+        {&form.lblWebsite, kv::kWebsiteShown}, {&form.Label9, w.supportCaption}, {&form.lblEmail, kv::kSupportEmail},
     };
     for (const auto& [label, text] : labels) {
         EXPECT_EQ(label->Text(), text);
         LOGFONTW font{};
         ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(label->hwnd(), WM_GETFONT, 0, 0)), sizeof(font), &font);
-        EXPECT_STREQ(font.lfFaceName, L"Palatino Linotype") << Narrow(text);
+        EXPECT_STREQ(font.lfFaceName, L"Palatino Linotype") << Narrow(std::wstring(text));
     }
     EXPECT_EQ(form.cmdClose.Text(), L"Close");
     EXPECT_TRUE(form.Image1.Visible());

@@ -24,8 +24,6 @@
 
 namespace kvtest {
 
-void SaveScreenForReview(const std::wstring& name);  // log_viewer_test.cpp
-
 namespace {
 
 namespace G = kv::Globals;

@@ -7,7 +7,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <string>
 
@@ -22,38 +21,6 @@
 #include "win/printing.h"
 
 namespace kvtest {
-
-// Saves the whole screen as a BMP into the folder named by KV_SHOTS, when it is set; used to
-// look at the windows under Xvfb.
-void SaveScreenForReview(const std::wstring& name) {
-    wchar_t folder[MAX_PATH] = {};
-    if (!::GetEnvironmentVariableW(L"KV_SHOTS", folder, MAX_PATH)) return;
-    for (int i = 0; i < 10; ++i) {
-        Pump();
-        ::Sleep(30);
-    }
-    const int w = ::GetSystemMetrics(SM_CXSCREEN), h = ::GetSystemMetrics(SM_CYSCREEN);
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, w, h);
-    HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
-    ::SelectObject(memory, old);
-    BITMAPINFOHEADER info{sizeof(info), w, h, 1, 24, BI_RGB};
-    const DWORD stride = ((w * 3 + 3) / 4) * 4;
-    std::vector<std::uint8_t> pixels(stride * h);
-    ::GetDIBits(memory, bitmap, 0, h, pixels.data(), reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
-    BITMAPFILEHEADER file{0x4D42, static_cast<DWORD>(sizeof(BITMAPFILEHEADER) + sizeof(info) + pixels.size()), 0, 0,
-                          sizeof(BITMAPFILEHEADER) + sizeof(info)};
-    std::vector<std::uint8_t> bytes(sizeof(file) + sizeof(info) + pixels.size());
-    std::memcpy(bytes.data(), &file, sizeof(file));
-    std::memcpy(bytes.data() + sizeof(file), &info, sizeof(info));
-    std::memcpy(bytes.data() + sizeof(file) + sizeof(info), pixels.data(), pixels.size());
-    WriteBytes(std::wstring(folder) + L"\\" + name + L".bmp", bytes);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
-}
 
 namespace {
 

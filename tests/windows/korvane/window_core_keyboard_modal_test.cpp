@@ -240,43 +240,31 @@ protected:
     }
 };
 
-TEST_F(EnterKey, EnterInATextBoxClicksTheDefaultButton) {
-    Sheet modal(L"Modal", false);
-    EXPECT_EQ(RunModal(modal,
-                       [&] {
-                           modal.text.SetFocus();
-                           ::PostMessageW(modal.text.hwnd(), WM_KEYDOWN, VK_RETURN, 1);
-                       }),
-              IDOK);
-    EXPECT_EQ(modal.okClicks, 1);
-    EXPECT_EQ(modal.cancelClicks, 0);
-}
-
-TEST_F(EnterKey, EnterOnAFocusedPushButtonClicksThatButton) {
-    Sheet modal(L"Modal", false);
-    EXPECT_EQ(RunModal(modal,
-                       [&] {
-                           modal.cancel.SetFocus();
-                           ::PostMessageW(modal.cancel.hwnd(), WM_KEYDOWN, VK_RETURN, 1);
-                       }),
-              IDRETRY);
-    EXPECT_EQ(modal.cancelClicks, 1);
-    EXPECT_EQ(modal.okClicks, 0);
-}
-
-TEST_F(EnterKey, EnterDoesNothingWhileTheDefaultButtonIsDisabled) {
-    Sheet modal(L"Modal", false);
-    EXPECT_EQ(RunModal(
-                  modal,
-                  [&] {
-                      modal.ok.SetEnabled(false);
-                      modal.text.SetFocus();
-                      ::PostMessageW(modal.text.hwnd(), WM_KEYDOWN, VK_RETURN, 1);
-                  },
-                  600),
-              IDABORT);
-    EXPECT_EQ(modal.okClicks, 0);
-    EXPECT_EQ(modal.cancelClicks, 0);
+TEST_F(EnterKey, EnterPostedToTheFocusClicksTheDefaultOrTheFocusedButton) {
+    struct Case {
+        const char* what;
+        bool onCancel;    // the focus on the Cancel button rather than in the text box
+        bool okDisabled;  // the default button disabled
+        int result, okClicks, cancelClicks;
+    };
+    for (const Case& c : {Case{"in a text box: the default button", false, false, IDOK, 1, 0},
+                          Case{"on a push button: that button", true, false, IDRETRY, 0, 1},
+                          Case{"with the default button disabled: nothing", false, true, IDABORT, 0, 0}}) {
+        SCOPED_TRACE(c.what);
+        Sheet modal(L"Modal", false);
+        kv::win::Control& focus = c.onCancel ? static_cast<kv::win::Control&>(modal.cancel) : modal.text;
+        const int result = RunModal(
+            modal,
+            [&] {
+                if (c.okDisabled) modal.ok.SetEnabled(false);
+                focus.SetFocus();
+                ::PostMessageW(focus.hwnd(), WM_KEYDOWN, VK_RETURN, 1);
+            },
+            c.result == IDABORT ? 600 : 2000);
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(modal.okClicks, c.okClicks);
+        EXPECT_EQ(modal.cancelClicks, c.cancelClicks);
+    }
 }
 
 // The key typed on the keyboard: it goes to the focus of the active window, so the modal

@@ -18,7 +18,6 @@
 
 namespace kvtest {
 
-void SaveScreenForReview(const std::wstring& name);  // log_viewer_test.cpp
 namespace {
 
 namespace G = kv::Globals;
@@ -284,6 +283,8 @@ TEST_F(WorkingWindows, EasyDropRemembersEachUsersPlace) {
     kv::win::SaveSetting(L"Korvane", L"EasyDrop", L"Admin X", L"left");
     kv::win::SaveSetting(L"Korvane", L"EasyDrop", L"Admin Y", L"3000");
     frmEasyDrop& garbage = OpenEasyDrop();
+    // A window that is not there reads 0 too: tell the two apart should this fail.
+    ASSERT_TRUE(garbage.IsLoaded() && ::IsWindowVisible(garbage.hwnd()));
     EXPECT_NEAR(garbage.Top(), 100, 15);
 }
 
