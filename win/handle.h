@@ -24,12 +24,20 @@ public:
     ~unique_handle() { reset(); }
 
     pointer get() const noexcept { return h_; }
+    pointer operator->() const noexcept { return h_; }  // for COM interfaces
     explicit operator bool() const noexcept { return Traits::valid(h_); }
     pointer release() noexcept { return std::exchange(h_, Traits::invalid()); }
     void reset(pointer h = Traits::invalid()) noexcept {
         if (Traits::valid(h_)) Traits::close(h_);
         h_ = h;
     }
+    // For calls that hand back a new handle through a pointer (RegOpenKeyExW, CoCreateInstance):
+    // lets go of what it holds and gives the address to receive the new one.
+    pointer* put() noexcept {
+        reset();
+        return &h_;
+    }
+    void** put_void() noexcept { return reinterpret_cast<void**>(put()); }  // for riid/ppv pairs
 
 private:
     pointer h_ = Traits::invalid();
@@ -47,6 +55,13 @@ struct KernelHandleTraits {  // events, processes, timers: NULL means none
     static pointer invalid() noexcept { return nullptr; }
     static bool valid(pointer h) noexcept { return h != nullptr; }
     static void close(pointer h) noexcept { ::CloseHandle(h); }
+};
+
+struct FindHandleTraits {  // FindFirstFile's search
+    using pointer = HANDLE;
+    static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static bool valid(pointer h) noexcept { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+    static void close(pointer h) noexcept { ::FindClose(h); }
 };
 
 struct RegKeyTraits {
@@ -81,6 +96,7 @@ struct ComTraits {
 
 using FileHandle = unique_handle<FileHandleTraits>;
 using KernelHandle = unique_handle<KernelHandleTraits>;
+using FindHandle = unique_handle<FindHandleTraits>;
 using RegKey = unique_handle<RegKeyTraits>;
 using FontHandle = unique_handle<GdiObjectTraits<HFONT>>;
 using BrushHandle = unique_handle<GdiObjectTraits<HBRUSH>>;
