@@ -164,18 +164,15 @@ void WriteRunLog(const std::wstring& text) {
     const std::string added = win::ToUtf8(line + L"\r\n");
     // Added through the programs' data-file writer, so that a full disk or a power cut
     // never leaves the lines written so far damaged; one writer at a time.
-    HANDLE lock = ::CreateMutexW(nullptr, FALSE, L"Local\\KorvaneUninstallerLog");
-    if (lock) ::WaitForSingleObject(lock, 10000);
+    const win::KernelHandle lock(::CreateMutexW(nullptr, FALSE, L"Local\\KorvaneUninstallerLog"));
+    if (lock) ::WaitForSingleObject(lock.get(), 10000);
     std::vector<std::uint8_t> bytes;
     // A log that is there but cannot be read is left as it is, never replaced by one line.
     if (!win::FileExists(file) || !win::ReadWholeFile(file, bytes)) {
         bytes.insert(bytes.end(), added.begin(), added.end());
         win::WriteFileAtomically(file, bytes);  // an unwritable log does not stop the removal
     }
-    if (lock) {
-        ::ReleaseMutex(lock);
-        ::CloseHandle(lock);
-    }
+    if (lock) ::ReleaseMutex(lock.get());
 }
 
 std::wstring GetTempFolder() {
@@ -240,11 +237,9 @@ void RemoveEarlierMovedFiles(const std::wstring& tempFolder) {
             return true;
         const unsigned long pid = std::wcstoul(file.c_str() + name.size() + 1, nullptr, 10);
         if (pid == ::GetCurrentProcessId()) return true;
-        if (HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid)) {
-            const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-            ::CloseHandle(process);
-            if (running) return true;  // still waiting for its copy
-        }
+        if (const win::KernelHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid)); process &&
+            ::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT)
+            return true;  // still waiting for its copy
         ::SetFileAttributesW(win::LongPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
         ::DeleteFileW(win::LongPath(path).c_str());
         return true;

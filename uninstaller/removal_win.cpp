@@ -59,7 +59,7 @@ bool IsUninstallShortcut(const std::wstring& path) {
 // is no shortcut, or one leading to another installation, is not.
 bool ShortcutOfThisInstallation(const std::wstring& path) {
     const win::ShellLink shortcut = win::NewShellLink();
-    if (!shortcut || FAILED(shortcut.file.get()->Load(path.c_str(), STGM_READ))) return false;
+    if (!shortcut || FAILED(shortcut.file->Load(path.c_str(), STGM_READ))) return false;
     IShellLinkW* link = shortcut.link.get();
     std::wstring target(32768, L'\0');
     if (link->GetPath(target.data(), static_cast<int>(target.size()), nullptr, 0) != S_OK) return false;
@@ -106,11 +106,8 @@ std::wstring EntryName() {
 }
 
 bool EntryThere() {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(TheHost().entryRoot, TheHost().entryKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    ::RegCloseKey(key);
-    return true;
+    win::RegKey key;
+    return ::RegOpenKeyExW(TheHost().entryRoot, TheHost().entryKey.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
 // The installed-programs entry belongs to this installation: its InstallLocation is one of
