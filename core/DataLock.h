@@ -29,7 +29,7 @@ public:
     static std::wstring LockPathOf(const std::wstring& dataPath) { return dataPath + L".lock"; }
 
 private:
-    win::FileHandle handle_;
+    win::UniqueFile handle_;
     bool acquired_ = false;
 };
 

@@ -328,7 +328,7 @@ public:
     }
 
 private:
-    win::FileHandle handle_;  // closed after the flusher has stopped
+    win::UniqueFile handle_;  // closed after the flusher has stopped
     bool durable_;
     bool temporary_;
     MarkKind mark_;
@@ -415,7 +415,7 @@ public:
         if (SUCCEEDED(com)) ::CoUninitialize();
         DWORD links = 0;
         {
-            const win::FileHandle h(CreateFileW(keeper.c_str(), FILE_READ_ATTRIBUTES,
+            const win::UniqueFile h(CreateFileW(keeper.c_str(), FILE_READ_ATTRIBUTES,
                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                                 OPEN_EXISTING, 0, nullptr));
             BY_HANDLE_FILE_INFORMATION info{};
@@ -472,7 +472,7 @@ private:
         constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
         MarkKind kind = g_markKind.load();
         if (kind != MarkKind::kDisposition) {
-            win::FileHandle h(
+            win::UniqueFile h(
                 CreateFileW(p.c_str(), kAccess, 0, nullptr, CREATE_NEW, kFlags | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
             if (!h) return LastError();
             // The first working file tells whether this system can lift that mark again:
@@ -485,7 +485,7 @@ private:
             g_markKind = MarkKind::kDisposition;
             h.reset();  // closing removes it
         }
-        win::FileHandle h(CreateFileW(p.c_str(), kAccess, 0, nullptr, CREATE_NEW, kFlags, nullptr));
+        win::UniqueFile h(CreateFileW(p.c_str(), kAccess, 0, nullptr, CREATE_NEW, kFlags, nullptr));
         if (!h) return LastError();
         if (!MarkForDeletion(h.get(), true)) {
             const FsStatus status = LastError();

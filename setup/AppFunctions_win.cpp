@@ -148,7 +148,7 @@ bool MakeShortcut(const std::wstring& linkPath, const std::wstring& description,
 bool TestInstallRights() {
     const std::wstring path = SetupFolder() + L"\\testrights.txt";
     bool failed = false;
-    win::FileHandle file(::CreateFileW(win::LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    win::UniqueFile file(::CreateFileW(win::LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     const bool made = static_cast<bool>(file);
     if (!made) failed = true;

@@ -44,7 +44,7 @@ private:
         ::WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
         ::FlushFileBuffers(file_.get());
     }
-    win::FileHandle file_;
+    win::UniqueFile file_;
 };
 
 // Every message box the wizard's code would show is written to the log instead; nobody is

@@ -94,7 +94,7 @@ struct ComTraits {
     static void close(pointer p) noexcept { p->Release(); }
 };
 
-using FileHandle = unique_handle<FileHandleTraits>;
+using UniqueFile = unique_handle<FileHandleTraits>;
 using KernelHandle = unique_handle<KernelHandleTraits>;
 using FindHandle = unique_handle<FindHandleTraits>;
 using RegKey = unique_handle<RegKeyTraits>;
