@@ -210,7 +210,7 @@ bool EntryOfFolder(const std::wstring& folder) {
 // goes back into the installation folder, so that the same command finishes the removal.
 int Outcome(const std::optional<DWORD>& code, const std::wstring& moved) {
     const std::wstring folder = ProgramFolderOfUninstaller();
-    const std::wstring own = folder + L"\\" + win::AppTitle() + L".exe";
+    const std::wstring own = folder + L"\\" + std::wstring(install::kUninstallerName);
     const bool entry = EntryOfFolder(folder);
     // Cut short between the entry and the folder, the last step: nothing is left to keep.
     if (FolderExists(folder) && !entry && win::HoldsNothing(folder)) ::RemoveDirectoryW(win::LongPath(folder).c_str());
@@ -250,7 +250,8 @@ void RemoveEarlierMovedFiles(const std::wstring& tempFolder) {
 
 void RelaunchFromTemp() {
     auto& m = Module();
-    const std::wstring title = win::AppTitle();
+    const std::wstring exeName(install::kUninstallerName);
+    const std::wstring own = ProgramFolderOfUninstaller() + L"\\" + exeName;
     const std::wstring logCopy = m.TempFolder + L"\\" + std::wstring(install::kInstallLogName);
     ::CopyFileW(win::LongPath(m.LogPath).c_str(), win::LongPath(logCopy).c_str(), FALSE);
     Pause(300);
@@ -259,9 +260,8 @@ void RelaunchFromTemp() {
         win::MsgBox(CopyLogFailedMessage(logCopy));
         return EndProgram();
     }
-    const std::wstring exeCopy = m.TempFolder + L"\\" + title + L".exe";
-    ::CopyFileW(win::LongPath(ProgramFolderOfUninstaller() + L"\\" + title + L".exe").c_str(),
-                win::LongPath(exeCopy).c_str(), FALSE);
+    const std::wstring exeCopy = m.TempFolder + L"\\" + exeName;
+    ::CopyFileW(win::LongPath(own).c_str(), win::LongPath(exeCopy).c_str(), FALSE);
     Pause(1000);
     if (!win::FileExists(exeCopy)) {
         m.ExitCode = kExitFailed;
@@ -273,9 +273,9 @@ void RelaunchFromTemp() {
         // This program file stays in use while it waits, and a file in use cannot be deleted,
         // only moved: it goes into the temporary folder, where the copy's batch file deletes
         // it once this instance has ended. On another drive it cannot move and stays behind.
-        const std::wstring moved = m.TempFolder + L"\\" + MovedFirstInstanceName(title, ::GetCurrentProcessId());
-        if (::MoveFileExW(win::LongPath(ProgramFolderOfUninstaller() + L"\\" + title + L".exe").c_str(),
-                          win::LongPath(moved).c_str(), MOVEFILE_REPLACE_EXISTING))
+        const std::wstring stem = exeName.substr(0, exeName.rfind(L'.'));
+        const std::wstring moved = m.TempFolder + L"\\" + MovedFirstInstanceName(stem, ::GetCurrentProcessId());
+        if (::MoveFileExW(win::LongPath(own).c_str(), win::LongPath(moved).c_str(), MOVEFILE_REPLACE_EXISTING))
             m.switches.firstInstance = moved;
         else
             WriteRunLog(L"This program file could not be moved out of the installation folder: " +

@@ -141,7 +141,7 @@ bool RemoveProgramsEntry() {
 // its entry.
 bool KeptToTheEnd(const std::wstring& folder, const std::wstring& path) {
     return SameText(path, install::InstallLogPath(folder)) ||
-           SameText(path, folder + L"\\" + win::AppTitle() + L".exe");
+           SameText(path, folder + L"\\" + std::wstring(install::kUninstallerName));
 }
 
 // Everything left below a folder, links not entered: up to `limit` paths.
@@ -280,7 +280,7 @@ bool FinishInstallation(const std::function<void()>& afterEntry) {
     afterEntry();
     for (const auto& folder : m.InstallFolders) {
         if (!FolderExists(folder)) continue;
-        DeleteGuarded(folder + L"\\" + win::AppTitle() + L".exe", InInstallation);
+        DeleteGuarded(folder + L"\\" + std::wstring(install::kUninstallerName), InInstallation);
         DeleteGuarded(install::InstallLogPath(folder), InInstallation);
         DeleteGuarded(folder, InInstallation);
     }
