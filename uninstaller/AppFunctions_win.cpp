@@ -121,10 +121,7 @@ bool StartUp() {
     const std::wstring own = ProgramFolderOfUninstaller();
     m.LogPath = own + L"\\" + std::wstring(install::kInstallLogName);
     if (!win::FileExists(m.LogPath)) {
-        m.ExitCode = kExitFailed;
-        win::SetBusyPointer(false);
-        win::MsgBox(NoInstallLogMessage(m.LogPath));
-        EndProgram();
+        EndWithFailure(NoInstallLogMessage(m.LogPath));
         return false;
     }
     const std::wstring reported = GetTempFolder();
@@ -185,6 +182,13 @@ std::wstring GetTempFolder() {
 void EndProgram() {
     Module().Ended = true;
     if (auto* form = win::LoadedForm<frmMain>()) form->Unload();
+}
+
+void EndWithFailure(const std::wstring& message) {
+    Module().ExitCode = kExitFailed;
+    win::SetBusyPointer(false);
+    win::MsgBox(message);
+    EndProgram();
 }
 
 bool IsFormLoaded(const std::wstring& name) {
@@ -255,19 +259,11 @@ void RelaunchFromTemp() {
     const std::wstring logCopy = m.TempFolder + L"\\" + std::wstring(install::kInstallLogName);
     ::CopyFileW(win::LongPath(m.LogPath).c_str(), win::LongPath(logCopy).c_str(), FALSE);
     Pause(300);
-    if (!win::FileExists(logCopy)) {
-        m.ExitCode = kExitFailed;
-        win::MsgBox(CopyLogFailedMessage(logCopy));
-        return EndProgram();
-    }
+    if (!win::FileExists(logCopy)) return EndWithFailure(CopyLogFailedMessage(logCopy));
     const std::wstring exeCopy = m.TempFolder + L"\\" + exeName;
     ::CopyFileW(win::LongPath(own).c_str(), win::LongPath(exeCopy).c_str(), FALSE);
     Pause(1000);
-    if (!win::FileExists(exeCopy)) {
-        m.ExitCode = kExitFailed;
-        win::MsgBox(CopyUninstallerFailedMessage(exeCopy));
-        return EndProgram();
-    }
+    if (!win::FileExists(exeCopy)) return EndWithFailure(CopyUninstallerFailedMessage(exeCopy));
     const bool wait = m.switches.quiet;  // a deployment tool learns the outcome from this process
     if (wait) {
         // This program file stays in use while it waits, and a file in use cannot be deleted,

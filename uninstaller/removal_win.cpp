@@ -346,12 +346,7 @@ void RunUninstall() {
     m.Failures.clear();
 
     std::vector<std::wstring> lines;
-    if (const auto refusal = PlanRemoval(lines)) {
-        m.ExitCode = kExitFailed;
-        win::SetBusyPointer(false);
-        win::MsgBox(*refusal);
-        return EndProgram();
-    }
+    if (const auto refusal = PlanRemoval(lines)) return EndWithFailure(*refusal);
     // With the installation folder gone, what an earlier removal cut short at its very end
     // left is still taken: this installation's shortcuts (their targets are gone) and the
     // Start Menu's "Korvane" folder; nothing else is within reach any more.
