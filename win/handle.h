@@ -86,6 +86,14 @@ struct DcTraits {  // a DC we created (CreateDC / CreateCompatibleDC)
     static void close(pointer h) noexcept { ::DeleteDC(h); }
 };
 
+template <class T>
+struct LocalMemoryTraits {  // what the system allocated for the caller to LocalFree
+    using pointer = T;
+    static pointer invalid() noexcept { return nullptr; }
+    static bool valid(pointer p) noexcept { return p != nullptr; }
+    static void close(pointer p) noexcept { ::LocalFree(p); }
+};
+
 template <class I>
 struct ComTraits {
     using pointer = I*;
@@ -101,6 +109,8 @@ using RegKey = unique_handle<RegKeyTraits>;
 using FontHandle = unique_handle<GdiObjectTraits<HFONT>>;
 using BrushHandle = unique_handle<GdiObjectTraits<HBRUSH>>;
 using DcHandle = unique_handle<DcTraits>;
+template <class T>
+using LocalMemory = unique_handle<LocalMemoryTraits<T>>;
 template <class I>
 using ComPtr = unique_handle<ComTraits<I>>;
 
