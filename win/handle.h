@@ -43,56 +43,27 @@ private:
     pointer h_ = Traits::invalid();
 };
 
-struct FileHandleTraits {
-    using pointer = HANDLE;
-    static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static bool valid(pointer h) noexcept { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-    static void close(pointer h) noexcept { ::CloseHandle(h); }
+// A kind of handle: what stands for none, and the call that closes one.
+template <class H, auto Close, bool AllOnesIsNone = false>
+struct HandleTraits {
+    using pointer = H;
+    static pointer invalid() noexcept {
+        if constexpr (AllOnesIsNone) return INVALID_HANDLE_VALUE;
+        else return nullptr;
+    }
+    static bool valid(pointer h) noexcept { return h != invalid() && h != nullptr; }
+    static void close(pointer h) noexcept { Close(h); }
 };
 
-struct KernelHandleTraits {  // events, processes, timers: NULL means none
-    using pointer = HANDLE;
-    static pointer invalid() noexcept { return nullptr; }
-    static bool valid(pointer h) noexcept { return h != nullptr; }
-    static void close(pointer h) noexcept { ::CloseHandle(h); }
-};
-
-struct FindHandleTraits {  // FindFirstFile's search
-    using pointer = HANDLE;
-    static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static bool valid(pointer h) noexcept { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-    static void close(pointer h) noexcept { ::FindClose(h); }
-};
-
-struct RegKeyTraits {
-    using pointer = HKEY;
-    static pointer invalid() noexcept { return nullptr; }
-    static bool valid(pointer h) noexcept { return h != nullptr; }
-    static void close(pointer h) noexcept { ::RegCloseKey(h); }
-};
-
+using FileHandleTraits = HandleTraits<HANDLE, ::CloseHandle, true>;
+using KernelHandleTraits = HandleTraits<HANDLE, ::CloseHandle>;  // events, processes, timers
+using FindHandleTraits = HandleTraits<HANDLE, ::FindClose, true>;  // FindFirstFile's search
+using RegKeyTraits = HandleTraits<HKEY, ::RegCloseKey>;
 template <class T>
-struct GdiObjectTraits {
-    using pointer = T;
-    static pointer invalid() noexcept { return nullptr; }
-    static bool valid(pointer h) noexcept { return h != nullptr; }
-    static void close(pointer h) noexcept { ::DeleteObject(h); }
-};
-
-struct DcTraits {  // a DC we created (CreateDC / CreateCompatibleDC)
-    using pointer = HDC;
-    static pointer invalid() noexcept { return nullptr; }
-    static bool valid(pointer h) noexcept { return h != nullptr; }
-    static void close(pointer h) noexcept { ::DeleteDC(h); }
-};
-
+using GdiObjectTraits = HandleTraits<T, ::DeleteObject>;
+using DcTraits = HandleTraits<HDC, ::DeleteDC>;  // a DC we created (CreateDC / CreateCompatibleDC)
 template <class T>
-struct LocalMemoryTraits {  // what the system allocated for the caller to LocalFree
-    using pointer = T;
-    static pointer invalid() noexcept { return nullptr; }
-    static bool valid(pointer p) noexcept { return p != nullptr; }
-    static void close(pointer p) noexcept { ::LocalFree(p); }
-};
+using LocalMemoryTraits = HandleTraits<T, ::LocalFree>;  // what the system allocated for the caller to LocalFree
 
 template <class I>
 struct ComTraits {
