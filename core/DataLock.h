@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "win/handle.h"
+
 namespace kv {
 
 // The lock of a data file is a file beside it (its path + ".lock") held open without
@@ -27,7 +29,7 @@ public:
     static std::wstring LockPathOf(const std::wstring& dataPath) { return dataPath + L".lock"; }
 
 private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    win::UniqueFile handle_;
     bool acquired_ = false;
 };
 

@@ -8,9 +8,9 @@ DataFileLock::DataFileLock(const std::wstring& dataPath, DWORD patienceMs) {
     const std::wstring path = win::LongPath(LockPathOf(dataPath));
     const ULONGLONG start = ::GetTickCount64();
     for (;;) {
-        handle_ = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-        if (handle_ != INVALID_HANDLE_VALUE) {
+        handle_.reset(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        if (handle_) {
             acquired_ = true;
             return;
         }
@@ -28,8 +28,6 @@ DataFileLock::DataFileLock(const std::wstring& dataPath, DWORD patienceMs) {
     }
 }
 
-DataFileLock::~DataFileLock() {
-    if (handle_ != INVALID_HANDLE_VALUE) ::CloseHandle(handle_);
-}
+DataFileLock::~DataFileLock() = default;
 
 }  // namespace kv

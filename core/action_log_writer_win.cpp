@@ -73,7 +73,7 @@ LogWriteResult AppendLogEntry(std::wstring_view userName, std::wstring_view acti
 
         const DataFileLock lock(Globals::LogFilePath, kLogLockPatienceMs);
         if (!lock.Acquired()) return fail(ERROR_LOCK_VIOLATION);
-        win::FileHandle file(OpenLog(Globals::LogFilePath));
+        win::UniqueFile file(OpenLog(Globals::LogFilePath));
         if (!file) return fail(::GetLastError());
         LARGE_INTEGER end{};
         if (!::SetFilePointerEx(file.get(), LARGE_INTEGER{}, &end, FILE_END)) return fail(::GetLastError());

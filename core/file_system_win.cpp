@@ -15,6 +15,7 @@
 #include "core/file_system.h"
 #include "core/paths.h"
 #include "win/files.h"
+#include "win/handle.h"
 
 namespace kv {
 namespace {
@@ -165,14 +166,11 @@ public:
     Win32File(HANDLE handle, bool durable, MarkKind mark = MarkKind::kUnknown)
         : handle_(handle), durable_(durable), temporary_(mark != MarkKind::kUnknown), mark_(mark), flusher_(handle) {}
     // A working file not kept is still marked for deletion: closing it removes it.
-    ~Win32File() override {
-        flusher_.Stop();
-        CloseHandle(handle_);
-    }
+    ~Win32File() override { flusher_.Stop(); }
 
     FsStatus GetStamp(FileStamp* stamp) override {
         FILE_BASIC_INFO info{};
-        if (!::GetFileInformationByHandleEx(handle_, FileBasicInfo, &info, sizeof info)) return LastError();
+        if (!::GetFileInformationByHandleEx(handle_.get(), FileBasicInfo, &info, sizeof info)) return LastError();
         stamp->valid = true;
         stamp->attributes = info.FileAttributes & kKeptAttributes;
         stamp->last_write = info.LastWriteTime.QuadPart;
@@ -182,12 +180,12 @@ public:
     FsStatus SetStamp(const FileStamp& stamp) override {
         if (!stamp.valid) return {};
         FILE_BASIC_INFO info{};  // zero: left as it is
-        if (!::GetFileInformationByHandleEx(handle_, FileBasicInfo, &info, sizeof info)) return LastError();
+        if (!::GetFileInformationByHandleEx(handle_.get(), FileBasicInfo, &info, sizeof info)) return LastError();
         FILE_BASIC_INFO change{};
         change.LastWriteTime.QuadPart = stamp.last_write;
         change.FileAttributes = (info.FileAttributes & ~kKeptAttributes) | stamp.attributes;
         if (change.FileAttributes == 0) change.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-        if (!::SetFileInformationByHandle(handle_, FileBasicInfo, &change, sizeof change)) return LastError();
+        if (!::SetFileInformationByHandle(handle_.get(), FileBasicInfo, &change, sizeof change)) return LastError();
         return {};
     }
 
@@ -203,10 +201,10 @@ public:
         if (!temporary_) return win::StatusOf(ERROR_INVALID_FUNCTION);
         flusher_.Stop();
         if (replace) {
-            if (!Mark(handle_, mark_, false)) return LastError();
+            if (!Mark(handle_.get(), mark_, false)) return LastError();
             const DWORD err = RenameTo(target, true);
             if (err != ERROR_SUCCESS) {
-                Mark(handle_, mark_, true);  // still ours to remove
+                Mark(handle_.get(), mark_, true);  // still ours to remove
                 return win::StatusOf(err);
             }
         } else {
@@ -215,15 +213,15 @@ public:
                 mark_ == MarkKind::kDisposition) {
                 // A file system that will not rename a file with a deletion pending: the
                 // mark is lifted for the rename alone.
-                if (!MarkForDeletion(handle_, false)) return LastError();
+                if (!MarkForDeletion(handle_.get(), false)) return LastError();
                 err = RenameTo(target, false);
                 if (err != ERROR_SUCCESS) {
-                    MarkForDeletion(handle_, true);
+                    MarkForDeletion(handle_.get(), true);
                     return win::StatusOf(err);
                 }
             } else if (err != ERROR_SUCCESS) {
                 return win::StatusOf(err);
-            } else if (!Mark(handle_, mark_, false)) {
+            } else if (!Mark(handle_.get(), mark_, false)) {
                 // Renamed but still marked: closing removes it under its new name, and the
                 // document it was made from stays as it was.
                 return LastError();
@@ -244,7 +242,8 @@ public:
         rename->RootDirectory = nullptr;
         rename->FileNameLength = DWORD(name.size() * sizeof(wchar_t));
         std::copy(name.begin(), name.end(), rename->FileName);
-        if (::SetFileInformationByHandle(handle_, FileRenameInfo, rename, DWORD(buffer.size()))) return ERROR_SUCCESS;
+        if (::SetFileInformationByHandle(handle_.get(), FileRenameInfo, rename, DWORD(buffer.size())))
+            return ERROR_SUCCESS;
         const DWORD err = ::GetLastError();
         return err == ERROR_SUCCESS ? ERROR_WRITE_FAULT : err;
     }
@@ -253,7 +252,7 @@ public:
 
     FsStatus Size(std::uint64_t* size) override {
         LARGE_INTEGER li{};
-        if (!GetFileSizeEx(handle_, &li)) return LastError();
+        if (!GetFileSizeEx(handle_.get(), &li)) return LastError();
         *size = std::uint64_t(li.QuadPart);
         return {};
     }
@@ -263,7 +262,7 @@ public:
         while (done < size) {
             const DWORD want = DWORD(size - done < kMaxIo ? size - done : kMaxIo);
             DWORD n = 0;
-            if (!ReadFile(handle_, data + done, want, &n, nullptr)) {
+            if (!ReadFile(handle_.get(), data + done, want, &n, nullptr)) {
                 *got = done;
                 return LastError();
             }
@@ -279,7 +278,7 @@ public:
         while (done < size) {
             const DWORD want = DWORD(size - done < kMaxIo ? size - done : kMaxIo);
             DWORD n = 0;
-            if (!WriteFile(handle_, data + done, want, &n, nullptr)) return LastError();
+            if (!WriteFile(handle_.get(), data + done, want, &n, nullptr)) return LastError();
             if (n == 0) return win::StatusOf(ERROR_DISK_FULL);
             done += n;
         }
@@ -289,12 +288,12 @@ public:
 
     FsStatus Flush() override {
         flusher_.Stop();
-        if (durable_ && !FlushFileBuffers(handle_)) return LastError();
+        if (durable_ && !FlushFileBuffers(handle_.get())) return LastError();
         return {};
     }
 
 private:
-    HANDLE handle_;
+    win::UniqueFile handle_;  // closed after the flusher has stopped
     bool durable_;
     bool temporary_;
     MarkKind mark_;
@@ -381,12 +380,11 @@ public:
         if (SUCCEEDED(com)) ::CoUninitialize();
         DWORD links = 0;
         {
-            const HANDLE h = CreateFileW(keeper.c_str(), FILE_READ_ATTRIBUTES,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                         0, nullptr);
+            const win::UniqueFile h(CreateFileW(keeper.c_str(), FILE_READ_ATTRIBUTES,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                OPEN_EXISTING, 0, nullptr));
             BY_HANDLE_FILE_INFORMATION info{};
-            if (h != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(h, &info)) links = info.nNumberOfLinks;
-            if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+            if (h && ::GetFileInformationByHandle(h.get(), &info)) links = info.nNumberOfLinks;
         }
         if (!Exists(path) && links >= 2) {
             ::DeleteFileW(keeper.c_str());
@@ -406,9 +404,9 @@ public:
         if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
         pattern += prefix + L"*";
         WIN32_FIND_DATAW data{};
-        const HANDLE find =
-            ::FindFirstFileExW(Win32Path(pattern).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
-        if (find == INVALID_HANDLE_VALUE) return names;
+        const win::FindHandle find(
+            ::FindFirstFileExW(Win32Path(pattern).c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+        if (!find) return names;
         do {
             const std::wstring name = data.cFileName;
             // The pattern also matches short 8.3 names: only long names that start so count.
@@ -416,8 +414,7 @@ public:
                 ::CompareStringOrdinal(name.c_str(), int(prefix.size()), prefix.c_str(), int(prefix.size()), TRUE) ==
                     CSTR_EQUAL)
                 names.push_back(name);
-        } while (::FindNextFileW(find, &data));
-        ::FindClose(find);
+        } while (::FindNextFileW(find.get(), &data));
         return names;
     }
 
@@ -440,27 +437,28 @@ private:
         constexpr DWORD kFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
         MarkKind kind = g_markKind.load();
         if (kind != MarkKind::kDisposition) {
-            HANDLE h = CreateFileW(p.c_str(), kAccess, 0, nullptr, CREATE_NEW, kFlags | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-            if (h == INVALID_HANDLE_VALUE) return LastError();
+            win::UniqueFile h(
+                CreateFileW(p.c_str(), kAccess, 0, nullptr, CREATE_NEW, kFlags | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+            if (!h) return LastError();
             // The first working file tells whether this system can lift that mark again:
             // one that can also sets it through the same call.
-            if (kind == MarkKind::kCreateFlag || SetDeleteOnClose(h, true)) {
+            if (kind == MarkKind::kCreateFlag || SetDeleteOnClose(h.get(), true)) {
                 g_markKind = MarkKind::kCreateFlag;
-                *file = std::make_unique<Win32File>(h, durable_, MarkKind::kCreateFlag);
+                *file = std::make_unique<Win32File>(h.release(), durable_, MarkKind::kCreateFlag);
                 return {};
             }
             g_markKind = MarkKind::kDisposition;
-            CloseHandle(h);  // removes it
+            h.reset();  // closing removes it
         }
-        HANDLE h = CreateFileW(p.c_str(), kAccess, 0, nullptr, CREATE_NEW, kFlags, nullptr);
-        if (h == INVALID_HANDLE_VALUE) return LastError();
-        if (!MarkForDeletion(h, true)) {
+        win::UniqueFile h(CreateFileW(p.c_str(), kAccess, 0, nullptr, CREATE_NEW, kFlags, nullptr));
+        if (!h) return LastError();
+        if (!MarkForDeletion(h.get(), true)) {
             const FsStatus status = LastError();
-            CloseHandle(h);
+            h.reset();
             DeleteFileW(p.c_str());
             return status;
         }
-        *file = std::make_unique<Win32File>(h, durable_, MarkKind::kDisposition);
+        *file = std::make_unique<Win32File>(h.release(), durable_, MarkKind::kDisposition);
         return {};
     }
 

@@ -142,24 +142,27 @@ bool MakeShortcut(const std::wstring& linkPath, const std::wstring& description,
     link->SetPath(targetPath.c_str());
     link->SetShowCmd(windowStyle);
     link->SetWorkingDirectory(workingDirectory.c_str());
-    return SUCCEEDED(shortcut.file.get()->Save(file.c_str(), TRUE));
+    return SUCCEEDED(shortcut.file->Save(file.c_str(), TRUE));
 }
 
 bool TestInstallRights() {
     const std::wstring path = SetupFolder() + L"\\testrights.txt";
     bool failed = false;
-    HANDLE file = ::CreateFileW(win::LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) failed = true;
+    win::UniqueFile file(::CreateFileW(win::LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    const bool made = static_cast<bool>(file);
+    if (!made) failed = true;
     DoEvents(4);
-    if (file != INVALID_HANDLE_VALUE) {
+    if (made) {
         static const char line[] = "TESTING\r\n";
         DWORD written = 0;
-        if (!::WriteFile(file, line, sizeof line - 1, &written, nullptr) || written != sizeof line - 1) failed = true;
+        if (!::WriteFile(file.get(), line, sizeof line - 1, &written, nullptr) || written != sizeof line - 1)
+            failed = true;
     }
     DoEvents(4);
-    if (file != INVALID_HANDLE_VALUE && !::CloseHandle(file)) failed = true;
-    if (file != INVALID_HANDLE_VALUE && !::DeleteFileW(win::LongPath(path).c_str())) failed = true;
+    // A close that fails may have lost what was written: as good as a failed write.
+    if (made && !::CloseHandle(file.release())) failed = true;
+    if (made && !::DeleteFileW(win::LongPath(path).c_str())) failed = true;
     return !failed;
 }
 
@@ -194,12 +197,9 @@ bool EnsureScriptingRuntime() {
         if (TheHost().createScriptingObject) return TheHost().createScriptingObject();
         CLSID clsid{};
         if (FAILED(::CLSIDFromProgID(L"Scripting.FileSystemObject", &clsid))) return false;
-        IDispatch* raw = nullptr;
-        const bool made = SUCCEEDED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                                       reinterpret_cast<void**>(&raw))) &&
-                          raw;
-        const win::ComPtr<IDispatch> object(raw);
-        return made;
+        win::ComPtr<IDispatch> object;
+        return SUCCEEDED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.put_void())) &&
+               object;
     };
     auto& m = Module();
     m.HaveFileSystem = create();
@@ -270,15 +270,12 @@ bool HoldsOtherFiles(const std::wstring& folder) {
 bool TakeSetupLock() {
     static HANDLE held = nullptr;
     if (held) return true;
-    HANDLE lock = ::CreateMutexW(nullptr, FALSE, L"Global\\KorvaneSetup");
+    win::KernelHandle lock(::CreateMutexW(nullptr, FALSE, L"Global\\KorvaneSetup"));
     // Made by a Setup of another session with rights this one lacks: that one is running.
     if (!lock) return ::GetLastError() != ERROR_ACCESS_DENIED;
-    const DWORD got = ::WaitForSingleObject(lock, 0);
-    if (got != WAIT_OBJECT_0 && got != WAIT_ABANDONED) {
-        ::CloseHandle(lock);
-        return false;
-    }
-    held = lock;  // released by the system when Setup ends
+    const DWORD got = ::WaitForSingleObject(lock.get(), 0);
+    if (got != WAIT_OBJECT_0 && got != WAIT_ABANDONED) return false;
+    held = lock.release();  // released by the system when Setup ends
     return true;
 }
 

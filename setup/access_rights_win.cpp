@@ -5,6 +5,8 @@
 
 #include <aclapi.h>
 
+#include "win/handle.h"
+
 namespace kv::setup {
 
 namespace {
@@ -60,31 +62,28 @@ PACL ProtectedFileAcl() {
 }
 
 bool GrantUsersDataAccess(const std::wstring& folder) {
-    PACL old = nullptr;
-    PSECURITY_DESCRIPTOR sd = nullptr;
+    PACL old = nullptr;  // inside sd
+    win::LocalMemory<PSECURITY_DESCRIPTOR> sd;
     std::wstring path = folder;
     if (::GetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &old,
-                                nullptr, &sd) != ERROR_SUCCESS)
+                                nullptr, sd.put()) != ERROR_SUCCESS)
         return false;
-    PACL updated = DataAccessAcl(old);
+    const win::LocalMemory<PACL> updated(DataAccessAcl(old));
     DWORD rc = ERROR_INVALID_ACL;
     if (updated)
-        rc = ::SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, updated,
-                                     nullptr);
-    if (updated) ::LocalFree(updated);
-    if (sd) ::LocalFree(sd);
+        rc = ::SetNamedSecurityInfoW(path.data(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                     updated.get(), nullptr);
     return rc == ERROR_SUCCESS;
 }
 
 bool ProtectInstalledFile(const std::wstring& path) {
-    PACL acl = ProtectedFileAcl();
+    const win::LocalMemory<PACL> acl(ProtectedFileAcl());
     if (!acl) return false;
     std::wstring p = path;
     // Protected: the folder's grants to users do not reach the program files.
     const DWORD rc = ::SetNamedSecurityInfoW(p.data(), SE_FILE_OBJECT,
                                              DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                                             nullptr, acl, nullptr);
-    ::LocalFree(acl);
+                                             nullptr, acl.get(), nullptr);
     return rc == ERROR_SUCCESS;
 }
 

@@ -10,6 +10,7 @@
 #include <shobjidl.h>
 
 #include "setup/AppFunctions.h"
+#include "win/handle.h"
 #include "win/process.h"
 
 namespace kv::setup {
@@ -20,19 +21,6 @@ namespace {
 // an import library is needed.
 constexpr GUID kShellWindows = {0x9ba05972, 0xf6a8, 0x11cf, {0xa4, 0x42, 0x00, 0xa0, 0xc9, 0x0a, 0x8f, 0x39}};
 constexpr GUID kTopLevelBrowser = {0x4c96be40, 0x915c, 0x11cf, {0x99, 0xd3, 0x00, 0xaa, 0x00, 0x4a, 0xe8, 0x37}};
-
-template <class T>
-struct Com {
-    T* p = nullptr;
-    Com() = default;
-    Com(const Com&) = delete;
-    Com& operator=(const Com&) = delete;
-    ~Com() {
-        if (p) p->Release();
-    }
-    T* operator->() const { return p; }
-    void** out() { return reinterpret_cast<void**>(&p); }
-};
 
 struct Bstr {
     BSTR b;
@@ -62,38 +50,38 @@ struct Variant {
 
 // The desktop's shell, asked step by step; false when any step is not there.
 bool StartThroughDesktopShell(const std::wstring& exe, const std::wstring& folder) {
-    Com<IShellWindows> windows;
+    win::ComPtr<IShellWindows> windows;
     if (FAILED(::CoCreateInstance(kShellWindows, nullptr, CLSCTX_LOCAL_SERVER, __uuidof(IShellWindows),
-                                  windows.out())) ||
-        !windows.p)
+                                  windows.put_void())) ||
+        !windows)
         return false;
     Variant location, root;
     location.v.vt = VT_I4;
     location.v.lVal = CSIDL_DESKTOP;
     long desktopWindow = 0;
-    Com<IDispatch> desktop;
+    win::ComPtr<IDispatch> desktop;
     if (windows->FindWindowSW(&location.v, &root.v, SWC_DESKTOP, &desktopWindow, SWFO_NEEDDISPATCH,
-                              reinterpret_cast<IDispatch**>(desktop.out())) != S_OK ||
-        !desktop.p)
+                              desktop.put()) != S_OK ||
+        !desktop)
         return false;
-    Com<IServiceProvider> services;
-    if (FAILED(desktop->QueryInterface(__uuidof(IServiceProvider), services.out())) || !services.p) return false;
-    Com<IShellBrowser> browser;
-    if (FAILED(services->QueryService(kTopLevelBrowser, __uuidof(IShellBrowser), browser.out())) || !browser.p)
+    win::ComPtr<IServiceProvider> services;
+    if (FAILED(desktop->QueryInterface(__uuidof(IServiceProvider), services.put_void())) || !services) return false;
+    win::ComPtr<IShellBrowser> browser;
+    if (FAILED(services->QueryService(kTopLevelBrowser, __uuidof(IShellBrowser), browser.put_void())) || !browser)
         return false;
-    Com<IShellView> view;
-    if (FAILED(browser->QueryActiveShellView(reinterpret_cast<IShellView**>(view.out()))) || !view.p) return false;
-    Com<IDispatch> background;
-    if (FAILED(view->GetItemObject(SVGIO_BACKGROUND, __uuidof(IDispatch), background.out())) || !background.p)
+    win::ComPtr<IShellView> view;
+    if (FAILED(browser->QueryActiveShellView(view.put())) || !view) return false;
+    win::ComPtr<IDispatch> background;
+    if (FAILED(view->GetItemObject(SVGIO_BACKGROUND, __uuidof(IDispatch), background.put_void())) || !background)
         return false;
-    Com<IShellFolderViewDual> folderView;
-    if (FAILED(background->QueryInterface(__uuidof(IShellFolderViewDual), folderView.out())) || !folderView.p)
+    win::ComPtr<IShellFolderViewDual> folderView;
+    if (FAILED(background->QueryInterface(__uuidof(IShellFolderViewDual), folderView.put_void())) || !folderView)
         return false;
-    Com<IDispatch> application;
-    if (FAILED(folderView->get_Application(reinterpret_cast<IDispatch**>(application.out()))) || !application.p)
+    win::ComPtr<IDispatch> application;
+    if (FAILED(folderView->get_Application(application.put())) || !application)
         return false;
-    Com<IShellDispatch2> shell;
-    if (FAILED(application->QueryInterface(__uuidof(IShellDispatch2), shell.out())) || !shell.p) return false;
+    win::ComPtr<IShellDispatch2> shell;
+    if (FAILED(application->QueryInterface(__uuidof(IShellDispatch2), shell.put_void())) || !shell) return false;
     const Bstr file(exe), dir(folder), verb(L"open"), none(L"");
     Variant arguments(none), directory(dir), operation(verb), show(SW_SHOWNORMAL);
     return SUCCEEDED(shell->ShellExecute(file.b, arguments.v, directory.v, operation.v, show.v));

@@ -9,6 +9,7 @@
 #include "setup/setup_rules.h"
 #include "win/dialogs.h"
 #include "win/files.h"
+#include "win/handle.h"
 #include "win/text.h"
 
 namespace kv::setup {
@@ -20,16 +21,11 @@ namespace {
 class QuietLog {
 public:
     explicit QuietLog(const std::wstring& path) {
-        file_ = ::CreateFileW(win::LongPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file_ != INVALID_HANDLE_VALUE) Write("\xEF\xBB\xBF");
+        file_.reset(::CreateFileW(win::LongPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file_) Write("\xEF\xBB\xBF");
     }
-    ~QuietLog() {
-        if (file_ != INVALID_HANDLE_VALUE) ::CloseHandle(file_);
-    }
-    QuietLog(const QuietLog&) = delete;
-    QuietLog& operator=(const QuietLog&) = delete;
-    bool Open() const { return file_ != INVALID_HANDLE_VALUE; }
+    bool Open() const { return static_cast<bool>(file_); }
 
     // A text whose lines are separated by carriage returns (as a message box shows them).
     void Line(const std::wstring& text) {
@@ -45,10 +41,10 @@ public:
 private:
     void Write(const std::string& bytes) {
         DWORD written = 0;
-        ::WriteFile(file_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        ::FlushFileBuffers(file_);
+        ::WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        ::FlushFileBuffers(file_.get());
     }
-    HANDLE file_ = INVALID_HANDLE_VALUE;
+    win::UniqueFile file_;
 };
 
 // Every message box the wizard's code would show is written to the log instead; nobody is

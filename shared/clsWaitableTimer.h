@@ -23,14 +23,13 @@ public:
     clsWaitableTimer() = default;
     clsWaitableTimer(const clsWaitableTimer&) = delete;
     clsWaitableTimer& operator=(const clsWaitableTimer&) = delete;
-    ~clsWaitableTimer();  // closes a timer still open; every error ignored
 
     // Returns when `ms` milliseconds have passed (0 to 214748), window messages handled
     // meanwhile. A failure is thrown as kv::TimerError whose description starts with
     // "[clsWaitableTimer.Wait]".
     void Wait(const std::int32_t& ms);
 
-    // The open timer, nullptr between pauses.
+    // The open timer, nullptr between pauses; the pause that waits on it owns it.
     HANDLE TimerHandle() const { return timer_; }
 
 private:

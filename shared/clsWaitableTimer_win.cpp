@@ -25,11 +25,6 @@ std::wstring WaitableTimerName(const std::wstring& exeNameWithoutExtension, int 
     return exeNameWithoutExtension + L"Timer" + digits;
 }
 
-clsWaitableTimer::~clsWaitableTimer() {
-    if (timer_) ::CloseHandle(timer_);
-    timer_ = nullptr;
-}
-
 void clsWaitableTimer::Wait(const std::int32_t& ms) {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);

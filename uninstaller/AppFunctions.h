@@ -90,6 +90,8 @@ void DeleteSelf();
 
 // The program ends: frmMain is unloaded and nothing further runs.
 void EndProgram();
+// The program ends failed (kExitFailed) once the message saying why has been shown.
+void EndWithFailure(const std::wstring& message);
 
 // One pause of PauseTimer.
 void Pause(int ms);

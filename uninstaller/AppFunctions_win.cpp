@@ -121,10 +121,7 @@ bool StartUp() {
     const std::wstring own = ProgramFolderOfUninstaller();
     m.LogPath = own + L"\\" + std::wstring(install::kInstallLogName);
     if (!win::FileExists(m.LogPath)) {
-        m.ExitCode = kExitFailed;
-        win::SetBusyPointer(false);
-        win::MsgBox(NoInstallLogMessage(m.LogPath));
-        EndProgram();
+        EndWithFailure(NoInstallLogMessage(m.LogPath));
         return false;
     }
     const std::wstring reported = GetTempFolder();
@@ -164,18 +161,15 @@ void WriteRunLog(const std::wstring& text) {
     const std::string added = win::ToUtf8(line + L"\r\n");
     // Added through the programs' data-file writer, so that a full disk or a power cut
     // never leaves the lines written so far damaged; one writer at a time.
-    HANDLE lock = ::CreateMutexW(nullptr, FALSE, L"Local\\KorvaneUninstallerLog");
-    if (lock) ::WaitForSingleObject(lock, 10000);
+    const win::KernelHandle lock(::CreateMutexW(nullptr, FALSE, L"Local\\KorvaneUninstallerLog"));
+    if (lock) ::WaitForSingleObject(lock.get(), 10000);
     std::vector<std::uint8_t> bytes;
     // A log that is there but cannot be read is left as it is, never replaced by one line.
     if (!win::FileExists(file) || win::ReadWholeFile(file, bytes).ok()) {
         bytes.insert(bytes.end(), added.begin(), added.end());
         win::WriteFileAtomically(file, bytes);  // an unwritable log does not stop the removal
     }
-    if (lock) {
-        ::ReleaseMutex(lock);
-        ::CloseHandle(lock);
-    }
+    if (lock) ::ReleaseMutex(lock.get());
 }
 
 std::wstring GetTempFolder() {
@@ -188,6 +182,13 @@ std::wstring GetTempFolder() {
 void EndProgram() {
     Module().Ended = true;
     if (auto* form = win::LoadedForm<frmMain>()) form->Unload();
+}
+
+void EndWithFailure(const std::wstring& message) {
+    Module().ExitCode = kExitFailed;
+    win::SetBusyPointer(false);
+    win::MsgBox(message);
+    EndProgram();
 }
 
 bool IsFormLoaded(const std::wstring& name) {
@@ -213,7 +214,7 @@ bool EntryOfFolder(const std::wstring& folder) {
 // goes back into the installation folder, so that the same command finishes the removal.
 int Outcome(const std::optional<DWORD>& code, const std::wstring& moved) {
     const std::wstring folder = ProgramFolderOfUninstaller();
-    const std::wstring own = folder + L"\\" + win::AppTitle() + L".exe";
+    const std::wstring own = folder + L"\\" + std::wstring(install::kUninstallerName);
     const bool entry = EntryOfFolder(folder);
     // Cut short between the entry and the folder, the last step: nothing is left to keep.
     if (FolderExists(folder) && !entry && win::HoldsNothing(folder)) ::RemoveDirectoryW(win::LongPath(folder).c_str());
@@ -240,11 +241,9 @@ void RemoveEarlierMovedFiles(const std::wstring& tempFolder) {
             return true;
         const unsigned long pid = std::wcstoul(file.c_str() + name.size() + 1, nullptr, 10);
         if (pid == ::GetCurrentProcessId()) return true;
-        if (HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid)) {
-            const bool running = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-            ::CloseHandle(process);
-            if (running) return true;  // still waiting for its copy
-        }
+        if (const win::KernelHandle process(::OpenProcess(SYNCHRONIZE, FALSE, pid)); process &&
+            ::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT)
+            return true;  // still waiting for its copy
         ::SetFileAttributesW(win::LongPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
         ::DeleteFileW(win::LongPath(path).c_str());
         return true;
@@ -255,32 +254,24 @@ void RemoveEarlierMovedFiles(const std::wstring& tempFolder) {
 
 void RelaunchFromTemp() {
     auto& m = Module();
-    const std::wstring title = win::AppTitle();
+    const std::wstring exeName(install::kUninstallerName);
+    const std::wstring own = ProgramFolderOfUninstaller() + L"\\" + exeName;
     const std::wstring logCopy = m.TempFolder + L"\\" + std::wstring(install::kInstallLogName);
     ::CopyFileW(win::LongPath(m.LogPath).c_str(), win::LongPath(logCopy).c_str(), FALSE);
     Pause(300);
-    if (!win::FileExists(logCopy)) {
-        m.ExitCode = kExitFailed;
-        win::MsgBox(CopyLogFailedMessage(logCopy));
-        return EndProgram();
-    }
-    const std::wstring exeCopy = m.TempFolder + L"\\" + title + L".exe";
-    ::CopyFileW(win::LongPath(ProgramFolderOfUninstaller() + L"\\" + title + L".exe").c_str(),
-                win::LongPath(exeCopy).c_str(), FALSE);
+    if (!win::FileExists(logCopy)) return EndWithFailure(CopyLogFailedMessage(logCopy));
+    const std::wstring exeCopy = m.TempFolder + L"\\" + exeName;
+    ::CopyFileW(win::LongPath(own).c_str(), win::LongPath(exeCopy).c_str(), FALSE);
     Pause(1000);
-    if (!win::FileExists(exeCopy)) {
-        m.ExitCode = kExitFailed;
-        win::MsgBox(CopyUninstallerFailedMessage(exeCopy));
-        return EndProgram();
-    }
+    if (!win::FileExists(exeCopy)) return EndWithFailure(CopyUninstallerFailedMessage(exeCopy));
     const bool wait = m.switches.quiet;  // a deployment tool learns the outcome from this process
     if (wait) {
         // This program file stays in use while it waits, and a file in use cannot be deleted,
         // only moved: it goes into the temporary folder, where the copy's batch file deletes
         // it once this instance has ended. On another drive it cannot move and stays behind.
-        const std::wstring moved = m.TempFolder + L"\\" + MovedFirstInstanceName(title, ::GetCurrentProcessId());
-        if (::MoveFileExW(win::LongPath(ProgramFolderOfUninstaller() + L"\\" + title + L".exe").c_str(),
-                          win::LongPath(moved).c_str(), MOVEFILE_REPLACE_EXISTING))
+        const std::wstring stem = exeName.substr(0, exeName.rfind(L'.'));
+        const std::wstring moved = m.TempFolder + L"\\" + MovedFirstInstanceName(stem, ::GetCurrentProcessId());
+        if (::MoveFileExW(win::LongPath(own).c_str(), win::LongPath(moved).c_str(), MOVEFILE_REPLACE_EXISTING))
             m.switches.firstInstance = moved;
         else
             WriteRunLog(L"This program file could not be moved out of the installation folder: " +

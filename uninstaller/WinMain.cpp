@@ -11,16 +11,16 @@
 #include "uninstaller/frmMain.h"
 #include "win/app.h"
 #include "win/dialogs.h"
+#include "win/handle.h"
 #include "win/system_library.h"
 
 namespace {
 
 std::vector<std::wstring> Arguments() {
     int argc = 0;
-    wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
+    const kv::win::LocalMemory<wchar_t**> argv(::CommandLineToArgvW(::GetCommandLineW(), &argc));
     std::vector<std::wstring> args;
-    for (int i = 1; argv && i < argc; ++i) args.emplace_back(argv[i]);
-    if (argv) ::LocalFree(argv);
+    for (int i = 1; argv && i < argc; ++i) args.emplace_back(argv.get()[i]);
     return args;
 }
 

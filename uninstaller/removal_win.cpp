@@ -59,7 +59,7 @@ bool IsUninstallShortcut(const std::wstring& path) {
 // is no shortcut, or one leading to another installation, is not.
 bool ShortcutOfThisInstallation(const std::wstring& path) {
     const win::ShellLink shortcut = win::NewShellLink();
-    if (!shortcut || FAILED(shortcut.file.get()->Load(path.c_str(), STGM_READ))) return false;
+    if (!shortcut || FAILED(shortcut.file->Load(path.c_str(), STGM_READ))) return false;
     IShellLinkW* link = shortcut.link.get();
     std::wstring target(32768, L'\0');
     if (link->GetPath(target.data(), static_cast<int>(target.size()), nullptr, 0) != S_OK) return false;
@@ -106,11 +106,8 @@ std::wstring EntryName() {
 }
 
 bool EntryThere() {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExW(TheHost().entryRoot, TheHost().entryKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    ::RegCloseKey(key);
-    return true;
+    win::RegKey key;
+    return ::RegOpenKeyExW(TheHost().entryRoot, TheHost().entryKey.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
 // The installed-programs entry belongs to this installation: its InstallLocation is one of
@@ -144,7 +141,7 @@ bool RemoveProgramsEntry() {
 // its entry.
 bool KeptToTheEnd(const std::wstring& folder, const std::wstring& path) {
     return SameName(path, install::InstallLogPath(folder)) ||
-           SameName(path, folder + L"\\" + win::AppTitle() + L".exe");
+           SameName(path, folder + L"\\" + std::wstring(install::kUninstallerName));
 }
 
 // Everything left below a folder, links not entered: up to `limit` paths.
@@ -228,21 +225,15 @@ void RemoveInstallFolder(const std::wstring& headerLine) {
 
 namespace {
 
-enum class Plan { Refused, AlreadyGone, Go };
-
 // Before anything is removed: the log is read, and every installation folder it names must
 // be one that may be deleted whole and, while it still holds anything, must hold its install
 // log. A folder that is no longer there was removed by an earlier uninstall cut short at
 // its very end (the folder goes last): nothing of that installation is left to remove.
-Plan PlanRemoval(std::vector<std::wstring>& lines) {
+// Returns the refusal's message when the removal may not start.
+std::optional<std::wstring> PlanRemoval(std::vector<std::wstring>& lines) {
     auto& m = Module();
     std::vector<std::uint8_t> bytes;
-    if (!win::ReadWholeFile(m.LogPath, bytes).ok()) {
-        m.ExitCode = kExitFailed;
-        win::MsgBox(NoInstallLogMessage(m.LogPath));
-        EndProgram();
-        return Plan::Refused;
-    }
+    if (!win::ReadWholeFile(m.LogPath, bytes).ok()) return NoInstallLogMessage(m.LogPath);
     lines = install::SplitLogLines(win::FromAnsi(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())));
     m.RealFolders = RealFolders(m.Folders);
     m.InstallFolders.clear();
@@ -256,27 +247,15 @@ Plan PlanRemoval(std::vector<std::wstring>& lines) {
         if (!reason && FolderExists(folder) && !win::FileExists(install::InstallLogPath(folder)) &&
             !win::HoldsNothing(folder))
             reason = L"it does not hold " + std::wstring(install::kInstallLogName);
-        if (reason) {
-            m.ExitCode = kExitFailed;
-            win::SetBusyPointer(false);
-            win::MsgBox(RefusedMessage(folder, *reason));
-            EndProgram();
-            return Plan::Refused;
-        }
+        if (reason) return RefusedMessage(folder, *reason);
         if (!FolderExists(folder)) continue;
         m.InstallFolders.push_back(folder);
         m.RealInstallFolders.push_back(win::RealPath(folder));
     }
-    if (!anyHeader) {
-        m.ExitCode = kExitFailed;
-        win::SetBusyPointer(false);
-        win::MsgBox(NoHeaderMessage(m.LogPath));
-        EndProgram();
-        return Plan::Refused;
-    }
-    if (m.InstallFolders.empty()) return Plan::AlreadyGone;
+    if (!anyHeader) return NoHeaderMessage(m.LogPath);
+    if (m.InstallFolders.empty()) return std::nullopt;  // already gone
     m.EntryOurs = EntryIsOurs();
-    return Plan::Go;
+    return std::nullopt;
 }
 
 // The listed file is one of those kept to the end in an installation folder.
@@ -301,7 +280,7 @@ bool FinishInstallation(const std::function<void()>& afterEntry) {
     afterEntry();
     for (const auto& folder : m.InstallFolders) {
         if (!FolderExists(folder)) continue;
-        DeleteGuarded(folder + L"\\" + win::AppTitle() + L".exe", InInstallation);
+        DeleteGuarded(folder + L"\\" + std::wstring(install::kUninstallerName), InInstallation);
         DeleteGuarded(install::InstallLogPath(folder), InInstallation);
         DeleteGuarded(folder, InInstallation);
     }
@@ -367,8 +346,7 @@ void RunUninstall() {
     m.Failures.clear();
 
     std::vector<std::wstring> lines;
-    const Plan plan = PlanRemoval(lines);
-    if (plan == Plan::Refused) return;
+    if (const auto refusal = PlanRemoval(lines)) return EndWithFailure(*refusal);
     // With the installation folder gone, what an earlier removal cut short at its very end
     // left is still taken: this installation's shortcuts (their targets are gone) and the
     // Start Menu's "Korvane" folder; nothing else is within reach any more.

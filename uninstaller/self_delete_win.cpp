@@ -7,6 +7,7 @@
 #include "uninstaller/frmMain.h"
 #include "win/files.h"
 #include "win/form.h"
+#include "win/handle.h"
 #include "win/real_paths.h"
 #include "win/text.h"
 
@@ -28,8 +29,7 @@ bool StartBatchReal(const std::wstring& batch, const std::wstring& folder) {
     if (!::CreateProcessW(cmd.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                           folder.c_str(), &si, &pi))
         return false;
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
+    const win::KernelHandle thread(pi.hThread), process(pi.hProcess);  // neither is waited for
     return true;
 }
 

@@ -4,7 +4,9 @@
 
 #include <string>
 #include <type_traits>
+#include <utility>
 
+#include "win/handle.h"
 #include "win/system_library.h"
 
 namespace kv::win {
@@ -20,7 +22,7 @@ bool IsSelf(const VARIANT& child) { return child.vt == VT_I4 && child.lVal == CH
 // question fails with "disconnected".
 class ReadOnlyText final : public IAccessible {
 public:
-    ReadOnlyText(HWND hwnd, IAccessible* standard) : hwnd_(hwnd), standard_(standard) {}
+    ReadOnlyText(HWND hwnd, ComPtr<IAccessible> standard) : hwnd_(hwnd), standard_(std::move(standard)) {}
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
@@ -183,9 +185,7 @@ public:
     }
 
 private:
-    ~ReadOnlyText() {
-        if (standard_) standard_->Release();
-    }
+    ~ReadOnlyText() = default;
 
     // Only the object itself is asked about (it has no children), and only while its window lives.
     template <class T>
@@ -218,7 +218,7 @@ private:
 
     LONG refs_ = 1;
     HWND hwnd_;
-    IAccessible* standard_;  // owned; may be null
+    ComPtr<IAccessible> standard_;  // may be null
 };
 
 }  // namespace
@@ -228,13 +228,12 @@ LRESULT AnswerReadOnlyTextObject(HWND hwnd, WPARAM wp, LPARAM lp) {
     static const auto createStandard = SystemProc<CreateStdObjectFn>(L"oleacc.dll", "CreateStdAccessibleObject");
     static const auto fromObject = SystemProc<LresultFromObjectFn>(L"oleacc.dll", "LresultFromObject");
     if (!fromObject) return 0;
-    IAccessible* standard = nullptr;
-    if (createStandard && FAILED(createStandard(hwnd, OBJID_CLIENT, __uuidof(IAccessible),
-                                                reinterpret_cast<void**>(&standard))))
-        standard = nullptr;
-    auto* object = new ReadOnlyText(hwnd, standard);
-    const LRESULT answer = fromObject(__uuidof(IAccessible), wp, static_cast<IAccessible*>(object));
-    object->Release();  // the answer holds its own reference
+    ComPtr<IAccessible> standard;
+    if (createStandard && FAILED(createStandard(hwnd, OBJID_CLIENT, __uuidof(IAccessible), standard.put_void())))
+        (void)standard.release();  // a failed call hands nothing back
+    // The answer holds its own reference.
+    const ComPtr<IAccessible> object(new ReadOnlyText(hwnd, std::move(standard)));
+    const LRESULT answer = fromObject(__uuidof(IAccessible), wp, object.get());
     return answer < 0 ? 0 : answer;  // a failure code: let the system answer instead
 }
 

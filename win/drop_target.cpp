@@ -76,14 +76,15 @@ private:
     std::function<void(IDataObject*)> onDrop_;
 };
 
+DropRegistration::DropRegistration() = default;
+
 DropRegistration::~DropRegistration() { Revoke(); }
 
 bool DropRegistration::Register(HWND hwnd, std::function<void(IDataObject*)> onDrop) {
     Revoke();
-    target_ = new DropTarget(std::move(onDrop));
-    if (FAILED(::RegisterDragDrop(hwnd, target_))) {
-        target_->Release();
-        target_ = nullptr;
+    target_.reset(new DropTarget(std::move(onDrop)));
+    if (FAILED(::RegisterDragDrop(hwnd, target_.get()))) {
+        target_.reset();
         return false;
     }
     hwnd_ = hwnd;
@@ -94,11 +95,10 @@ void DropRegistration::Revoke() {
     if (!target_) return;
     target_->Disconnect();
     if (hwnd_ && ::IsWindow(hwnd_)) ::RevokeDragDrop(hwnd_);
-    target_->Release();
-    target_ = nullptr;
+    target_.reset();
     hwnd_ = nullptr;
 }
 
-IDropTarget* DropRegistration::Target() const { return target_; }
+IDropTarget* DropRegistration::Target() const { return target_.get(); }
 
 }  // namespace kv::win

@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include "win/handle.h"
+
 namespace kv::win {
 
 class DropTarget;
@@ -16,7 +18,7 @@ class DropTarget;
 // Revoke). The handler gets the drop's data object and nothing else.
 class DropRegistration {
 public:
-    DropRegistration() = default;
+    DropRegistration();
     DropRegistration(const DropRegistration&) = delete;
     DropRegistration& operator=(const DropRegistration&) = delete;
     ~DropRegistration();
@@ -28,7 +30,7 @@ public:
 
 private:
     HWND hwnd_ = nullptr;
-    DropTarget* target_ = nullptr;
+    ComPtr<DropTarget> target_;
 };
 
 }  // namespace kv::win

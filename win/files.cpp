@@ -50,7 +50,7 @@ bool FileExists(const std::wstring& path) {
 }
 
 FsStatus ReadWholeFile(const std::wstring& path, std::vector<std::uint8_t>& bytes) {
-    FileHandle file(::CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    UniqueFile file(::CreateFileW(LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) return StatusOf(::GetLastError(), L"could not be opened");
     LARGE_INTEGER size{};
@@ -128,7 +128,7 @@ HANDLE CreateWorkingFile(const std::wstring& temp) {
 FsStatus WriteFileAtomically(const std::wstring& path, const std::vector<std::uint8_t>& bytes,
                              const std::wstring& tempPath) {
     const std::wstring temp = LongPath(tempPath.empty() ? path + L".kvtmp" : tempPath);
-    FileHandle file(CreateWorkingFile(temp));
+    UniqueFile file(CreateWorkingFile(temp));
     if (!file) return StatusOf(::GetLastError(), L"could not be written");
     // Marked from the first moment: whatever happens before the replace, the working file
     // does not outlive this handle.

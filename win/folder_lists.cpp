@@ -7,6 +7,7 @@
 
 #include "win/files.h"
 #include "win/text_rules.h"
+#include "win/handle.h"
 
 namespace kv::win {
 
@@ -29,16 +30,15 @@ std::vector<std::wstring> Subfolders(const std::wstring& folder) {
     if (pattern.back() != L'\\') pattern += L'\\';
     pattern += L'*';
     WIN32_FIND_DATAW data{};
-    HANDLE find = ::FindFirstFileExW(LongPath(pattern).c_str(), FindExInfoBasic, &data, FindExSearchLimitToDirectories,
-                                     nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) return names;
+    const FindHandle find(::FindFirstFileExW(LongPath(pattern).c_str(), FindExInfoBasic, &data,
+                                             FindExSearchLimitToDirectories, nullptr, 0));
+    if (!find) return names;
     do {
         const std::wstring name = data.cFileName;
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || name == L"." || name == L"..") continue;
         if (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) continue;
         names.push_back(name);
-    } while (::FindNextFileW(find, &data));
-    ::FindClose(find);
+    } while (::FindNextFileW(find.get(), &data));
     std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) {
         return ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_LESS_THAN;
     });

@@ -24,52 +24,46 @@ public:
     ~unique_handle() { reset(); }
 
     pointer get() const noexcept { return h_; }
+    pointer operator->() const noexcept { return h_; }  // for COM interfaces
     explicit operator bool() const noexcept { return Traits::valid(h_); }
     pointer release() noexcept { return std::exchange(h_, Traits::invalid()); }
     void reset(pointer h = Traits::invalid()) noexcept {
         if (Traits::valid(h_)) Traits::close(h_);
         h_ = h;
     }
+    // For calls that hand back a new handle through a pointer (RegOpenKeyExW, CoCreateInstance):
+    // lets go of what it holds and gives the address to receive the new one.
+    pointer* put() noexcept {
+        reset();
+        return &h_;
+    }
+    void** put_void() noexcept { return reinterpret_cast<void**>(put()); }  // for riid/ppv pairs
 
 private:
     pointer h_ = Traits::invalid();
 };
 
-struct FileHandleTraits {
-    using pointer = HANDLE;
-    static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static bool valid(pointer h) noexcept { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-    static void close(pointer h) noexcept { ::CloseHandle(h); }
+// A kind of handle: what stands for none, and the call that closes one.
+template <class H, auto Close, bool AllOnesIsNone = false>
+struct HandleTraits {
+    using pointer = H;
+    static pointer invalid() noexcept {
+        if constexpr (AllOnesIsNone) return INVALID_HANDLE_VALUE;
+        else return nullptr;
+    }
+    static bool valid(pointer h) noexcept { return h != invalid() && h != nullptr; }
+    static void close(pointer h) noexcept { Close(h); }
 };
 
-struct KernelHandleTraits {  // events, processes, timers: NULL means none
-    using pointer = HANDLE;
-    static pointer invalid() noexcept { return nullptr; }
-    static bool valid(pointer h) noexcept { return h != nullptr; }
-    static void close(pointer h) noexcept { ::CloseHandle(h); }
-};
-
-struct RegKeyTraits {
-    using pointer = HKEY;
-    static pointer invalid() noexcept { return nullptr; }
-    static bool valid(pointer h) noexcept { return h != nullptr; }
-    static void close(pointer h) noexcept { ::RegCloseKey(h); }
-};
-
+using FileHandleTraits = HandleTraits<HANDLE, ::CloseHandle, true>;
+using KernelHandleTraits = HandleTraits<HANDLE, ::CloseHandle>;  // events, processes, timers
+using FindHandleTraits = HandleTraits<HANDLE, ::FindClose, true>;  // FindFirstFile's search
+using RegKeyTraits = HandleTraits<HKEY, ::RegCloseKey>;
 template <class T>
-struct GdiObjectTraits {
-    using pointer = T;
-    static pointer invalid() noexcept { return nullptr; }
-    static bool valid(pointer h) noexcept { return h != nullptr; }
-    static void close(pointer h) noexcept { ::DeleteObject(h); }
-};
-
-struct DcTraits {  // a DC we created (CreateDC / CreateCompatibleDC)
-    using pointer = HDC;
-    static pointer invalid() noexcept { return nullptr; }
-    static bool valid(pointer h) noexcept { return h != nullptr; }
-    static void close(pointer h) noexcept { ::DeleteDC(h); }
-};
+using GdiObjectTraits = HandleTraits<T, ::DeleteObject>;
+using DcTraits = HandleTraits<HDC, ::DeleteDC>;  // a DC we created (CreateDC / CreateCompatibleDC)
+template <class T>
+using LocalMemoryTraits = HandleTraits<T, ::LocalFree>;  // what the system allocated for the caller to LocalFree
 
 template <class I>
 struct ComTraits {
@@ -79,12 +73,15 @@ struct ComTraits {
     static void close(pointer p) noexcept { p->Release(); }
 };
 
-using FileHandle = unique_handle<FileHandleTraits>;
+using UniqueFile = unique_handle<FileHandleTraits>;
 using KernelHandle = unique_handle<KernelHandleTraits>;
+using FindHandle = unique_handle<FindHandleTraits>;
 using RegKey = unique_handle<RegKeyTraits>;
 using FontHandle = unique_handle<GdiObjectTraits<HFONT>>;
 using BrushHandle = unique_handle<GdiObjectTraits<HBRUSH>>;
 using DcHandle = unique_handle<DcTraits>;
+template <class T>
+using LocalMemory = unique_handle<LocalMemoryTraits<T>>;
 template <class I>
 using ComPtr = unique_handle<ComTraits<I>>;
 

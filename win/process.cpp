@@ -23,7 +23,7 @@ ProcessOutcome Start(const std::wstring& commandLine, int show, const std::wstri
         outcome.error = ::GetLastError();
         return outcome;
     }
-    ::CloseHandle(pi.hThread);
+    const KernelHandle thread(pi.hThread);  // never waited for
     process->reset(pi.hProcess);
     outcome.started = true;
     return outcome;

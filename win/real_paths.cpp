@@ -31,8 +31,8 @@ std::wstring FinalPathOf(HANDLE h) {
     return out;
 }
 
-FileHandle OpenExisting(const std::wstring& path, DWORD access, DWORD flags) {
-    return FileHandle(::CreateFileW(LongPath(path).c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
+UniqueFile OpenExisting(const std::wstring& path, DWORD access, DWORD flags) {
+    return UniqueFile(::CreateFileW(LongPath(path).c_str(), access, kShareAll, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr));
 }
 
@@ -59,7 +59,7 @@ std::wstring RealPath(const std::wstring& path) {
     while (!current.empty() && current.back() == L'\\' && current.size() > 3) current.pop_back();
     std::wstring rest;
     while (!current.empty()) {
-        if (FileHandle h = OpenExisting(current, 0, 0)) {
+        if (UniqueFile h = OpenExisting(current, 0, 0)) {
             std::wstring real = FinalPathOf(h.get());
             if (real.empty()) return {};
             if (!rest.empty()) real += (real.back() == L'\\' ? L"" : L"\\") + rest;
@@ -91,7 +91,7 @@ std::wstring RealLocation(const std::wstring& path) {
 }
 
 std::optional<FileIdentity> IdentityOf(const std::wstring& path) {
-    FileHandle h = OpenExisting(path, 0, 0);
+    UniqueFile h = OpenExisting(path, 0, 0);
     BY_HANDLE_FILE_INFORMATION info{};
     if (!h || !::GetFileInformationByHandle(h.get(), &info)) return std::nullopt;
     return FileIdentity{info.dwVolumeSerialNumber,
@@ -126,7 +126,7 @@ void ForEachEntry(const std::wstring& folder,
 }
 
 DWORD DeleteEntry(const std::wstring& path, const std::function<bool(const std::wstring& real)>& mayDelete) {
-    FileHandle h = OpenExisting(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+    UniqueFile h = OpenExisting(path, DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
                                 FILE_FLAG_OPEN_REPARSE_POINT);
     if (!h) h = OpenExisting(path, DELETE | FILE_READ_ATTRIBUTES, FILE_FLAG_OPEN_REPARSE_POINT);
     if (!h) return ::GetLastError();

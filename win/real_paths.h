@@ -40,14 +40,6 @@ std::optional<FileIdentity> IdentityOf(const std::wstring& path);
 // The entry is a link, a junction or another reparse point.
 bool IsLink(const std::wstring& path);
 
-struct FindHandleTraits {
-    using pointer = HANDLE;
-    static pointer invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static bool valid(pointer h) noexcept { return h != INVALID_HANDLE_VALUE && h != nullptr; }
-    static void close(pointer h) noexcept { ::FindClose(h); }
-};
-using FindHandle = unique_handle<FindHandleTraits>;
-
 // Calls fn(full path, find data) for each entry directly in the folder ("." and ".." left
 // out) until it returns false.
 void ForEachEntry(const std::wstring& folder,

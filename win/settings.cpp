@@ -15,11 +15,10 @@ std::wstring SectionPath(const std::wstring& application, const std::wstring& se
 
 std::wstring GetSetting(const std::wstring& application, const std::wstring& section, const std::wstring& key,
                         const std::wstring& fallback) {
-    HKEY raw = nullptr;
-    if (::RegOpenKeyExW(HKEY_CURRENT_USER, SectionPath(application, section).c_str(), 0, KEY_QUERY_VALUE, &raw) !=
+    RegKey hkey;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, SectionPath(application, section).c_str(), 0, KEY_QUERY_VALUE, hkey.put()) !=
         ERROR_SUCCESS)
         return fallback;
-    RegKey hkey(raw);
     DWORD type = 0, size = 0;
     if (::RegQueryValueExW(hkey.get(), key.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ))
@@ -35,23 +34,21 @@ std::wstring GetSetting(const std::wstring& application, const std::wstring& sec
 
 bool SaveSetting(const std::wstring& application, const std::wstring& section, const std::wstring& key,
                  const std::wstring& value) {
-    HKEY raw = nullptr;
+    RegKey hkey;
     if (::RegCreateKeyExW(HKEY_CURRENT_USER, SectionPath(application, section).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                          nullptr, &raw, nullptr) != ERROR_SUCCESS)
+                          nullptr, hkey.put(), nullptr) != ERROR_SUCCESS)
         return false;
-    RegKey hkey(raw);
     const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
     return ::RegSetValueExW(hkey.get(), key.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes) ==
            ERROR_SUCCESS;
 }
 
 bool DeleteSetting(const std::wstring& application, const std::wstring& section, const std::wstring& key) {
-    HKEY raw = nullptr;
+    RegKey hkey;
     const LONG open =
-        ::RegOpenKeyExW(HKEY_CURRENT_USER, SectionPath(application, section).c_str(), 0, KEY_SET_VALUE, &raw);
+        ::RegOpenKeyExW(HKEY_CURRENT_USER, SectionPath(application, section).c_str(), 0, KEY_SET_VALUE, hkey.put());
     if (open == ERROR_FILE_NOT_FOUND) return true;
     if (open != ERROR_SUCCESS) return false;
-    RegKey hkey(raw);
     const LONG result = ::RegDeleteValueW(hkey.get(), key.c_str());
     return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
 }

@@ -17,15 +17,11 @@ bool ShellOpen(const std::wstring& target) {
 
 ShellLink NewShellLink() {
     ShellLink made;
-    IShellLinkW* link = nullptr;
     if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                  reinterpret_cast<void**>(&link))) ||
-        !link)
+                                  made.link.put_void())) ||
+        !made.link)
         return made;
-    made.link = ComPtr<IShellLinkW>(link);
-    IPersistFile* file = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) && file)
-        made.file = ComPtr<IPersistFile>(file);
+    if (FAILED(made.link->QueryInterface(IID_IPersistFile, made.file.put_void()))) (void)made.file.release();
     return made;
 }
 

@@ -1,5 +1,7 @@
 #include "win/text.h"
 
+#include "win/handle.h"
+
 namespace kv::win {
 namespace {
 
@@ -40,12 +42,11 @@ std::wstring ToWide(std::string_view utf8) { return Widen(CP_UTF8, utf8); }
 std::string ToUtf8(std::wstring_view text) { return Narrow(CP_UTF8, text); }
 
 std::wstring SystemErrorText(DWORD code) {
-    wchar_t* buffer = nullptr;
+    LocalMemory<wchar_t*> buffer;
     const DWORD n = ::FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
-        0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = n && buffer ? std::wstring(buffer, n) : L"";
-    if (buffer) ::LocalFree(buffer);
+        0, reinterpret_cast<wchar_t*>(buffer.put()), 0, nullptr);
+    std::wstring text = n && buffer ? std::wstring(buffer.get(), n) : L"";
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ')) text.pop_back();
     if (text.empty()) text = L"System error " + std::to_wstring(code) + L".";
     return text;
