@@ -2,16 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <exception>
-#include <mutex>
 #include <memory>
 #include <stdexcept>
 #include <thread>
 #include <utility>
-#include <vector>
 
+#include "core/block_writer.h"
 #include "core/paths.h"
 #include "core/transform.h"
 
@@ -42,150 +38,6 @@ std::wstring FolderOf(const std::wstring& path) {
     if (folder.empty() || folder.back() == L':') folder = path.substr(0, start);  // "/" or "C:\"
     return folder;
 }
-
-// Writes the blocks of one document in order, on a thread of its own when there is more
-// than one block, and reports the progress of what has been written. Its buffers go round
-// between the reading thread and the writing one; a failed write stops it and is returned
-// by Finish, after which FreeBuffer gives no more buffers.
-class BlockWriter {
-public:
-    BlockWriter(FileHandle& out, ProgressRhythm& rhythm, ProgressSink* progress, std::size_t write_size, bool threaded)
-        : out_(out), rhythm_(rhythm), progress_(progress), write_size_(std::max<std::size_t>(write_size, 1)) {
-        buffers_.reserve(kBuffers);  // a buffer never moves while the writer uses it
-        if (!threaded) return;
-        try {
-            thread_ = std::thread([this] { Run(); });
-        } catch (...) {
-            // No thread to be had: the blocks are written one after another instead.
-        }
-    }
-    ~BlockWriter() { Stop(); }
-    BlockWriter(const BlockWriter&) = delete;
-    BlockWriter& operator=(const BlockWriter&) = delete;
-
-    // A buffer of at least `size` bytes to fill; null once a write has failed.
-    std::uint8_t* FreeBuffer(std::size_t size) {
-        std::unique_lock<std::mutex> lock(lock_);
-        if (!thread_.joinable()) {
-            if (!status_.ok()) return nullptr;
-            if (buffers_.empty()) buffers_.emplace_back(size);
-            return buffers_.front().data();
-        }
-        if (buffers_.size() < kBuffers) {
-            buffers_.emplace_back(size);
-            free_.push_back(buffers_.size() - 1);
-        }
-        changed_.wait(lock, [&] { return !free_.empty() || !status_.ok(); });
-        if (!status_.ok()) return nullptr;
-        filling_ = free_.front();
-        free_.pop_front();
-        return buffers_[filling_].data();
-    }
-
-    // The buffer last given out holds `size` bytes to write; `done` positions are then read.
-    void Submit(std::size_t size, std::uint64_t done) {
-        if (!thread_.joinable()) {
-            const FsStatus status = WriteInPieces(buffers_.front().data(), size);
-            std::lock_guard<std::mutex> lock(lock_);
-            status_ = status;
-            if (status_.ok()) rhythm_.Advance(done, progress_);
-            return;
-        }
-        {
-            std::lock_guard<std::mutex> lock(lock_);
-            queued_.push_back({filling_, size, done});
-        }
-        changed_.notify_all();
-    }
-
-    // Waits until every block submitted is written; the first failure, if any.
-    FsStatus Finish() {
-        {
-            std::lock_guard<std::mutex> lock(lock_);
-            finishing_ = true;
-        }
-        changed_.notify_all();
-        if (thread_.joinable()) thread_.join();
-        std::lock_guard<std::mutex> lock(lock_);
-        if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
-        return status_;
-    }
-
-    // Stops writing, dropping what is not written yet.
-    void Stop() {
-        {
-            std::lock_guard<std::mutex> lock(lock_);
-            queued_.clear();
-            finishing_ = true;
-        }
-        changed_.notify_all();
-        if (thread_.joinable()) thread_.join();
-    }
-
-private:
-    static constexpr std::size_t kBuffers = 3;
-    struct Block {
-        std::size_t buffer;
-        std::size_t size;
-        std::uint64_t done;
-    };
-
-    FsStatus WriteInPieces(const std::uint8_t* data, std::size_t size) {
-        for (std::size_t at = 0; at < size;) {
-            const std::size_t piece = std::min(write_size_, size - at);
-            FsStatus status = out_.Write(data + at, piece);
-            if (!status.ok()) return status;
-            at += piece;
-        }
-        return {};
-    }
-
-    void Run() {
-        std::unique_lock<std::mutex> lock(lock_);
-        for (;;) {
-            changed_.wait(lock, [&] { return !queued_.empty() || finishing_; });
-            if (queued_.empty()) return;
-            const Block block = queued_.front();
-            queued_.pop_front();
-            lock.unlock();
-            FsStatus status;
-            std::exception_ptr error;
-            try {
-                status = WriteInPieces(buffers_[block.buffer].data(), block.size);
-                if (status.ok()) rhythm_.Advance(block.done, progress_);
-            } catch (...) {
-                // Passed on as the cipher's own caller would have seen it.
-                error = std::current_exception();
-                status = {FsErrorKind::kOther, {}};
-            }
-            lock.lock();
-            free_.push_back(block.buffer);
-            if (!status.ok()) {
-                status_ = status;
-                error_ = error;
-                queued_.clear();
-                changed_.notify_all();
-                return;
-            }
-            changed_.notify_all();
-        }
-    }
-
-    FileHandle& out_;
-    ProgressRhythm& rhythm_;
-    ProgressSink* progress_;
-    std::size_t write_size_;
-    std::mutex lock_;
-    std::condition_variable changed_;
-    std::vector<std::vector<std::uint8_t>> buffers_;  // never resized once the writer runs
-    std::deque<std::size_t> free_;
-    std::deque<Block> queued_;
-    std::size_t filling_ = 0;
-    FsStatus status_;
-    std::exception_ptr error_;
-    bool finishing_ = false;
-    std::thread thread_;
-};
 
 FsStatus Changed() {
     return {FsErrorKind::kOther, L"The file changed while it was being read."};
@@ -257,7 +109,8 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
     // The blocks go through a short pipeline: this thread reads and transforms the next
     // block while another writes this one, so the disk never waits for the transform.
     const std::size_t block = std::max<std::size_t>(options.block_size, 1);
-    BlockWriter writer(*out, rhythm, progress, options.write_size, payload > block);
+    BlockWriter writer(
+        *out, [&](std::uint64_t written) { rhythm.Advance(written, progress); }, options.write_size, payload > block);
     // Only a document of several blocks can be abandoned: a smaller one is done sooner than
     // its clean-up would be.
     const bool abandonable = options.cancel != nullptr && payload > block;
