@@ -21,6 +21,17 @@ std::unordered_map<HWND, Control*>& Controls() {
     return controls;
 }
 
+// The text of line `index` of a list box, or of a combo box's list, asked with the control's
+// own messages for a line's length and its text; "" for a line the list does not have.
+std::wstring LineText(HWND list, int index, int count, UINT lengthMessage, UINT textMessage) {
+    if (!list || index < 0 || index >= count) return {};
+    const LRESULT n = ::SendMessageW(list, lengthMessage, index, 0);
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    ::SendMessageW(list, textMessage, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(n));
+    return text;
+}
+
 }  // namespace
 
 Control* Control::FromHandle(HWND hwnd) {
@@ -385,12 +396,7 @@ void ComboBox::Clear() {
 int ComboBox::ListCount() const { return hwnd_ ? static_cast<int>(::SendMessageW(hwnd_, CB_GETCOUNT, 0, 0)) : 0; }
 
 std::wstring ComboBox::List(int index) const {
-    if (!hwnd_ || index < 0 || index >= ListCount()) return {};
-    const LRESULT n = ::SendMessageW(hwnd_, CB_GETLBTEXTLEN, index, 0);
-    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-    ::SendMessageW(hwnd_, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<size_t>(n));
-    return text;
+    return LineText(hwnd_, index, ListCount(), CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
 int ComboBox::ListIndex() const { return hwnd_ ? static_cast<int>(::SendMessageW(hwnd_, CB_GETCURSEL, 0, 0)) : -1; }
@@ -441,12 +447,7 @@ void ListBox::Clear() {
 int ListBox::ListCount() const { return hwnd_ ? static_cast<int>(::SendMessageW(hwnd_, LB_GETCOUNT, 0, 0)) : 0; }
 
 std::wstring ListBox::List(int index) const {
-    if (!hwnd_ || index < 0 || index >= ListCount()) return {};
-    const LRESULT n = ::SendMessageW(hwnd_, LB_GETTEXTLEN, index, 0);
-    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-    ::SendMessageW(hwnd_, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<size_t>(n));
-    return text;
+    return LineText(hwnd_, index, ListCount(), LB_GETTEXTLEN, LB_GETTEXT);
 }
 
 void ListBox::OnCommand(WORD code) {
