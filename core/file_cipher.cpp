@@ -2,17 +2,12 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <deque>
-#include <exception>
-#include <set>
-#include <mutex>
 #include <memory>
 #include <stdexcept>
 #include <thread>
 #include <utility>
-#include <vector>
 
+#include "core/block_writer.h"
 #include "core/paths.h"
 #include "core/transform.h"
 
@@ -36,25 +31,6 @@ FsStatus WithRetries(const CipherOptions& options, Call call) {
     return status;
 }
 
-std::wstring Hex8(std::uint32_t v) {
-    static const wchar_t kDigits[] = L"0123456789abcdef";
-    std::wstring out(8, L'0');
-    for (int i = 7; i >= 0; --i, v >>= 4) out[std::size_t(i)] = kDigits[v & 15];
-    return out;
-}
-
-bool IsHexDigit(wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'); }
-
-// The end of a working file's name as earlier versions made it, after the document's
-// new name: ".~kv", 1 to 8 hex digits, ".tmp".
-bool IsLegacyWorkingName(std::wstring_view tail) {
-    if (tail.size() < 9 || tail.size() > 16 || tail.substr(0, 4) != L".~kv" || tail.substr(tail.size() - 4) != L".tmp")
-        return false;
-    for (std::size_t i = 4; i < tail.size() - 4; ++i)
-        if (!IsHexDigit(tail[i])) return false;
-    return true;
-}
-
 std::wstring FolderOf(const std::wstring& path) {
     const std::size_t start = NameStart(path);
     if (start == 0) return L".";
@@ -62,198 +38,6 @@ std::wstring FolderOf(const std::wstring& path) {
     if (folder.empty() || folder.back() == L':') folder = path.substr(0, start);  // "/" or "C:\"
     return folder;
 }
-
-// The temporary file beside `target`, marked so that the system removes it if the
-// program dies before it is complete.
-FsStatus CreateTemporary(FileSystem& fs, const std::wstring& target, const std::wstring& plain_path,
-                         const CipherOptions& options, std::wstring* temp_path, std::unique_ptr<FileHandle>* file) {
-    static std::atomic<std::uint64_t> counter{0};
-    const auto now = std::uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
-    const std::wstring folder_part = target.substr(0, NameStart(target));
-    const std::wstring prefix = WorkingFilePrefix(plain_path);
-    FsStatus status;
-    for (int attempt = 0; attempt < 32; ++attempt) {
-        const std::uint64_t mixed = now ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15ull);
-        *temp_path = folder_part + prefix + Hex8(std::uint32_t(mixed ^ (mixed >> 32))) + L".tmp";
-        status = WithRetries(options, [&] { return fs.Open(*temp_path, OpenMode::kCreateTemporary, file); });
-        if (status.kind != FsErrorKind::kAlreadyExists) break;
-    }
-    return status;
-}
-
-}  // namespace
-
-void WorkingFileSweep::Sweep(FileSystem& fs, const std::wstring& folder) {
-    {
-        std::lock_guard<std::mutex> lock(lock_);
-        if (!swept_.insert({&fs, folder}).second) return;
-        if (swept_.size() > 4096) swept_.clear();  // bounded, whatever a run meets
-    }
-    SweepFolder(fs, folder);
-}
-
-void WorkingFileSweep::SweepFolder(FileSystem& fs, const std::wstring& folder) {
-    // A working file of a run still going on in another copy of the program is open, and
-    // open so that nobody else may remove it: its removal fails and it stays.
-    try {
-        // The folder's own separator joins it to the names (POSIX paths in native builds).
-        const wchar_t separator = folder.find(L'\\') == std::wstring::npos && folder.find(L'/') != std::wstring::npos
-                                      ? L'/'
-                                      : L'\\';
-        std::wstring folder_part = folder;
-        if (!folder_part.empty() && folder_part.back() != L'\\' && folder_part.back() != L'/') folder_part += separator;
-        if (folder == L".") folder_part.clear();
-        for (const std::wstring& name : fs.FilesStartingWith(folder, L""))
-            if (IsWorkingFileName(name)) fs.Remove(folder_part + name);
-    } catch (...) {
-    }
-}
-
-namespace {
-
-// Writes the blocks of one document in order, on a thread of its own when there is more
-// than one block, and reports the progress of what has been written. Its buffers go round
-// between the reading thread and the writing one; a failed write stops it and is returned
-// by Finish, after which FreeBuffer gives no more buffers.
-class BlockWriter {
-public:
-    BlockWriter(FileHandle& out, ProgressRhythm& rhythm, ProgressSink* progress, std::size_t write_size, bool threaded)
-        : out_(out), rhythm_(rhythm), progress_(progress), write_size_(std::max<std::size_t>(write_size, 1)) {
-        buffers_.reserve(kBuffers);  // a buffer never moves while the writer uses it
-        if (!threaded) return;
-        try {
-            thread_ = std::thread([this] { Run(); });
-        } catch (...) {
-            // No thread to be had: the blocks are written one after another instead.
-        }
-    }
-    ~BlockWriter() { Stop(); }
-    BlockWriter(const BlockWriter&) = delete;
-    BlockWriter& operator=(const BlockWriter&) = delete;
-
-    // A buffer of at least `size` bytes to fill; null once a write has failed.
-    std::uint8_t* FreeBuffer(std::size_t size) {
-        std::unique_lock<std::mutex> lock(lock_);
-        if (!thread_.joinable()) {
-            if (!status_.ok()) return nullptr;
-            if (buffers_.empty()) buffers_.emplace_back(size);
-            return buffers_.front().data();
-        }
-        if (buffers_.size() < kBuffers) {
-            buffers_.emplace_back(size);
-            free_.push_back(buffers_.size() - 1);
-        }
-        changed_.wait(lock, [&] { return !free_.empty() || !status_.ok(); });
-        if (!status_.ok()) return nullptr;
-        filling_ = free_.front();
-        free_.pop_front();
-        return buffers_[filling_].data();
-    }
-
-    // The buffer last given out holds `size` bytes to write; `done` positions are then read.
-    void Submit(std::size_t size, std::uint64_t done) {
-        if (!thread_.joinable()) {
-            const FsStatus status = WriteInPieces(buffers_.front().data(), size);
-            std::lock_guard<std::mutex> lock(lock_);
-            status_ = status;
-            if (status_.ok()) rhythm_.Advance(done, progress_);
-            return;
-        }
-        {
-            std::lock_guard<std::mutex> lock(lock_);
-            queued_.push_back({filling_, size, done});
-        }
-        changed_.notify_all();
-    }
-
-    // Waits until every block submitted is written; the first failure, if any.
-    FsStatus Finish() {
-        {
-            std::lock_guard<std::mutex> lock(lock_);
-            finishing_ = true;
-        }
-        changed_.notify_all();
-        if (thread_.joinable()) thread_.join();
-        std::lock_guard<std::mutex> lock(lock_);
-        if (error_) std::rethrow_exception(std::exchange(error_, nullptr));
-        return status_;
-    }
-
-    // Stops writing, dropping what is not written yet.
-    void Stop() {
-        {
-            std::lock_guard<std::mutex> lock(lock_);
-            queued_.clear();
-            finishing_ = true;
-        }
-        changed_.notify_all();
-        if (thread_.joinable()) thread_.join();
-    }
-
-private:
-    static constexpr std::size_t kBuffers = 3;
-    struct Block {
-        std::size_t buffer;
-        std::size_t size;
-        std::uint64_t done;
-    };
-
-    FsStatus WriteInPieces(const std::uint8_t* data, std::size_t size) {
-        for (std::size_t at = 0; at < size;) {
-            const std::size_t piece = std::min(write_size_, size - at);
-            FsStatus status = out_.Write(data + at, piece);
-            if (!status.ok()) return status;
-            at += piece;
-        }
-        return {};
-    }
-
-    void Run() {
-        std::unique_lock<std::mutex> lock(lock_);
-        for (;;) {
-            changed_.wait(lock, [&] { return !queued_.empty() || finishing_; });
-            if (queued_.empty()) return;
-            const Block block = queued_.front();
-            queued_.pop_front();
-            lock.unlock();
-            FsStatus status;
-            std::exception_ptr error;
-            try {
-                status = WriteInPieces(buffers_[block.buffer].data(), block.size);
-                if (status.ok()) rhythm_.Advance(block.done, progress_);
-            } catch (...) {
-                // Passed on as the cipher's own caller would have seen it.
-                error = std::current_exception();
-                status = {FsErrorKind::kOther, {}};
-            }
-            lock.lock();
-            free_.push_back(block.buffer);
-            if (!status.ok()) {
-                status_ = status;
-                error_ = error;
-                queued_.clear();
-                changed_.notify_all();
-                return;
-            }
-            changed_.notify_all();
-        }
-    }
-
-    FileHandle& out_;
-    ProgressRhythm& rhythm_;
-    ProgressSink* progress_;
-    std::size_t write_size_;
-    std::mutex lock_;
-    std::condition_variable changed_;
-    std::vector<std::vector<std::uint8_t>> buffers_;  // never resized once the writer runs
-    std::deque<std::size_t> free_;
-    std::deque<Block> queued_;
-    std::size_t filling_ = 0;
-    FsStatus status_;
-    std::exception_ptr error_;
-    bool finishing_ = false;
-    std::thread thread_;
-};
 
 FsStatus Changed() {
     return {FsErrorKind::kOther, L"The file changed while it was being read."};
@@ -296,7 +80,12 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
 
     std::wstring temp_path;
     std::unique_ptr<FileHandle> out;
-    status = CreateTemporary(fs, target, plain_path, options, &temp_path, &out);
+    status = CreateWorkingFile(
+        target, plain_path,
+        [&](const std::wstring& name) {
+            return WithRetries(options, [&] { return fs.Open(name, OpenMode::kCreateTemporary, &out); });
+        },
+        &temp_path);
     if (!status.ok()) return fail(CipherStep::kCreateTemporary, temp_path, status);
     // Closing the working file before PutInPlace removes it.
     auto fail_and_clean = [&](CipherStep step, const std::wstring& path, FsStatus s) {
@@ -320,7 +109,8 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
     // The blocks go through a short pipeline: this thread reads and transforms the next
     // block while another writes this one, so the disk never waits for the transform.
     const std::size_t block = std::max<std::size_t>(options.block_size, 1);
-    BlockWriter writer(*out, rhythm, progress, options.write_size, payload > block);
+    BlockWriter writer(
+        *out, [&](std::uint64_t written) { rhythm.Advance(written, progress); }, options.write_size, payload > block);
     // Only a document of several blocks can be abandoned: a smaller one is done sooner than
     // its clean-up would be.
     const bool abandonable = options.cancel != nullptr && payload > block;
@@ -409,30 +199,6 @@ CipherResult Transform(FileSystem& fs, const std::wstring& source, const std::ws
 }
 
 }  // namespace
-
-bool IsWorkingFileName(const std::wstring& path) {
-    const std::wstring_view name = std::wstring_view(path).substr(NameStart(path));
-    // A name of an earlier version: the document's new name, ".~kv", hex digits, ".tmp".
-    for (std::size_t digits = 1; digits <= 8; ++digits) {
-        const std::size_t tail = 8 + digits;
-        if (name.size() > tail && IsLegacyWorkingName(name.substr(name.size() - tail))) return true;
-    }
-    // "~kv" 8 hex "-" 8 hex ".tmp": 24 characters.
-    if (name.size() != 24 || name.substr(0, 3) != L"~kv" || name[11] != L'-' || name.substr(20) != L".tmp") return false;
-    for (std::size_t i = 3; i < 20; ++i)
-        if (i != 11 && !IsHexDigit(name[i])) return false;
-    return true;
-}
-
-std::wstring WorkingFilePrefix(const std::wstring& plain_path) {
-    // FNV-1a of the document's name, letters folded as the file system folds them.
-    std::uint32_t hash = 2166136261u;
-    for (wchar_t c : std::wstring_view(plain_path).substr(NameStart(plain_path))) {
-        if (c >= L'A' && c <= L'Z') c = wchar_t(c - L'A' + L'a');
-        hash = (hash ^ std::uint32_t(c)) * 16777619u;
-    }
-    return L"~kv" + Hex8(hash) + L"-";
-}
 
 std::wstring LockedPathOf(const std::wstring& path) {
     std::wstring locked;

@@ -14,14 +14,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "core/file_system.h"
+#include "core/working_files.h"
 
 namespace kv {
 
@@ -44,18 +42,6 @@ public:
     virtual ~ProgressSink() = default;
     virtual void FileProgress(std::int32_t percent, std::uint64_t times) = 0;
 };
-
-// Working files. The cipher writes a document's new content to a file
-// "~kv" + 8 hex digits naming the document + "-" + 8 hex digits + ".tmp" in the
-// document's folder, which the system removes if the program dies before it is
-// complete. Such a name is never a user's document. Earlier versions named their
-// working files after the document's new name + ".~kv" + hex digits + ".tmp"; those
-// are recognised too.
-bool IsWorkingFileName(const std::wstring& path);
-// The start of the names of the working files of the document whose plain (not
-// encrypted) path is given: "~kv" + 8 hex digits + "-", without the folder. Both
-// directions of one document use the same ones.
-std::wstring WorkingFilePrefix(const std::wstring& plain_path);
 
 // The report rhythm of one document: a report after positions 30, 60, ... up
 // to `positions`, each of value floor(position * 100 / divisor). Encryption:
@@ -101,22 +87,6 @@ struct CipherResult {
     std::optional<CipherFailure> failure;  // empty on success
 
     bool ok() const { return !failure.has_value(); }
-};
-
-// The folders one run of documents has cleared of working files that no running program
-// holds open (runs that died before the system had marked them, or at a power cut, left
-// them). Each folder is cleared the first time the run meets it, whichever document it
-// processes there.
-class WorkingFileSweep {
-public:
-    void Sweep(FileSystem& fs, const std::wstring& folder);
-    // Removes every working file in `folder` that can be removed; one that another copy of
-    // the program is writing is open, cannot be removed and stays.
-    static void SweepFolder(FileSystem& fs, const std::wstring& folder);
-
-private:
-    std::mutex lock_;
-    std::set<std::pair<const FileSystem*, std::wstring>> swept_;
 };
 
 struct CipherOptions {

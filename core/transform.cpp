@@ -83,15 +83,17 @@ std::uint16_t ForwardByte(std::uint32_t v, std::uint32_t carries, std::uint32_t 
     return std::uint16_t(v | next << 8);
 }
 
-// Backward direction: step k runs first (byte k is untouched until then), then
-// the borrows of steps k-1, k-2, k-3 pass through in that order.
-std::uint16_t BackwardByte(std::uint32_t v, std::uint32_t borrows, std::uint32_t delta) {
+// Backward direction: step k runs first (byte k is untouched until then; when
+// `own_step`), then the borrows of steps k-1, k-2, k-3 pass through in that order.
+std::uint16_t BackwardByte(std::uint32_t v, std::uint32_t borrows, std::uint32_t delta, bool own_step) {
     std::uint32_t next = 0;
-    if (v < delta) {
-        v += 0x100;
-        next |= 1;
+    if (own_step) {
+        if (v < delta) {
+            v += 0x100;
+            next |= 1;
+        }
+        v -= delta;
     }
-    v -= delta;
     for (int b = 0; b <= 2; ++b) {
         if (!(borrows >> b & 1)) continue;
         if (v == 0) {
@@ -118,7 +120,8 @@ const WordStepTables& TablesFor(bool forward, std::uint8_t delta) {
         auto t = std::make_unique<WordStepTables>();
         for (std::uint32_t state = 0; state < 8; ++state)
             for (std::uint32_t v = 0; v < 256; ++v)
-                t->step[state << 8 | v] = forward ? ForwardByte(v, state, delta, true) : BackwardByte(v, state, delta);
+                t->step[state << 8 | v] =
+                    forward ? ForwardByte(v, state, delta, true) : BackwardByte(v, state, delta, true);
         // Triggers: forward v >= 256 - delta, backward v < delta.
         t->first_trigger = forward ? std::uint8_t(0x100 - delta) : 0;
         t->runs.resize(delta);
@@ -298,22 +301,13 @@ void BackwardWordStream::Process(const std::uint8_t* in, std::uint8_t* out, std:
 }
 
 void BackwardWordStream::Finish(const std::uint8_t* in3, std::uint8_t* out3) {
+    // The trailing bytes get no step of their own; the borrows of the three positions
+    // below pass through them.
     std::uint32_t state = borrows_;
     for (int k = 0; k < 3; ++k) {
-        std::uint32_t v = in3[k];
-        std::uint32_t next = 0;
-        // The borrows of the three positions below pass in the order their steps ran.
-        for (int b = 0; b <= 2; ++b) {
-            if (!(state >> b & 1)) continue;
-            if (v == 0) {
-                v = 0xFF;
-                if (b < 2) next |= 1u << (b + 1);
-            } else {
-                --v;
-            }
-        }
-        out3[k] = std::uint8_t(v);
-        state = next;
+        const std::uint16_t e = BackwardByte(in3[k], state, delta_, false);
+        out3[k] = std::uint8_t(e);
+        state = e >> 8;
     }
     borrows_ = 0;
 }

@@ -1,8 +1,5 @@
 #include "ui/frmDecrypted.h"
 
-#include <commctrl.h>
-
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -28,7 +25,7 @@ void frmDecrypted::CreateControls() {
                   {240, 480, 4215, 375}, kBold);
     cmdSelectAll.Create(form, L"Select All", {120, 1200, 1215, 255}, kBold);
     cmdSelectNone.Create(form, L"Select None", {1320, 1200, 1215, 255}, kBold);
-    lstFiles.Create(form, {120, 1440, 5415, 2085}, /*checkBoxes=*/true);
+    lstFiles.Create(form, {120, 1440, 5415, 2085});
     cmdOK.Create(form, L"OK", {2040, 3720, 1695, 495}, kBold);
 
     cmdSelectAll.Click = [this] { cmdSelectAll_Click(); };
@@ -49,26 +46,16 @@ void frmDecrypted::LoadFiles() {
         // New lines come unchecked; the marks are then set for all lines in one call.
         lstFiles.AddItems(Globals::DecryptedFiles);
         if (check) cmdSelectAll_Click();
-    }
-    // One column as wide as the longest path, and at least as wide as the list: a
-    // scroll bar only when a path does not fit.
-    if (list) {
-        RECT client{};
-        ::GetClientRect(list, &client);
-        ListView_SetColumnWidth(list, 0, std::max<int>(lstFiles.ColumnWidthFor(Globals::DecryptedFiles), client.right));
+        // One column as wide as the longest path: a scroll bar only when a path does not fit.
+        lstFiles.FitColumnTo(Globals::DecryptedFiles);
         ::SendMessageW(list, WM_SETREDRAW, TRUE, 0);
         ::InvalidateRect(list, nullptr, TRUE);
     }
 }
 
-// Every line's mark in one call (-1: all lines).
-void frmDecrypted::cmdSelectAll_Click() {
-    if (HWND list = lstFiles.hwnd()) ListView_SetItemState(list, -1, INDEXTOSTATEIMAGEMASK(2), LVIS_STATEIMAGEMASK);
-}
+void frmDecrypted::cmdSelectAll_Click() { lstFiles.SetAllSelected(true); }
 
-void frmDecrypted::cmdSelectNone_Click() {
-    if (HWND list = lstFiles.hwnd()) ListView_SetItemState(list, -1, INDEXTOSTATEIMAGEMASK(1), LVIS_STATEIMAGEMASK);
-}
+void frmDecrypted::cmdSelectNone_Click() { lstFiles.SetAllSelected(false); }
 
 void frmDecrypted::cmdOK_Click() {
     // Collect first: a document's program may come up while we are still going through

@@ -12,7 +12,7 @@ class frmDecrypted : public win::Form {
 public:
     win::Label Label1, Label2;
     win::CommandButton cmdSelectAll, cmdSelectNone, cmdOK;
-    win::ListBox lstFiles;
+    win::CheckList lstFiles;
 
     // One line per entry of DecryptedFiles; all checked unless the user's default
     // selection is exactly "NONE".

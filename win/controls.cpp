@@ -21,6 +21,17 @@ std::unordered_map<HWND, Control*>& Controls() {
     return controls;
 }
 
+// The text of line `index` of a list box, or of a combo box's list, asked with the control's
+// own messages for a line's length and its text; "" for a line the list does not have.
+std::wstring LineText(HWND list, int index, int count, UINT lengthMessage, UINT textMessage) {
+    if (!list || index < 0 || index >= count) return {};
+    const LRESULT n = ::SendMessageW(list, lengthMessage, index, 0);
+    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+    ::SendMessageW(list, textMessage, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(n));
+    return text;
+}
+
 }  // namespace
 
 Control* Control::FromHandle(HWND hwnd) {
@@ -385,12 +396,7 @@ void ComboBox::Clear() {
 int ComboBox::ListCount() const { return hwnd_ ? static_cast<int>(::SendMessageW(hwnd_, CB_GETCOUNT, 0, 0)) : 0; }
 
 std::wstring ComboBox::List(int index) const {
-    if (!hwnd_ || index < 0 || index >= ListCount()) return {};
-    const LRESULT n = ::SendMessageW(hwnd_, CB_GETLBTEXTLEN, index, 0);
-    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-    ::SendMessageW(hwnd_, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<size_t>(n));
-    return text;
+    return LineText(hwnd_, index, ListCount(), CB_GETLBTEXTLEN, CB_GETLBTEXT);
 }
 
 int ComboBox::ListIndex() const { return hwnd_ ? static_cast<int>(::SendMessageW(hwnd_, CB_GETCURSEL, 0, 0)) : -1; }
@@ -425,113 +431,23 @@ void ComboBox::OnCommand(WORD code) {
 
 // ---- ListBox ----------------------------------------------------------------------
 
-void ListBox::Create(const Container& where, const Rect& rect, bool checkBoxes, const FontDesc& font) {
-    checkBoxes_ = checkBoxes;
-    if (checkBoxes) {
-        CreateIn(where, WC_LISTVIEWW,
-                 WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
-                 WS_EX_CLIENTEDGE, L"", rect, font);
-        ListView_SetExtendedListViewStyle(hwnd_, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-        LVCOLUMNW column{};
-        column.mask = LVCF_WIDTH;
-        column.cx = form_->Px(rect.width) * 3;
-        ListView_InsertColumn(hwnd_, 0, &column);
-    } else {
-        CreateIn(where, L"LISTBOX", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                 WS_EX_CLIENTEDGE, L"", rect, font);
-    }
+void ListBox::Create(const Container& where, const Rect& rect, const FontDesc& font) {
+    CreateIn(where, L"LISTBOX", WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+             WS_EX_CLIENTEDGE, L"", rect, font);
 }
 
 void ListBox::AddItem(const std::wstring& item) {
-    if (!hwnd_) return;
-    if (checkBoxes_) {
-        LVITEMW row{};
-        row.mask = LVIF_TEXT;
-        row.iItem = ListCount();
-        row.pszText = const_cast<wchar_t*>(item.c_str());
-        ListView_InsertItem(hwnd_, &row);
-    } else {
-        ::SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-    }
-}
-
-void ListBox::AddItems(const std::vector<std::wstring>& items) {
-    if (!hwnd_) return;
-    const auto own = reinterpret_cast<WNDPROC>(::GetClassLongPtrW(hwnd_, GCLP_WNDPROC));
-    int index = ListCount();
-    for (const std::wstring& item : items) {
-        if (checkBoxes_) {
-            LVITEMW row{};
-            row.mask = LVIF_TEXT;
-            row.iItem = index++;
-            row.pszText = const_cast<wchar_t*>(item.c_str());
-            ::CallWindowProcW(own, hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
-        } else {
-            ::CallWindowProcW(own, hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-        }
-    }
-}
-
-int ListBox::ColumnWidthFor(const std::vector<std::wstring>& lines) const {
-    if (!hwnd_) return 0;
-    HDC dc = ::GetDC(hwnd_);
-    if (!dc) return 0;
-    const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
-    int widest = 0;
-    for (const std::wstring& line : lines) {
-        SIZE size{};
-        if (::GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size))
-            widest = std::max<int>(widest, size.cx);
-    }
-    ::SelectObject(dc, old);
-    ::ReleaseDC(hwnd_, dc);
-    if (!checkBoxes_ || ListCount() == 0) return widest;
-    // Before the text: the check box; after it, the list's margins.
-    RECT bounds{}, label{};
-    ListView_GetItemRect(hwnd_, 0, &bounds, LVIR_BOUNDS);
-    ListView_GetItemRect(hwnd_, 0, &label, LVIR_LABEL);
-    return (label.left - bounds.left) + widest + form_->Px(240);
+    if (hwnd_) ::SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
 }
 
 void ListBox::Clear() {
-    if (!hwnd_) return;
-    if (checkBoxes_) ListView_DeleteAllItems(hwnd_);
-    else ::SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0);
+    if (hwnd_) ::SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0);
 }
 
-int ListBox::ListCount() const {
-    if (!hwnd_) return 0;
-    return checkBoxes_ ? ListView_GetItemCount(hwnd_) : static_cast<int>(::SendMessageW(hwnd_, LB_GETCOUNT, 0, 0));
-}
+int ListBox::ListCount() const { return hwnd_ ? static_cast<int>(::SendMessageW(hwnd_, LB_GETCOUNT, 0, 0)) : 0; }
 
 std::wstring ListBox::List(int index) const {
-    if (!hwnd_ || index < 0 || index >= ListCount()) return {};
-    if (checkBoxes_) {
-        std::wstring text(32768, L'\0');
-        ListView_GetItemText(hwnd_, index, 0, text.data(), static_cast<int>(text.size()));
-        text.resize(wcslen(text.c_str()));
-        return text;
-    }
-    const LRESULT n = ::SendMessageW(hwnd_, LB_GETTEXTLEN, index, 0);
-    std::wstring text(static_cast<size_t>(n) + 1, L'\0');
-    ::SendMessageW(hwnd_, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<size_t>(n));
-    return text;
-}
-
-bool ListBox::Selected(int index) const {
-    if (!hwnd_ || index < 0 || index >= ListCount()) return false;
-    if (checkBoxes_) return ListView_GetCheckState(hwnd_, index) != 0;
-    return ::SendMessageW(hwnd_, LB_GETCURSEL, 0, 0) == index;
-}
-
-void ListBox::SetSelected(int index, bool selected) {
-    if (!hwnd_ || index < 0 || index >= ListCount()) return;
-    if (checkBoxes_) {
-        ListView_SetCheckState(hwnd_, index, selected ? TRUE : FALSE);
-    } else {
-        ::SendMessageW(hwnd_, LB_SETCURSEL, selected ? index : -1, 0);
-    }
+    return LineText(hwnd_, index, ListCount(), LB_GETTEXTLEN, LB_GETTEXT);
 }
 
 void ListBox::OnCommand(WORD code) {
@@ -541,21 +457,107 @@ void ListBox::OnCommand(WORD code) {
     }
 }
 
-bool ListBox::OnNotify(const NMHDR& header, LRESULT& result) {
-    if (!checkBoxes_) return false;
-    if (header.code == LVN_ITEMCHANGED) {
-        const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
-        // The check mark is the state image; a change of it is a check or an uncheck.
-        if ((change.uChanged & LVIF_STATE) && change.iItem >= 0 &&
-            ((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK) && (change.uOldState & LVIS_STATEIMAGEMASK) &&
-            ItemCheck) {
-            auto handler = ItemCheck;
-            handler(change.iItem);
-        }
-        result = 0;
-        return true;
+// ---- CheckList --------------------------------------------------------------------
+
+void CheckList::Create(const Container& where, const Rect& rect, const FontDesc& font) {
+    CreateIn(where, WC_LISTVIEWW,
+             WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+             WS_EX_CLIENTEDGE, L"", rect, font);
+    ListView_SetExtendedListViewStyle(hwnd_, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    LVCOLUMNW column{};
+    column.mask = LVCF_WIDTH;
+    column.cx = form_->Px(rect.width) * 3;
+    ListView_InsertColumn(hwnd_, 0, &column);
+}
+
+void CheckList::AddItem(const std::wstring& item) {
+    if (!hwnd_) return;
+    LVITEMW row{};
+    row.mask = LVIF_TEXT;
+    row.iItem = ListCount();
+    row.pszText = const_cast<wchar_t*>(item.c_str());
+    ListView_InsertItem(hwnd_, &row);
+}
+
+void CheckList::AddItems(const std::vector<std::wstring>& items) {
+    if (!hwnd_) return;
+    const auto own = reinterpret_cast<WNDPROC>(::GetClassLongPtrW(hwnd_, GCLP_WNDPROC));
+    int index = ListCount();
+    for (const std::wstring& item : items) {
+        LVITEMW row{};
+        row.mask = LVIF_TEXT;
+        row.iItem = index++;
+        row.pszText = const_cast<wchar_t*>(item.c_str());
+        ::CallWindowProcW(own, hwnd_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row));
     }
-    return false;
+}
+
+void CheckList::Clear() {
+    if (hwnd_) ListView_DeleteAllItems(hwnd_);
+}
+
+int CheckList::ListCount() const { return hwnd_ ? ListView_GetItemCount(hwnd_) : 0; }
+
+std::wstring CheckList::List(int index) const {
+    if (!hwnd_ || index < 0 || index >= ListCount()) return {};
+    std::wstring text(32768, L'\0');
+    ListView_GetItemText(hwnd_, index, 0, text.data(), static_cast<int>(text.size()));
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+bool CheckList::Selected(int index) const {
+    if (!hwnd_ || index < 0 || index >= ListCount()) return false;
+    return ListView_GetCheckState(hwnd_, index) != 0;
+}
+
+void CheckList::SetSelected(int index, bool selected) {
+    if (!hwnd_ || index < 0 || index >= ListCount()) return;
+    ListView_SetCheckState(hwnd_, index, selected ? TRUE : FALSE);
+}
+
+void CheckList::SetAllSelected(bool selected) {
+    // Line -1 is every line, in one call; the check mark is state image 2, its absence 1.
+    if (hwnd_) ListView_SetItemState(hwnd_, -1, INDEXTOSTATEIMAGEMASK(selected ? 2 : 1), LVIS_STATEIMAGEMASK);
+}
+
+void CheckList::FitColumnTo(const std::vector<std::wstring>& lines) {
+    if (!hwnd_) return;
+    int width = 0;
+    if (HDC dc = ::GetDC(hwnd_)) {
+        const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+        for (const std::wstring& line : lines) {
+            SIZE size{};
+            if (::GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &size))
+                width = std::max<int>(width, size.cx);
+        }
+        ::SelectObject(dc, old);
+        ::ReleaseDC(hwnd_, dc);
+        if (ListCount() > 0) {
+            // Before the text: the check box; after it, the list's margins.
+            RECT bounds{}, label{};
+            ListView_GetItemRect(hwnd_, 0, &bounds, LVIR_BOUNDS);
+            ListView_GetItemRect(hwnd_, 0, &label, LVIR_LABEL);
+            width += (label.left - bounds.left) + form_->Px(240);
+        }
+    }
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+    ListView_SetColumnWidth(hwnd_, 0, std::max<int>(width, client.right));
+}
+
+bool CheckList::OnNotify(const NMHDR& header, LRESULT& result) {
+    if (header.code != LVN_ITEMCHANGED) return false;
+    const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+    // The check mark is the state image; a change of it is a check or an uncheck.
+    if ((change.uChanged & LVIF_STATE) && change.iItem >= 0 &&
+        ((change.uNewState ^ change.uOldState) & LVIS_STATEIMAGEMASK) && (change.uOldState & LVIS_STATEIMAGEMASK) &&
+        ItemCheck) {
+        auto handler = ItemCheck;
+        handler(change.iItem);
+    }
+    result = 0;
+    return true;
 }
 
 // ---- PictureBox -------------------------------------------------------------------

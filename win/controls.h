@@ -189,30 +189,40 @@ protected:
     LRESULT OnSubclassMessage(UINT msg, WPARAM wp, LPARAM lp, bool& handled) override;
 };
 
-// A list box, optionally with a check box on every line.
+// A list box: Click when the user selects a line.
 class ListBox : public Control {
 public:
-    void Create(const Container& where, const Rect& rect, bool checkBoxes = false, const FontDesc& font = {});
+    void Create(const Container& where, const Rect& rect, const FontDesc& font = {});
+    void AddItem(const std::wstring& item);
+    void Clear();
+    int ListCount() const;
+    std::wstring List(int index) const;
+    void OnCommand(WORD code) override;
+};
+
+// A list with a check box on every line, in one column without a header.
+class CheckList : public Control {
+public:
+    void Create(const Container& where, const Rect& rect, const FontDesc& font = {});
     void AddItem(const std::wstring& item);
     // Adds many lines at once, handed straight to the list's own procedure: no handler of
     // ours has anything to do with them, and under Wine every message passing a subclass
     // costs a call to the server (ten thousand lines: 0.6 s that way, 0.02 s this way).
     void AddItems(const std::vector<std::wstring>& items);
-    // The width in pixels a column of the list needs to show each of these lines whole,
-    // measured in the list's font (the list's own auto-size is many times slower).
-    int ColumnWidthFor(const std::vector<std::wstring>& lines) const;
     void Clear();
     int ListCount() const;
     std::wstring List(int index) const;
-    bool Selected(int index) const;  // the check mark (or selection without check boxes)
+    bool Selected(int index) const;  // the check mark
     void SetSelected(int index, bool selected);
-    void OnCommand(WORD code) override;
+    // Every line's check mark at once.
+    void SetAllSelected(bool selected);
+    // Makes the column as wide as the widest of these lines needs (measured in the list's
+    // font: the list's own auto-size is many times slower), and at least as wide as the
+    // list, so that a scroll bar shows only when a line does not fit.
+    void FitColumnTo(const std::vector<std::wstring>& lines);
     bool OnNotify(const NMHDR& header, LRESULT& result) override;
     // A line's check mark changed (by the user or by code): its index.
     std::function<void(int index)> ItemCheck;
-
-private:
-    bool checkBoxes_ = false;
 };
 
 // A coloured area that can hold other controls (progress fills, drop areas).

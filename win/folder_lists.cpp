@@ -152,7 +152,7 @@ void DriveListBox::OnCommand(WORD code) {
 // ---- DirListBox -------------------------------------------------------------------
 
 void DirListBox::Create(const Container& where, const Rect& rect, const FontDesc& font) {
-    ListBox::Create(where, rect, false, font);
+    ListBox::Create(where, rect, font);
     wchar_t current[MAX_PATH * 2] = {};
     if (::GetCurrentDirectoryW(static_cast<DWORD>(std::size(current)), current)) Fill(current);
 }

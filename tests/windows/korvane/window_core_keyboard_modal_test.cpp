@@ -42,7 +42,7 @@ public:
     kv::win::TextBox text;
     kv::win::CommandButton ok, cancel;
     kv::win::Label label;
-    kv::win::ListBox checks, innerChecks;
+    kv::win::CheckList checks, innerChecks;
     kv::win::PictureBox picture;
     kv::win::Timer timer;
     int okClicks = 0, cancelClicks = 0;
@@ -72,9 +72,9 @@ protected:
         label.Create(c, L"Right-click here", {120, 480, 2000, 255});
         ok.Create(c, L"OK", {4800, 120, 1000, 375}, {}, true);
         cancel.Create(c, L"Cancel", {4800, 600, 1000, 375});
-        checks.Create(c, {120, 900, 2200, 1200}, true);
+        checks.Create(c, {120, 900, 2200, 1200});
         picture.Create(c, {2520, 900, 2200, 1800}, RGB(0, 128, 0));
-        innerChecks.Create(picture.Inside(), {120, 120, 1900, 1200}, true);
+        innerChecks.Create(picture.Inside(), {120, 120, 1900, 1200});
         for (auto* list : {&checks, &innerChecks})
             for (const wchar_t* line : {L"Program files", L"Desktop shortcut", L"Start menu entry"}) list->AddItem(line);
         ok.Click = [this] {
