@@ -14,19 +14,32 @@ TempFolder::TempFolder() {
     static std::atomic<int> counter{0};
     wchar_t temp[MAX_PATH];
     ::GetTempPathW(MAX_PATH, temp);
-    path_ = std::wstring(temp) + L"kvtest-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-            std::to_wstring(counter++);
-    ::CreateDirectoryW(path_.c_str(), nullptr);
+    // Process numbers come round again from run to run: a folder left by an earlier run is
+    // never taken over.
+    do {
+        path_ = std::wstring(temp) + L"kvtest-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                std::to_wstring(counter++);
+    } while (!::CreateDirectoryW(path_.c_str(), nullptr) && ::GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
-TempFolder::~TempFolder() {
-    for (const auto& name : FilesIn(path_)) {
-        const std::wstring file = path_ + L"\\" + name;
-        ::SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileW(file.c_str());
+namespace {
+void RemoveTree(const std::wstring& folder) {
+    for (const auto& name : FilesIn(folder)) {
+        const std::wstring path = folder + L"\\" + name;
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            RemoveTree(path);
+            continue;
+        }
+        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (!::DeleteFileW(path.c_str())) ::RemoveDirectoryW(path.c_str());  // a link to a folder
     }
-    ::RemoveDirectoryW(path_.c_str());
+    ::RemoveDirectoryW(folder.c_str());
 }
+}  // namespace
+
+TempFolder::~TempFolder() { RemoveTree(path_); }
 
 std::vector<std::uint8_t> ReadBytes(const std::wstring& path) {
     std::vector<std::uint8_t> bytes;
