@@ -14,6 +14,7 @@
 #include "users/frmSingleUser.h"
 #include "win/files.h"
 #include "win/form.h"
+#include "win/handle.h"
 #include "win/real_paths.h"
 
 namespace kv::app {
@@ -45,15 +46,15 @@ std::vector<std::wstring> CommandLineDocuments(const wchar_t* commandLine) {
     std::vector<std::wstring> documents;
     if (!commandLine || !*commandLine) return documents;
     int count = 0;
-    wchar_t** arguments = ::CommandLineToArgvW(commandLine, &count);
-    if (!arguments) return documents;
+    const win::LocalMemory<wchar_t**> argv(::CommandLineToArgvW(commandLine, &count));
+    if (!argv) return documents;
+    wchar_t** const arguments = argv.get();
     for (int i = 1; i < count; ++i) {
         // A name the system cannot make full (an empty one) stays as it is and is skipped by
         // the run like a vanished file.
         const std::wstring full = win::FullPath(arguments[i]);
         documents.push_back(full.empty() ? std::wstring(arguments[i]) : full);
     }
-    ::LocalFree(arguments);
     return documents;
 }
 

@@ -16,6 +16,7 @@
 #include "core/paths.h"
 #include "win/files.h"
 #include "win/handle.h"
+#include "win/text_rules.h"
 
 namespace kv {
 namespace {
@@ -410,9 +411,7 @@ public:
         do {
             const std::wstring name = data.cFileName;
             // The pattern also matches short 8.3 names: only long names that start so count.
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name.size() >= prefix.size() &&
-                ::CompareStringOrdinal(name.c_str(), int(prefix.size()), prefix.c_str(), int(prefix.size()), TRUE) ==
-                    CSTR_EQUAL)
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && win::StartsWithName(name, prefix))
                 names.push_back(name);
         } while (::FindNextFileW(find.get(), &data));
         return names;
